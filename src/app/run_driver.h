@@ -1,0 +1,14 @@
+#pragma once
+
+namespace zira {
+
+// Runs the whole inventory once and returns the process exit code:
+// 0 done, 1 working path or client, 2 string list, 3 string database,
+// 4 race table, 5 zone table, 9 no model discovery step succeeded.
+int RunInventory();
+
+// Closes the log, waits for a key when a person is at the console, and
+// hands the exit code back.
+int FinishRun(int code);
+
+}  // namespace zira

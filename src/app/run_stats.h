@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+
+namespace zira {
+
+// What the run has read: input files and their bytes (64-bit, so more than
+// 4 GiB of input is counted right).
+struct RunStats {
+  std::int32_t files = 0;
+  std::uint64_t bytes = 0;
+};
+
+RunStats& TheRunStats();
+void ResetRunStats();
+
+// Counts an existing file with its examined size; anything else changes nothing.
+void AccountFile(const char* path);
+// Counts bytes that were read without a file of their own (an inflated world file).
+void AccountBytes(std::uint64_t bytes);
+
+}  // namespace zira

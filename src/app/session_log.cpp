@@ -1,0 +1,141 @@
+#include "app/session_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include "app/console.h"
+#include "common/text.h"
+
+namespace zira {
+
+namespace {
+
+constexpr const char* kTitle = "Ombrith Race Information Inventory v1.0";
+constexpr const char* kDashes = "-----------------------------------------";
+constexpr std::size_t kMessageBuffer = 1024;
+
+std::unique_ptr<SessionLog>& Installed() {
+  static std::unique_ptr<SessionLog> log;
+  return log;
+}
+
+int OwnEcho() {
+  SessionLog* log = TheSessionLog();
+  return log ? log->echoToConsole : 0;
+}
+
+Result LogFormatV(int echo, const char* format, va_list args) {
+  if (format == nullptr) return E_FAIL;
+  char buffer[kMessageBuffer];
+  // A longer message is cut to the buffer; the run goes on.
+  std::vsnprintf(buffer, sizeof(buffer), format, args);
+  return LogLine(echo, buffer);
+}
+
+}  // namespace
+
+std::string TimestampPrefix() {
+  const std::time_t now = std::time(nullptr);
+  if (now == static_cast<std::time_t>(-1)) return std::string();
+  std::tm local {};
+  if (::localtime_r(&now, &local) == nullptr) return std::string();
+  char buffer[64];
+  std::snprintf(buffer, sizeof(buffer), "[%04d-%02d-%02d %02d:%02d:%02d] ", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return buffer;
+}
+
+Result SessionLog::OpenLog(const char* path) {
+  if (file.IsOpen()) {
+    LogLine(0, "Session closed. Good-bye!");
+    file.Close();
+  }
+  if (!file.Open(path)) return E_FAIL;
+  file.Print("%s\r\n%s\r\n", kTitle, kDashes);
+  LogLine(0, "Session started");
+  char cwd[260];
+  CurrentDirectory(cwd, sizeof(cwd));
+  LogFormat(0, "Current directory: %s", cwd);
+  ConsolePrint("Logging to %s...\n", path);
+  return S_OK;
+}
+
+Result SessionLog::LogLine(int echo, const char* text) {
+  if (text == nullptr) text = "";
+  if (file.IsOpen()) {
+    file.Write(TimestampPrefix().c_str());
+    file.Write(text);
+    file.Write("\r\n");
+  }
+  if (capture != nullptr) capture->emplace_back(echo, text);
+  if (echo != 0) ConsolePrint("%s\n", text);
+  return S_OK;
+}
+
+void SessionLog::CloseLog() {
+  if (file.IsOpen()) {
+    LogLine(0, "Session closed. Good-bye!");
+    file.Close();
+  }
+}
+
+SessionLog* TheSessionLog() { return Installed().get(); }
+
+SessionLog* InstallSessionLog() {
+  ReleaseSessionLog();
+  Installed() = std::make_unique<SessionLog>();
+  return Installed().get();
+}
+
+void ReleaseSessionLog() {
+  if (Installed()) Installed()->CloseLog();
+  Installed().reset();
+}
+
+Result CreateSessionLog(const char* editionShort, const char* outputPath) {
+  char name[260];
+  std::snprintf(name, sizeof(name), "%s_%s", editionShort ? editionShort : "", "ZIRA.log");
+  SessionLog* log = InstallSessionLog();
+  char path[260];
+  if (JoinPath(outputPath, name, path, sizeof(path)) == nullptr || Failed(log->OpenLog(path))) {
+    ConsolePrint("FAILURE: Could not create log file: %s\n", name);
+    return E_FAIL;
+  }
+  LogFormat(0, "OBGame.exe recognized as the %s version.", editionShort ? editionShort : "");
+  return S_OK;
+}
+
+Result LogLine(int echo, const char* text) {
+  SessionLog* log = TheSessionLog();
+  return log ? log->LogLine(echo, text) : E_FAIL;
+}
+
+Result LogFormat(int echo, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const Result result = LogFormatV(echo, format, args);
+  va_end(args);
+  return result;
+}
+
+Result LogBothLine(const char* text) { return LogLine(OwnEcho(), text); }
+
+Result LogBoth(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const Result result = LogFormatV(OwnEcho(), format, args);
+  va_end(args);
+  return result;
+}
+
+Result LogOnly(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const Result result = LogFormatV(0, format, args);
+  va_end(args);
+  return result;
+}
+
+}  // namespace zira

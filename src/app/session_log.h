@@ -1,0 +1,48 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "common/file_system.h"
+#include "common/result.h"
+
+namespace zira {
+
+// The run's log: timestamped CR LF lines in the output directory, echoed to
+// the console on request. Absent until CreateSessionLog; every caller copes.
+class SessionLog {
+ public:
+  int echoToConsole = 1;
+  OutputFile file;
+  // Tests may collect every line here as well: echo flag and text.
+  std::vector<std::pair<int, std::string>>* capture = nullptr;
+
+  Result OpenLog(const char* path);
+  Result LogLine(int echo, const char* text);
+  void CloseLog();
+};
+
+// The installed log, or nullptr.
+SessionLog* TheSessionLog();
+// Installs a fresh log without a file (echo on); the previous one is closed.
+SessionLog* InstallSessionLog();
+// Closes and removes the installed log.
+void ReleaseSessionLog();
+
+// Creates the log named after the edition in the output directory.
+Result CreateSessionLog(const char* editionShort, const char* outputPath);
+
+// Channels: echo 1 writes to the log and the console, echo 0 to the log only.
+// LogLine writes a text as it stands, '%' included; the others format.
+Result LogLine(int echo, const char* text);
+Result LogFormat(int echo, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Shorthands: "both" uses the log's own echo setting, "log only" echo 0.
+Result LogBoth(const char* format, ...) __attribute__((format(printf, 1, 2)));
+Result LogOnly(const char* format, ...) __attribute__((format(printf, 1, 2)));
+Result LogBothLine(const char* text);
+
+// The 22-character "[YYYY-MM-DD HH:MM:SS] " prefix for now; empty when the
+// clock or local time is unavailable.
+std::string TimestampPrefix();
+
+}  // namespace zira

@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+
+#include "client/client_image.h"
+
+namespace zira {
+
+// Reads the race registrations of the recognized edition into the race table
+// and builds the ModelCodeIndex. E_FAIL when no image is loaded.
+Result ReadRaceTable(ClientImage& client);
+
+// The model code of race for gender number 1 to 3, or nullptr.
+const char* RaceCode(const ClientImage& client, std::uint32_t race, std::uint32_t gender);
+
+}  // namespace zira

@@ -1,0 +1,156 @@
+#include "common/text.h"
+
+#include <cstring>
+
+namespace zira {
+
+namespace {
+char g_sharedPath[260];
+
+bool IsTrailingBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+}  // namespace
+
+void TrimCounted(char* text, std::size_t* length) {
+  if (text == nullptr || length == nullptr) return;
+  std::size_t end = *length;
+  while (end > 0 && IsTrailingBlank(text[end - 1])) --end;
+  std::size_t start = 0;
+  while (start < end && text[start] == ' ') ++start;
+  if (start > 0) std::memmove(text, text + start, end - start);
+  *length = end - start;
+  text[*length] = '\0';
+}
+
+std::size_t TrimText(char* text) {
+  if (text == nullptr) return 0;
+  std::size_t length = std::strlen(text);
+  TrimCounted(text, &length);
+  return length;
+}
+
+bool SameText(const char* a, std::size_t lengthA, const char* b, std::size_t lengthB, bool folded) {
+  if (a == b) return true;
+  if (a == nullptr || b == nullptr || lengthA != lengthB) return false;
+  if (!folded) return std::memcmp(a, b, lengthA) == 0;
+  for (std::size_t i = 0; i < lengthA; ++i) {
+    if (!FoldedEqual(a[i], b[i])) return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(const char* a, std::size_t lengthA, const char* b) {
+  return SameText(a, lengthA, b, b ? std::strlen(b) : 0, true);
+}
+
+bool StartsWithNoCase(const char* text, std::size_t textLength, const char* prefix, std::size_t prefixLength) {
+  if (text == nullptr || prefix == nullptr || textLength < prefixLength) return false;
+  for (std::size_t i = 0; i < prefixLength; ++i) {
+    if (!FoldedEqual(text[i], prefix[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  if (text == nullptr || prefix == nullptr) return false;
+  return StartsWithNoCase(text, std::strlen(text), prefix, std::strlen(prefix));
+}
+
+bool EndsWithNoCase(const char* text, std::size_t textLength, const char* suffix, std::size_t suffixLength) {
+  if (text == nullptr || suffix == nullptr || textLength < suffixLength) return false;
+  const char* tail = text + (textLength - suffixLength);
+  for (std::size_t i = 0; i < suffixLength; ++i) {
+    if (!FoldedEqual(tail[i], suffix[i])) return false;
+  }
+  return true;
+}
+
+bool EndsWithNoCase(const char* text, const char* suffix) {
+  if (text == nullptr || suffix == nullptr) return false;
+  return EndsWithNoCase(text, std::strlen(text), suffix, std::strlen(suffix));
+}
+
+int LetterBucket(const char* text) {
+  if (text == nullptr) return 0;
+  const unsigned char c = static_cast<unsigned char>(text[0]) & 0xDF;
+  return (c >= 'A' && c <= 'Z') ? c - 'A' + 1 : 0;
+}
+
+int SplitFields(const char* source, char separator, char* buffer, std::size_t bufferSize, char** fieldStarts,
+                int mostFields) {
+  if (source == nullptr || buffer == nullptr || bufferSize == 0) return 0;
+  CopyText(buffer, bufferSize, source);
+  int count = 1;
+  if (fieldStarts != nullptr && mostFields > 0) fieldStarts[0] = buffer;
+  for (char* p = buffer; *p != '\0' && count < mostFields; ++p) {
+    if (*p == separator) {
+      *p = '\0';
+      if (fieldStarts != nullptr) fieldStarts[count] = p + 1;
+      ++count;
+    }
+  }
+  return count;
+}
+
+char* JoinPath(const char* directory, const char* name, char* buffer, std::size_t bufferSize) {
+  if (buffer == nullptr) {
+    buffer = g_sharedPath;
+    bufferSize = sizeof(g_sharedPath);
+  }
+  if (bufferSize == 0) return nullptr;
+  buffer[0] = '\0';
+  std::size_t dirLength = directory ? std::strlen(directory) : 0;
+  while (dirLength > 0 && directory[dirLength - 1] == '\\') --dirLength;
+  const std::size_t nameLength = name ? std::strlen(name) : 0;
+  if (bufferSize < dirLength + nameLength + 2) return nullptr;
+  std::size_t at = 0;
+  if (dirLength > 0) {
+    std::memcpy(buffer, directory, dirLength);
+    at = dirLength;
+    if (nameLength > 0) buffer[at++] = '\\';
+  }
+  if (nameLength > 0) {
+    std::memcpy(buffer + at, name, nameLength);
+    at += nameLength;
+  }
+  buffer[at] = '\0';
+  return buffer;
+}
+
+void UpperInPlace(char* text) {
+  if (text == nullptr) return;
+  for (; *text != '\0'; ++text) {
+    if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+  }
+}
+
+void LowerInPlace(char* text) {
+  if (text == nullptr) return;
+  for (; *text != '\0'; ++text) {
+    if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
+  }
+}
+
+std::int32_t AtoI(const char* text) {
+  if (text == nullptr) return 0;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = (*text++ == '-');
+  std::uint32_t value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) value = value * 10u + static_cast<std::uint32_t>(*text - '0');
+  return static_cast<std::int32_t>(negative ? 0u - value : value);
+}
+
+std::size_t CopyText(char* destination, std::size_t capacity, const char* source) {
+  if (destination == nullptr || capacity == 0) return 0;
+  std::size_t length = 0;
+  if (source != nullptr) {
+    while (length + 1 < capacity && source[length] != '\0') {
+      destination[length] = source[length];
+      ++length;
+    }
+  }
+  destination[length] = '\0';
+  return length;
+}
+
+}  // namespace zira

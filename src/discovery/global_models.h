@@ -1,0 +1,11 @@
+#pragma once
+
+#include "store/inventory.h"
+
+namespace zira {
+
+// Registers and scans the packages every zone can show: hard-coded ones,
+// per-race ones and those of the global load list. Always S_OK.
+Result LoadGlobalModels(Inventory& inventory);
+
+}  // namespace zira

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "store/inventory.h"
+
+namespace zira {
+
+// Packages named after race codes that no earlier source holds. Always S_OK.
+Result LoadOrphanModels(Inventory& inventory);
+
+}  // namespace zira
