@@ -1,0 +1,72 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "common/result.h"
+
+namespace zira {
+
+inline constexpr std::size_t kPackageNameCapacity = 261;  // 260 bytes and the terminator
+inline constexpr std::uint16_t kNoEntry = 0xFFFF;
+
+// One row of a package's directory, named through the name directory.
+struct PackageEntry {
+  std::uint32_t nameLength;  // without the terminator; 0 while unnamed
+  char name[kPackageNameCapacity];
+  std::uint32_t inflatedSize;
+  std::uint32_t dataOffset;
+  std::uint32_t checksum;
+};
+
+// Buffers that ReadEntry and ReadAt hand to their callers.
+using EntryBuffer = std::unique_ptr<std::uint8_t[]>;
+
+// A package file (.s3d or .obg) loaded whole, with its entries named and
+// sorted by data offset; entry contents are inflated on demand.
+class PackageArchive {
+ public:
+  // An empty archive with its checksum table built; nullptr when out of memory.
+  static std::unique_ptr<PackageArchive> Create();
+  ~PackageArchive();
+  PackageArchive(const PackageArchive&) = delete;
+  PackageArchive& operator=(const PackageArchive&) = delete;
+
+  Result Open(const char* path);
+  Result Close();
+
+  std::uint32_t EntryCount() const { return entryCount_; }
+  const PackageEntry* Entry(std::uint32_t index) const;
+  std::uint16_t FindEntry(const char* name) const;
+  // The inflated contents of an entry, or nullptr (read failure or size 0).
+  EntryBuffer ReadEntry(std::uint32_t index);
+  // Inflates the blocks at offset until size bytes are produced. An empty
+  // buffer is allocated (size + 1024 bytes, zero-filled) and handed back on
+  // success; a given buffer must hold at least size bytes.
+  Result ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& buffer);
+
+  std::uint32_t Version() const { return version_; }
+  std::uint32_t DateStamp() const { return dateStamp_; }
+  std::uint32_t FileLength() const { return fileLength_; }
+
+  // The name checksum over bytes (CRC-32, MSB first, polynomial 0x04C11DB7, initial 0).
+  std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
+
+ private:
+  PackageArchive();
+  std::uint32_t ReadU32();
+
+  std::uint32_t version_ = 0;
+  std::uint32_t dateStamp_ = 0;
+  std::uint32_t entryCount_ = 0;
+  std::unique_ptr<PackageEntry[]> entries_;
+  std::uint32_t rowCount_ = 0;
+  std::uint32_t checksumTable_[256] = {};
+  char path_[260] = {};
+  std::unique_ptr<std::uint8_t[]> contents_;
+  std::uint32_t fileLength_ = 0;
+  std::uint32_t position_ = 0;
+};
+
+}  // namespace zira

@@ -1,0 +1,77 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "common/result.h"
+
+namespace zira {
+
+class WldFile;
+
+inline constexpr std::uint32_t kWldTypeCount = 56;  // types 0 to 55 are recorded
+
+// One recorded fragment; name and body are positions inside the caller's buffer.
+struct WldFragment {
+  const char* name;         // inside the unscrambled string table, or nullptr
+  std::uint32_t nameLength;  // bounded by the end of the string table
+  std::uint8_t type;
+  std::uint32_t body;      // offset of the body in the data
+  std::uint32_t bodySize;  // size word - 4
+  std::uint32_t index;     // 0-based number among recorded fragments
+  std::uint32_t cursor;    // read position inside the body
+  WldFile* owner;
+};
+
+// A world file parsed in place: names unscrambled, fragments chained by type.
+// It never owns the data; the caller keeps it alive while the file is used.
+class WldFile {
+ public:
+  WldFile();
+  WldFile(const WldFile&) = delete;
+  WldFile& operator=(const WldFile&) = delete;
+
+  Result Load(std::span<std::uint8_t> data, const char* name);
+  void Reset();
+
+  WldFragment* NextOfType(std::uint32_t type, const WldFragment* previous);
+  WldFragment* FragmentByNumber(std::int32_t reference);
+  WldFragment* Resolve(std::int32_t reference);
+  WldFragment* ModelTarget(WldFragment* model);
+  std::uint8_t SkeletonMeshes(WldFragment* skeleton, WldFragment** list, std::uint8_t* count);
+  std::uint8_t TextureFrameCount(WldFragment* texture);
+  WldFragment* TextureFrameBitmaps(WldFragment* texture, std::uint32_t frame);
+  std::uint8_t MaterialBitmapCount(WldFragment* material);
+
+  // The u32 at offset inside a fragment's body; 0 unless wholly inside it.
+  std::uint32_t BodyU32At(const WldFragment& fragment, std::uint32_t offset) const;
+  // Cursor reads: a u32 (0 and no move unless it fits), a skip of 4 under the
+  // same rule, and an unconditional advance that never wraps.
+  std::uint32_t BodyRead(WldFragment& fragment) const;
+  void BodySkip(WldFragment& fragment) const;
+  void BodyAdvance(WldFragment& fragment, std::uint32_t count) const;
+
+  const char* Name() const { return name_; }
+  std::uint32_t Version() const { return version_; }
+  std::uint32_t FragmentCount() const { return fragmentCount_; }
+  std::uint32_t RecordedCount() const { return recordedCount_; }
+
+ private:
+  std::uint32_t nameLength_ = 0;
+  char name_[260] = {};
+  std::uint32_t version_ = 0;
+  std::uint32_t stringTableSize_ = 0;
+  std::span<std::uint8_t> stringTable_;
+  std::uint32_t dataSize_ = 0;
+  std::uint32_t parsePosition_ = 0;
+  std::span<std::uint8_t> data_;
+  std::uint32_t fragmentCount_ = 0;
+  std::unique_ptr<std::uint8_t[]> types_;
+  std::unique_ptr<std::uint32_t[]> nextOfType_;
+  std::int32_t firstOfType_[kWldTypeCount];
+  std::uint32_t recordedCount_ = 0;
+  std::unique_ptr<WldFragment[]> fragments_;
+};
+
+}  // namespace zira
