@@ -70,7 +70,7 @@ int FinishRun(int code) {
   return code;
 }
 
-int RunInventory() {
+int RunInventory(const RunHooks& hooks) {
   StartTime() = std::chrono::steady_clock::now();
   ResetRunStats();
   ReleaseSessionLog();
@@ -119,14 +119,14 @@ int RunInventory() {
 
   ConsolePrint("\n");
   LogBoth("Loading Race Information...");
-  if (Failed(ReadRaceTable(client))) {
+  if (Failed((hooks.readRaceTable ? hooks.readRaceTable : ReadRaceTable)(client))) {
     return GateFailure("FAILURE: Could not read race code information from client %s", kClientFileName, 4);
   }
   LogBoth("  Found %d races, max RaceID is %d", client.raceCount, client.maxRaceId);
 
   ConsolePrint("\n");
   LogBoth("Loading Zone Information...");
-  if (Failed(ReadZoneTable(client))) {
+  if (Failed((hooks.readZoneTable ? hooks.readZoneTable : ReadZoneTable)(client))) {
     return GateFailure("FAILURE: Could not read zone information from client %s", kClientFileName, 5);
   }
   LogBoth("  Found %d zones, max ZoneID is %d", client.zoneCount, client.maxZoneId);

@@ -1,0 +1,74 @@
+#include "app/session_log.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "support/temp_dir.h"
+#include "support/text_files.h"
+
+namespace zira {
+namespace {
+
+using testing::ReadTextFile;
+using testing::ScopedChdir;
+using testing::TempDir;
+
+class SessionLogTest : public ::testing::Test {
+ protected:
+  ~SessionLogTest() override { ReleaseSessionLog(); }
+  TempDir dir_;
+};
+
+TEST_F(SessionLogTest, WritesHeaderTimestampedCrLfLinesAndTheClosingLine) {
+  dir_.MakeDir("out");
+  ScopedChdir in(dir_.Path());
+  ::testing::internal::CaptureStdout();
+  ASSERT_EQ(CreateSessionLog("Cobalt", "out\\"), S_OK);
+  LogBoth("Found %d things in %s", 0, "here");
+  LogOnly("log only %d", -5);
+  LogLine(0, "100% kept");
+  ReleaseSessionLog();
+  const std::string console = ::testing::internal::GetCapturedStdout();
+
+  EXPECT_EQ(console, "Logging to out\\Cobalt_ZIRA.log...\nFound 0 things in here\n");
+  const std::string log = ReadTextFile(dir_ / "out/Cobalt_ZIRA.log");
+  const std::string stamp = R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] )";
+  const std::regex expected("Ombrith Race Information Inventory v1\\.0\r\n-{41}\r\n" + stamp + "Session started\r\n" +
+                            stamp + "Current directory: [^\r\n]*\r\n" + stamp +
+                            "OBGame\\.exe recognized as the Cobalt version\\.\r\n" + stamp +
+                            "Found 0 things in here\r\n" + stamp + "log only -5\r\n" + stamp + "100% kept\r\n" +
+                            stamp + "Session closed\\. Good-bye!\r\n");
+  EXPECT_TRUE(std::regex_match(log, expected)) << log;
+}
+
+TEST_F(SessionLogTest, FailedCreationEchoesBothChannelOnceAndWritesNothing) {
+  ScopedChdir in(dir_.Path());
+  ::testing::internal::CaptureStdout();
+  EXPECT_LT(CreateSessionLog("MK2", "missing\\dir"), 0);
+  LogBoth("echoed %s", "once");
+  LogOnly("dropped");
+  ReleaseSessionLog();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "FAILURE: Could not create log file: MK2_ZIRA.log\nechoed once\n");
+}
+
+TEST_F(SessionLogTest, LongMessagesAreCutAndNothingIsLoggedWithoutALog) {
+  std::vector<std::pair<int, std::string>> lines;
+  InstallSessionLog()->capture = &lines;
+  LogOnly("%s", std::string(5000, 'x').c_str());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].second.size(), 1023u);
+  ReleaseSessionLog();
+  EXPECT_LT(LogBoth("no log"), 0);
+}
+
+TEST(TimestampTest, HasTheFixedWidthLocalTimeForm) {
+  const std::string prefix = TimestampPrefix();
+  EXPECT_EQ(prefix.size(), 22u);
+  EXPECT_TRUE(std::regex_match(prefix, std::regex(R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] )")));
+}
+
+}  // namespace
+}  // namespace zira

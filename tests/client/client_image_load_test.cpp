@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "client/client_image.h"
+#include "common/file_system.h"
+#include "store/inventory.h"
+#include "support/client_image_writer.h"
+#include "support/temp_dir.h"
+
+namespace zira {
+namespace {
+
+using testing::ClientImageOptions;
+using testing::ClientImageWriter;
+
+Result LoadFrom(const ClientImageWriter& writer) {
+  return LoadClientImageFromBytes(TheInventory().client, writer.Bytes());
+}
+
+class ClientImageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetInventory(); }
+  ClientImage& Client() { return TheInventory().client; }
+};
+
+TEST_F(ClientImageTest, RecognizesEveryEditionByItsExactSizeAndLocatesRdata) {
+  for (std::uint32_t id = 1; id <= 3; ++id) {
+    ClientImageWriter writer(id);
+    ASSERT_EQ(LoadFrom(writer), S_OK) << id;
+    EXPECT_EQ(Client().editionId, id);
+    EXPECT_EQ(Client().imageSize, FindEdition(id)->fileSize);
+    EXPECT_STREQ(Client().editionShort, FindEdition(id)->editionShort);
+    EXPECT_EQ(Client().rdataStart, writer.RdataStartAddress());
+    EXPECT_EQ(Client().rdataEnd, writer.RdataEndAddress());
+    EXPECT_EQ(Client().rdataFileOffset, writer.RdataOffset());
+    EXPECT_EQ(Client().zoneAltTarget, FindEdition(id)->zoneAltTarget);
+  }
+}
+
+TEST_F(ClientImageTest, RejectsSizesOneByteOffAndBrokenHeaders) {
+  const ClientImageOptions broken[] = {
+      {.sizeDelta = 1},
+      {.sizeDelta = -1},
+      {.mzSignature = false},
+      {.peSignature = false},
+      {.peOffset = 0x7FFFFFF0},
+      {.sectionCount = 0xFFFF, .rdataName = ".text2"},
+      {.rdataName = ".rdatax"},
+      {.rdataName = ".rdat"},
+  };
+  for (const ClientImageOptions& options : broken) {
+    ClientImageWriter writer(1, options);
+    EXPECT_LT(LoadFrom(writer), 0);
+    // A failed load leaves nothing behind.
+    EXPECT_EQ(Client().editionShort, nullptr);
+    EXPECT_EQ(Client().image, nullptr);
+    EXPECT_EQ(Client().raceCount, 0);
+    EXPECT_EQ(Client().zoneCount, 0);
+  }
+}
+
+TEST_F(ClientImageTest, AcceptsTheSectionNameInCapitals) {
+  ClientImageWriter writer(2, {.rdataName = ".RDATA"});
+  EXPECT_EQ(LoadFrom(writer), S_OK);
+}
+
+TEST_F(ClientImageTest, AddressesMapIntoRdataAndStayInsideTheImage) {
+  ClientImageWriter writer(1);
+  const std::uint32_t address = writer.AddText("hum");
+  ASSERT_EQ(LoadFrom(writer), S_OK);
+  EXPECT_STREQ(ImageAddressToText(Client(), address), "hum");
+  EXPECT_TRUE(IsRdataAddress(Client(), writer.RdataEndAddress()));
+  EXPECT_FALSE(IsRdataAddress(Client(), writer.RdataEndAddress() + 1));
+  EXPECT_FALSE(IsRdataAddress(Client(), writer.RdataStartAddress() - 1));
+
+  // A section that claims more raw data than the file holds: texts beyond the
+  // file's end are empty rather than read out of range.
+  ClientImageWriter tail(1);
+  tail.PutU32(0x80 + 248 + 40 + 20, FindEdition(1)->fileSize - 2);  // raw data offset near the end
+  ASSERT_EQ(LoadFrom(tail), S_OK);
+  const char* last = ImageAddressToText(Client(), tail.RdataStartAddress() + 1);
+  EXPECT_EQ(std::strlen(last), 0u);
+  EXPECT_EQ(std::strlen(ImageAddressToText(Client(), tail.RdataEndAddress())), 0u);
+}
+
+TEST_F(ClientImageTest, IdentifiesEditionsFromFilesWithoutOpeningThem) {
+  testing::TempDir dir;
+  testing::ScopedChdir in(dir.Path());
+  EXPECT_EQ(IdentifyEdition("obgame.exe"), 0u);
+  ClientImageWriter(3).WriteTo("OBGame.exe");
+  EXPECT_EQ(IdentifyEdition("obgame.exe"), 3u);
+  ASSERT_EQ(LoadClientImage(Client()), S_OK);
+  EXPECT_STREQ(Client().path, "obgame.exe");
+  EXPECT_STREQ(Client().editionLong, "Mistkeep (v2)");
+}
+
+}  // namespace
+}  // namespace zira

@@ -1,0 +1,108 @@
+#include "common/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "support/text_files.h"
+
+namespace zira {
+namespace {
+
+using testing::ReadTextFile;
+using testing::ScopedChdir;
+using testing::TempDir;
+using testing::WriteTextFile;
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+};
+
+TEST_F(FileSystemTest, FindsNamesWithoutRegardToCaseThroughEveryComponent) {
+  dir_.MakeDir("Resources");
+  WriteTextFile(dir_ / "Resources/GlobalLoad.TXT", "x");
+  WriteTextFile(dir_ / "GLOBAL_chr.S3D", "abc");
+  ScopedChdir in(dir_.Path());
+
+  std::string real;
+  ASSERT_TRUE(ResolveExisting("resources\\globalload.txt", &real));
+  EXPECT_EQ(real, dir_ / "Resources/GlobalLoad.TXT");
+  EXPECT_TRUE(FileExists("global_chr.s3d"));
+  EXPECT_TRUE(FileExists(".\\Global_Chr.s3d"));
+  EXPECT_FALSE(FileExists("global_chr.s3"));
+  EXPECT_FALSE(FileExists("missing\\globalload.txt"));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_FALSE(FileExists(nullptr));
+
+  std::uint32_t size = 0;
+  ASSERT_TRUE(FileSize("GLOBAL_CHR.s3d", &size));
+  EXPECT_EQ(size, 3u);
+}
+
+TEST_F(FileSystemTest, PrefersTheExactSpellingWhenSeveralNamesFoldAlike) {
+  WriteTextFile(dir_ / "abc.txt", "lower");
+  WriteTextFile(dir_ / "ABC.txt", "upper");
+  ScopedChdir in(dir_.Path());
+  std::string real;
+  ASSERT_TRUE(ResolveExisting("ABC.txt", &real));
+  EXPECT_EQ(real, dir_ / "ABC.txt");
+  ASSERT_TRUE(ResolveExisting("abc.txt", &real));
+  EXPECT_EQ(real, dir_ / "abc.txt");
+  // No exact spelling: the first in byte order, every time.
+  ASSERT_TRUE(ResolveExisting("Abc.txt", &real));
+  EXPECT_EQ(real, dir_ / "ABC.txt");
+}
+
+TEST_F(FileSystemTest, OutputNamesReuseExistingDirectoriesAndKeepNewNamesAsWritten) {
+  dir_.MakeDir("zira");
+  ScopedChdir in(dir_.Path());
+  OutputFile out;
+  ASSERT_TRUE(out.Open("ZIRA\\Cobalt_ZIRA.log"));
+  out.Print("%s=%d\r\n", "a", 1);
+  out.Close();
+  EXPECT_EQ(ReadTextFile(dir_ / "zira/Cobalt_ZIRA.log"), "a=1\r\n");
+  // A file written by the program is found by later lookups at once.
+  EXPECT_TRUE(FileExists("zira\\cobalt_zira.LOG"));
+  EXPECT_FALSE(out.Open("nowhere\\file.txt"));
+}
+
+TEST_F(FileSystemTest, MakesOneDirectoryLevelAndEntersDirectories) {
+  ScopedChdir in(dir_.Path());
+  EXPECT_TRUE(MakeDirectory("Out"));
+  EXPECT_TRUE(IsDirectory("OUT"));
+  EXPECT_FALSE(MakeDirectory("a\\b"));
+  EXPECT_TRUE(ChangeDirectory("out"));
+  char cwd[260];
+  CurrentDirectory(cwd, sizeof(cwd));
+  EXPECT_EQ(std::string(cwd), dir_ / "Out");
+  EXPECT_TRUE(ChangeDirectory(".."));
+  EXPECT_FALSE(ChangeDirectory("nothing-here"));
+  EXPECT_FALSE(ChangeDirectory(""));
+}
+
+TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
+  WriteTextFile(dir_ / "lines.txt", "first\nsecond line\n");
+  ScopedChdir in(dir_.Path());
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(InputFile::ReadAll("LINES.TXT", &bytes));
+  EXPECT_EQ(bytes.size(), 18u);
+  EXPECT_FALSE(InputFile::ReadAll("none.txt", &bytes));
+
+  InputFile file;
+  ASSERT_TRUE(file.Open("lines.txt"));
+  EXPECT_EQ(file.Length(), 18u);
+  char line[8];
+  ASSERT_TRUE(file.ReadLine(line, sizeof(line)));
+  EXPECT_STREQ(line, "first\n");
+  ASSERT_TRUE(file.ReadLine(line, sizeof(line)));
+  EXPECT_STREQ(line, "second ");  // cut at the buffer, the rest follows
+  ASSERT_TRUE(file.ReadLine(line, sizeof(line)));
+  EXPECT_STREQ(line, "line\n");
+  EXPECT_FALSE(file.ReadLine(line, sizeof(line)));
+}
+
+}  // namespace
+}  // namespace zira

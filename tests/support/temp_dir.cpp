@@ -1,0 +1,58 @@
+#include "support/temp_dir.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/file_system.h"
+
+namespace zira::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zira-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  ResetFileCache();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  ResetFileCache();
+}
+
+std::string TempDir::MakeDir(const std::string& name) const {
+  const std::string path = path_ + "/" + name;
+  std::filesystem::create_directories(path);
+  ResetFileCache();
+  return path;
+}
+
+ScopedChdir::ScopedChdir(const std::string& path) {
+  previous_ = std::filesystem::current_path().string();
+  std::filesystem::current_path(path);
+  ResetFileCache();
+}
+
+ScopedChdir::~ScopedChdir() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous_, ignored);
+  ResetFileCache();
+}
+
+int RunProgram(const std::string& program, const std::string& directory, std::string* output) {
+  const std::string command = "cd '" + directory + "' && '" + program + "' </dev/null 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  std::string text;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, n);
+  const int status = ::pclose(pipe);
+  if (output != nullptr) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace zira::testing

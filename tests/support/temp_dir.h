@@ -1,0 +1,41 @@
+#pragma once
+#include <string>
+
+namespace zira::testing {
+
+// A fresh directory below the system's temporary folder, removed with its
+// contents when the object goes; the file cache is reset on both ends.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // Makes a directory below this one (one level).
+  std::string MakeDir(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Changes into a directory for the life of the object and back afterwards.
+class ScopedChdir {
+ public:
+  explicit ScopedChdir(const std::string& path);
+  ~ScopedChdir();
+  ScopedChdir(const ScopedChdir&) = delete;
+  ScopedChdir& operator=(const ScopedChdir&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+// Runs a program in a directory with standard input from /dev/null and
+// returns its exit code (-1 when it could not run); standard output is
+// collected into output.
+int RunProgram(const std::string& program, const std::string& directory, std::string* output);
+
+}  // namespace zira::testing
