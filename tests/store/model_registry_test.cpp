@@ -31,16 +31,9 @@ class RegistryTest : public ::testing::Test {
     return text;
   }
 
-  std::vector<std::uint8_t> Values(const ModelDef& model, int kind) {
-    const std::uint8_t* values = nullptr;
-    int count = 0;
-    switch (kind) {
-      case kTexture: values = model.textures.values; count = model.textures.count; break;
-      case kHead: values = model.heads.values; count = model.heads.count; break;
-      case kDetail: values = model.details.values; count = model.details.count; break;
-      default: break;
-    }
-    return {values, values + count};
+  template <std::size_t N>
+  static std::vector<std::uint8_t> Values(const VariationList<N>& list) {
+    return {list.values, list.values + list.count};
   }
 };
 
@@ -160,8 +153,7 @@ TEST_F(RegistryTest, FullBucketRefusesTheNextSourceOnly) {
 
 TEST_F(RegistryTest, FullSourceTableRefusesThe1201stSource) {
   for (int i = 0; i < 1200; ++i) {
-    ASSERT_NE(FindOrAddSource(inv(), Name(static_cast<char>('a' + i / 150), i).c_str(), kLocalToZone, false),
-              nullptr);
+    ASSERT_NE(FindOrAddSource(inv(), Name(static_cast<char>('a' + i / 150), i).c_str(), kLocalToZone, false), nullptr);
   }
   EXPECT_EQ(inv().sourceCount, 1200);
   EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), kLocalToZone, false), nullptr);
@@ -282,9 +274,9 @@ TEST_F(RegistryTest, FindRaceModelRecordsRaceOnlyWhenAskedForTheModel) {
 TEST_F(RegistryTest, VariationsStayAscendingWithoutRepeats) {
   ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false), "HUM");
   for (int value : {4, 2, 4, 9, 0}) EXPECT_EQ(AddVariation(model, kTexture, static_cast<std::uint8_t>(value)), S_OK);
-  EXPECT_EQ(Values(*model, kTexture), (std::vector<std::uint8_t>{2, 4, 9}));
+  EXPECT_EQ(Values(model->textures), (std::vector<std::uint8_t>{2, 4, 9}));
   EXPECT_EQ(AddVariation(model, kDetail, 255), S_OK);
-  EXPECT_EQ(Values(*model, kDetail), (std::vector<std::uint8_t>{255}));
+  EXPECT_EQ(Values(model->details), (std::vector<std::uint8_t>{255}));
 
   EXPECT_EQ(AddVariation(model, 5, 1), E_INVALIDARG);
   EXPECT_EQ(AddVariation(model, 5, 0), S_OK);
@@ -308,12 +300,12 @@ TEST_F(RegistryTest, FullVariationListsAcceptOnlyPresentValues) {
   EXPECT_EQ(AddVariationRange(model, kTexture, 255), S_OK);
   std::vector<std::uint8_t> expected;
   for (int v = 1; v <= 30; ++v) expected.push_back(static_cast<std::uint8_t>(v));
-  EXPECT_EQ(Values(*model, kTexture), expected);
+  EXPECT_EQ(Values(model->textures), expected);
   EXPECT_EQ(AddVariation(model, kTexture, 31), E_OUTOFMEMORY);
   EXPECT_EQ(AddVariation(model, kTexture, 30), S_OK);
 
   EXPECT_EQ(AddVariationRange(model, kDetail, 3), S_OK);
-  EXPECT_EQ(Values(*model, kDetail), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Values(model->details), (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_EQ(AddVariationRange(model, 5, 3), S_OK);
   EXPECT_EQ(AddVariationRange(model, kFace, 0), S_OK);
   EXPECT_EQ(model->faces.count, 0);
