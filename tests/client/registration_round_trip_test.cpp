@@ -168,7 +168,6 @@ TEST(RegistrationRoundTrip, RandomWindowsAreReadSafely) {
         if (!fixture.registrations.Add(window, code)) break;
       }
     }
-    // The last bytes of the image as well, in case a window reaches them.
     ASSERT_EQ(fixture.Load(), S_OK);
     EXPECT_EQ(ReadRaceTable(*fixture.client), S_OK);
     EXPECT_EQ(ReadZoneTable(*fixture.client), S_OK);

@@ -78,8 +78,10 @@ X86Emitter& X86Emitter::CallRel(std::int32_t rel32) { return Raw({0xE8}).U32(sta
 X86Emitter& X86Emitter::JumpShort(std::uint8_t distance) { return Raw({0xEB, distance}); }
 
 X86Emitter& X86Emitter::JumpOver(std::span<const std::uint8_t> skipped) {
-  JumpShort(static_cast<std::uint8_t>(skipped.size()));
-  return Raw(skipped.first(skipped.size() > 0xFF ? 0xFF : skipped.size()));
+  // A short jump reaches at most 255 bytes; anything beyond is cut off.
+  const std::span<const std::uint8_t> reached = skipped.first(skipped.size() > 0xFF ? 0xFF : skipped.size());
+  JumpShort(static_cast<std::uint8_t>(reached.size()));
+  return Raw(reached);
 }
 
 X86Emitter& X86Emitter::JumpIf(bool equal, std::uint8_t distance) {

@@ -48,7 +48,7 @@ class X86Emitter {
   // E8 with a raw operand.
   X86Emitter& CallRel(std::int32_t rel32);
   X86Emitter& JumpShort(std::uint8_t distance);  // EB ib, followed forward
-  // EB over the given bytes, which the walk then never sees.
+  // EB over the given bytes (at most 255), which the walk then never sees.
   X86Emitter& JumpOver(std::span<const std::uint8_t> skipped);
   X86Emitter& JumpIf(bool equal, std::uint8_t distance);  // 74/75 ib, not followed
   X86Emitter& Test(std::uint8_t modrm = 0xC0);          // 85 /r
