@@ -20,7 +20,8 @@ class ZoneReportsTest : public ReportTest {
     return Between(page, "<span id=\"Zone" + std::to_string(zone) + "\"", "</span>\r\n");
   }
   static std::string Menu(const std::string& page) {
-    return Between(page, "<b><a id=\"HideShow\">Show All</a></b><br />\r\n", "</nobr>");
+    const std::string showAll = "<b><a id=\"HideShow\">Show All</a></b><br />\r\n";
+    return Between(page, showAll, "</nobr>").substr(showAll.size());
   }
   static constexpr const char* kRuler =
       "\r\n<p><pre>        3         2         1         0\r\n       10987654321098765432109876543210\r\n<b>Flags:</b> ";
