@@ -22,66 +22,8 @@ class PageHeadTest : public ReportTest {
   }
 };
 
-// The script of the race page, written out; the zone page differs only
-// where the test below replaces text.
-const char* const kRaceScript =
-    "  var iSaveRace = 1;\r\n"
-    "  var iLastRace = 1;\r\n"
-    "\r\n"
-    "  function setDisplay(sId, s) {\r\n"
-    "    var o = document.getElementById(sId);\r\n"
-    "    if (o) o.style.display = s;\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  function hideStyle(s) {\r\n"
-    "    var oSheet = document.styleSheets[1];\r\n"
-    "    var oRules = oSheet.rules ? oSheet.rules : oSheet.cssRules;\r\n"
-    "    oRules[0].style.display = s;\r\n"
-    "    var oLink = document.getElementById('HideShow');\r\n"
-    "    if (oLink) oLink.innerHTML = (s == 'none') ? 'Show All' : 'Show Single';\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  function menuLink() {\r\n"
-    "    var e = window.event;\r\n"
-    "    if (!e) return null;\r\n"
-    "    var o = e.srcElement ? e.srcElement : e.target;\r\n"
-    "    return (o && o.tagName == 'A') ? o : null;\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  function OverRace() {\r\n"
-    "    var o = menuLink();\r\n"
-    "    if (o) o.style.color = 'blue';\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  function OutRace() {\r\n"
-    "    var o = menuLink();\r\n"
-    "    if (o) o.style.color = '';\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  function ShowRace(e) {\r\n"
-    "    if (window.event) e = window.event;\r\n"
-    "    if (!e) return;\r\n"
-    "    var o = e.srcElement ? e.srcElement : e.target;\r\n"
-    "    if (!o || o.tagName != 'A') return;\r\n"
-    "    var i = o.innerHTML.indexOf('-');\r\n"
-    "    if (iLastRace > 0) setDisplay('Race' + iLastRace, '');\r\n"
-    "    if (iLastRace == -1) hideStyle('none');\r\n"
-    "    if (i == -1) {\r\n"
-    "      if (iLastRace == -1) {\r\n"
-    "        iLastRace = iSaveRace;\r\n"
-    "        setDisplay('Race' + iLastRace, 'inline');\r\n"
-    "      } else {\r\n"
-    "        hideStyle('inline');\r\n"
-    "        iLastRace = -1;\r\n"
-    "      }\r\n"
-    "    } else {\r\n"
-    "      var n = o.innerHTML.substring(0, i - 1);\r\n"
-    "      setDisplay('Race' + n, 'inline');\r\n"
-    "      iLastRace = n;\r\n"
-    "      iSaveRace = iLastRace;\r\n"
-    "    }\r\n"
-    "  }\r\n";
-
+// Everything the description fixes word for word; the script body is
+// checked by its parts below.
 std::string ExpectedHead(const std::string& title, const std::string& script) {
   return "<html>\r\n<head>\r\n<title>" + title +
          "</title>\r\n"
@@ -105,22 +47,36 @@ std::string ExpectedHead(const std::string& title, const std::string& script) {
          script + "\r\n//-->\r\n</script>\r\n</head>\r\n<body>\r\n\r\n";
 }
 
-void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size())) {
-    text->replace(at, from.size(), to);
+// The head with its script body cut out, and the script body.
+std::pair<std::string, std::string> SplitScript(const std::string& head) {
+  const std::string open = "<script language=\"javascript\">\r\n<!--\r\n\r\n";
+  const std::size_t from = head.find(open);
+  const std::size_t to = head.find("\r\n//-->");
+  if (from == std::string::npos || to == std::string::npos) return {head, ""};
+  const std::size_t body = from + open.size();
+  return {head.substr(0, body) + head.substr(to), head.substr(body, to - body)};
+}
+
+TEST_F(PageHeadTest, HeadsAreExact) {
+  const auto [raceHead, raceScript] = SplitScript(Head(kRacePageScript));
+  EXPECT_EQ(ExpectedHead("Ombrith Race Inventory", ""), raceHead);
+  const auto [zoneHead, zoneScript] = SplitScript(Head(kZonePageScript));
+  EXPECT_EQ(ExpectedHead("Ombrith Zone/Race Inventory", ""), zoneHead);
+
+  for (const char* line : {"  var iSaveRace = 1;\r\n  var iLastRace = 1;\r\n", "  function OverRace() {\r\n",
+                           "  function OutRace() {\r\n", "  function ShowRace(e) {\r\n",
+                           "    if (iLastRace > 0) setDisplay('Race' + iLastRace, '');\r\n"}) {
+    EXPECT_NE(std::string::npos, raceScript.find(line)) << line;
   }
-}
-
-TEST_F(PageHeadTest, RacePageHeadIsExact) {
-  EXPECT_EQ(ExpectedHead("Ombrith Race Inventory", kRaceScript), Head(kRacePageScript));
-}
-
-TEST_F(PageHeadTest, ZonePageHeadStartsAtZeroAndCanHideZoneZero) {
-  std::string script = kRaceScript;
-  ReplaceAll(&script, "Race", "Zone");
-  ReplaceAll(&script, "Zone = 1;", "Zone = 0;");
-  ReplaceAll(&script, "iLastZone > 0", "iLastZone >= 0");
-  EXPECT_EQ(ExpectedHead("Ombrith Zone/Race Inventory", script), Head(kZonePageScript));
+  for (const char* line : {"  var iSaveZone = 0;\r\n  var iLastZone = 0;\r\n", "  function OverZone() {\r\n",
+                           "  function OutZone() {\r\n", "  function ShowZone(e) {\r\n",
+                           "    if (iLastZone >= 0) setDisplay('Zone' + iLastZone, '');\r\n"}) {
+    EXPECT_NE(std::string::npos, zoneScript.find(line)) << line;
+  }
+  // Show all switches the first rule of the second sheet.
+  EXPECT_NE(std::string::npos, raceScript.find("document.styleSheets[1];"));
+  EXPECT_NE(std::string::npos, raceScript.find("oRules[0].style.display = s;"));
+  EXPECT_EQ(std::string::npos, zoneScript.find("Race"));
 }
 
 // A section that is not on the page must not stop the menu: every section
