@@ -63,6 +63,8 @@ void ReportTest::SetDatabaseText(std::uint32_t type, std::uint32_t id, const std
 
 void ReportTest::SetListText(std::uint16_t id, const std::string& text) {
   StringList& list = inv().strings;
+  // A loaded list owns its file's buffer; the texts here live in the fixture.
+  if (!list.text) list.text = std::make_unique<char[]>(1);
   list.slotOfId[id] = list.count;
   list.entries[list.count++] = Own(text);
   list.highestId = std::max(list.highestId, id);
