@@ -1,7 +1,262 @@
 #include "reports/zone_reports.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "app/session_log.h"
+#include "client/string_database.h"
+#include "client/string_list.h"
+#include "common/file_names.h"
+#include "reports/page_head.h"
+#include "reports/report_output.h"
+#include "reports/variation_summary.h"
+
 namespace zira {
 
-Result ExportZoneReports(Inventory&, const char*) { return S_OK; }
+namespace {
+
+constexpr std::uint32_t kFixedNamesEdition = 1;
+constexpr const char* kFixedExpansionNames[] = {
+    "Ombrith",        "Ashen Reach", "Frozen Crown", "Veil of Ostra", "Spires of Dusk", "Call of Merrow",
+    "Deep Halls",     "Broken Gate", "Signs of Ruin", "Wyrm Tide",   "Underglow",
+};
+constexpr std::size_t kFixedExpansionCount = sizeof(kFixedExpansionNames) / sizeof(kFixedExpansionNames[0]);
+
+// The 32-bit fields print as C prints a signed 32-bit value.
+int Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
+
+std::uint32_t LastZoneRow(const ClientImage& client) {
+  return std::min<std::uint32_t>(client.maxZoneId, kMaxZoneId);
+}
+
+const char* GenderWord(std::uint32_t gender) {
+  if (gender == 1) return " Male";
+  if (gender == 2) return " Female";
+  return "";
+}
+
+// The race name of a model: the name of the race id its race row holds.
+const char* ModelRaceName(const Inventory& inventory, const ModelDef& model) {
+  const ClientImage& client = inventory.client;
+  if (model.raceId > std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId)) return "Unknown";
+  const std::uint32_t id = client.races[model.raceId].raceId;
+  return TextOr(StringDatabaseText(inventory.database, kRaceNameType, id), "Unknown");
+}
+
+bool HasRaceAndGender(const ModelDef& model) { return model.raceId != 0 && GenderLetter(model.gender) != 0; }
+
+void WriteModelLine(const Inventory& inventory, OutputFile& file, const ModelDef& model) {
+  if (!HasRaceAndGender(model)) {
+    file.Print("<li><b>%s</b> - Unrecognized Race Model</li>\r\n", model.code);
+    return;
+  }
+  file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d)", GenderLetter(model.gender), model.code,
+             ModelRaceName(inventory, model), GenderWord(model.gender), model.raceId, model.gender - 1);
+  WriteVariationSummary(&file, inventory.client, &model);
+  file.Write("</li>\r\n");
+}
+
+void WriteImportLine(const Inventory& inventory, OutputFile& file, const ModelDef& model) {
+  const char* sourceName = model.source ? model.source->name : "UnknownSource";
+  if (HasRaceAndGender(model)) {
+    file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d), via <span class=\"Global3\">%s</span>",
+               GenderLetter(model.gender), model.code, ModelRaceName(inventory, model), GenderWord(model.gender),
+               model.raceId, model.gender - 1, sourceName);
+  } else {
+    file.Print("<li><b>%s</b> (", model.code);
+    if (model.raceId != 0) file.Print("Race %d", model.raceId);
+    else file.Write("Race Unknown");
+    file.Write(", ");
+    if (model.gender != 0) file.Print("Gender %d", model.gender - 1);
+    else file.Write("Gender Unknown");
+    file.Print("), via %s\r\n", sourceName);
+  }
+  WriteVariationSummary(&file, inventory.client, &model);
+  file.Write("</li>\r\n");
+}
+
+// The source's model lines; returns how many were written.
+int WriteSourceModels(const Inventory& inventory, OutputFile& file, const ModelSource& source) {
+  int written = 0;
+  const std::size_t count = std::min<std::size_t>(source.modelCount, kModelsPerSource);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!source.models[i]) continue;
+    WriteModelLine(inventory, file, *source.models[i]);
+    ++written;
+  }
+  return written;
+}
+
+void WriteZoneList(const Inventory& inventory, OutputFile& file) {
+  const ClientImage& client = inventory.client;
+  file.Write("ZoneID\tZoneNick\tZoneName\tStringID\tExpansion\tFlags\tMinLevel\tUnknown7\tUnknown8\r\n");
+  for (std::uint32_t i = 0; i <= LastZoneRow(client); ++i) {
+    const ZoneRecord& zone = client.zones[i];
+    if (zone.zoneId != i) continue;
+    // Row 0 matches its index even when empty; it counts only with a nick.
+    if (i == 0 && zone.zoneNick == nullptr) continue;
+    file.Print("%d\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t%d\r\n", zone.zoneId, TextOr(zone.zoneNick, ""),
+               TextOr(zone.zoneName, ""), Signed(zone.stringId), zone.expansion, Signed(zone.flags), zone.minLevel,
+               Signed(zone.unknown7), Signed(zone.unknown8));
+  }
+}
+
+void WriteMenu(const Inventory& inventory, OutputFile& file) {
+  const ClientImage& client = inventory.client;
+  const std::uint32_t lastZone = LastZoneRow(client);
+  std::uint32_t topExpansion = 0;
+  for (std::uint32_t j = 0; j <= lastZone; ++j) topExpansion = std::max<std::uint32_t>(topExpansion, client.zones[j].expansion);
+  for (std::uint32_t e = 0; e <= topExpansion; ++e) {
+    const char* name = ExpansionName(inventory, e);
+    if (HasText(name)) {
+      file.Print("<br />\r\n<b class=\"Global0\">%s</b><br />\r\n", name);
+    } else {
+      file.Print("<br />\r\n<b class=\"Global0\">Expansion %d</b><br />\r\n", static_cast<int>(e));
+    }
+    if (e == 0) file.Write("<a>0 - Globals</a><br />\r\n");
+    for (std::uint32_t j = 0; j <= lastZone; ++j) {
+      const ZoneRecord& zone = client.zones[j];
+      if (zone.expansion == e && HasText(zone.zoneNick)) {
+        file.Print("<a>%d - %s</a><br />\r\n", static_cast<int>(j), zone.zoneNick);
+      }
+    }
+  }
+}
+
+void WriteGlobalsSection(Inventory& inventory, OutputFile& file) {
+  file.Write("<span id=\"Zone0\" class=\"ScriptHide\" style=\"display:inline\">\r\n\r\n");
+  file.Write("<hr>\r\n\r\n");
+  file.Write("<h3>Globally Available Race Models</h3>\r\n\r\n");
+  file.Write("<ul>\r\n");
+  int written = 0;
+  const std::uint8_t globalCount = SourceBucketCount(inventory, kGlobalBucket);
+  for (std::size_t i = 0; i < globalCount; ++i) {
+    const ModelSource* source = SourceInBucket(inventory, kGlobalBucket, i);
+    if (!source || source->modelCount == 0) continue;
+    const char* label = source->kind < kSourceKindCount ? kSourceKindLabels[source->kind] : "";
+    file.Print("<li><b>Source:</b> %s (<span class=\"Global%d\">%s</span>)\r\n", source->name, source->kind, label);
+    file.Write("<ul>\r\n");
+    written += WriteSourceModels(inventory, file, *source);
+    file.Write("</ul>\r\n</li>\r\n");
+  }
+  if (written == 0) file.Write("<li>No global race models found. Rendering limited to local models.</li>\r\n");
+  file.Write("</ul>\r\n");
+  file.Write("<br />\r\n");
+  file.Write("</span>\r\n");
+}
+
+void WriteFlags(OutputFile& file, std::uint32_t flags) {
+  file.Write(
+      "\r\n<p><pre>        3         2         1         0\r\n"
+      "       10987654321098765432109876543210\r\n");
+  file.Write("<b>Flags:</b> ");
+  char bits[33];
+  for (int bit = 31; bit >= 0; --bit) bits[31 - bit] = ((flags >> bit) & 1u) ? '1' : '0';
+  bits[32] = '\0';
+  file.Write(bits);
+  file.Write("</pre></p>\r\n");
+}
+
+bool SameAsZoneName(const char* text, const char* zoneName) {
+  return zoneName != nullptr && std::strcmp(text, zoneName) == 0;
+}
+
+void WriteZoneSection(const Inventory& inventory, OutputFile& file, std::uint32_t index) {
+  const ZoneRecord& zone = inventory.client.zones[index];
+  file.Print("<span id=\"Zone%d\" class=\"ScriptHide\">\r\n\r\n", static_cast<int>(index));
+  file.Write("<hr>\r\n\r\n");
+  file.Print("<h3>Zone # %d - %s - &quot;%s&quot;</h3>\r\n", static_cast<int>(index), TextOr(zone.zoneNick, "N/A"),
+             TextOr(zone.zoneName, "N/A"));
+  // String list ids are 16-bit: a larger StringID has no text, it is not cut down.
+  if (zone.stringId != 0 && zone.stringId <= UINT16_MAX) {
+    const char* text = StringListText(inventory.strings, static_cast<std::uint16_t>(zone.stringId));
+    if (text && !SameAsZoneName(text, zone.zoneName)) {
+      file.Print("<p><b>Zone String Table Name:</b> %s</b>\r\n", text);
+    }
+  }
+  file.Print("<p><b>Expansion:</b> %d - %s</b>\n", zone.expansion,
+             TextOr(StringDatabaseText(inventory.database, kExpansionNameType, zone.expansion), "N/A"));
+  if (zone.minLevel != 0) file.Print("<p><b>Minimum Level to Enter:</b> %d</p>\r\n", zone.minLevel);
+  if (zone.unknown7 != 0) file.Print("<p><b>Unknown7:</b> %d</p>\r\n", Signed(zone.unknown7));
+  if (zone.unknown8 != 0) file.Print("<p><b>Unknown8:</b> %d</p>\r\n", Signed(zone.unknown8));
+  WriteFlags(file, zone.flags);
+  file.Write("<p><b>Non-Global Race Models Available:</b></p>\r\n\r\n");
+  file.Write("<ul>\r\n");
+  int written = 0;
+  for (const ModelSource* source : {zone.chrSource, zone.chr2Source}) {
+    if (!source) continue;
+    file.Print("<li>Inside: <b class=\"Global0\">%s</b>\r\n", source->name);
+    file.Write("<ul>\r\n");
+    written += WriteSourceModels(inventory, file, *source);
+    file.Write("</ul>\r\n</li>\r\n");
+  }
+  const std::size_t importCount = std::min<std::size_t>(zone.importCount, kZoneImportCapacity);
+  if (importCount > 0) {
+    file.Print("<li>Imports via: <b class=\"Global2\">%s_chr.txt</b>\r\n", TextOr(zone.zoneNick, ""));
+    file.Write("<ul>\r\n");
+    for (std::size_t i = 0; i < importCount; ++i) {
+      if (!zone.imports[i]) continue;
+      WriteImportLine(inventory, file, *zone.imports[i]);
+      ++written;
+    }
+    file.Write("</ul>\r\n</li>\r\n");
+  }
+  if (written == 0) {
+    file.Write("<li>No in-zone or imported race models found. Rendering limited to global models.</li>\r\n");
+  }
+  file.Write("</ul>\r\n");
+  file.Write("<br />\r\n");
+  file.Write("</span>\r\n");
+}
+
+void WriteZonePage(Inventory& inventory, OutputFile& file) {
+  const ClientImage& client = inventory.client;
+  WritePageHead(file, kZonePageScript);
+  file.Write(
+      "<span class=\"FrameLeft ScriptShow\">\r\n\r\n<nobr onclick=\"ShowZone(event);\" onmouseover=\"OverZone();\" "
+      "onmouseout=\"OutZone();\">\r\n<p style=\"cursor:default\"><b>Choose Zone:</b></p>\r\n"
+      "<b><a id=\"HideShow\">Show All</a></b><br />\r\n");
+  WriteMenu(inventory, file);
+  file.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
+  WriteGlobalsSection(inventory, file);
+  for (std::uint32_t i = 0; i <= LastZoneRow(client); ++i) {
+    const ZoneRecord& zone = client.zones[i];
+    if (HasText(zone.zoneNick) || HasText(zone.zoneName)) WriteZoneSection(inventory, file, i);
+  }
+  file.Write("\r\n</span>\r\n");
+  file.Write("\r\n\r\n</body>\r\n</html>\r\n");
+}
+
+}  // namespace
+
+const char* ExpansionName(const Inventory& inventory, std::uint32_t expansion) {
+  if (inventory.client.editionId == kFixedNamesEdition) {
+    return expansion < kFixedExpansionCount ? kFixedExpansionNames[expansion] : "";
+  }
+  return StringDatabaseText(inventory.database, kExpansionNameType, expansion);
+}
+
+Result ExportZoneReports(Inventory& inventory, const char* outputPath) {
+  const char* edition = inventory.client.editionShort;
+  char baseName[kReportPathCapacity];
+  {
+    OutputFile list;
+    if (!OpenReportFile(list, edition, outputPath, kZoneListName, baseName)) {
+      LogBoth("FAILURE: Could not write zone information to output file: %s", baseName);
+      return E_FAIL;
+    }
+    LogBoth("  Listing OB Zone Information in %s", baseName);
+    WriteZoneList(inventory, list);
+  }
+  OutputFile page;
+  if (!OpenReportFile(page, edition, outputPath, kZonePageName, baseName)) {
+    LogBoth("FAILURE: Could not write formatted zone information to output file: %s", baseName);
+    return E_FAIL;
+  }
+  LogBoth("  Listing formatted Zone information in %s", baseName);
+  WriteZonePage(inventory, page);
+  return S_OK;
+}
 
 }  // namespace zira

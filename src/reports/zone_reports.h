@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 #include "store/inventory.h"
 
@@ -6,5 +7,9 @@ namespace zira {
 
 // Writes the zone list and the zone page into outputPath.
 Result ExportZoneReports(Inventory& inventory, const char* outputPath);
+
+// The menu name of an expansion: the fixed names on edition 1 (empty beyond
+// them), the string database's text on every other edition (or nullptr).
+const char* ExpansionName(const Inventory& inventory, std::uint32_t expansion);
 
 }  // namespace zira

@@ -1,0 +1,22 @@
+#include "reports/report_output.h"
+
+#include <cstdio>
+
+#include "common/text.h"
+
+namespace zira {
+
+bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outputPath, const char* fixedName,
+                    char* baseName) {
+  std::snprintf(baseName, kReportPathCapacity, "%s_%s", editionShort ? editionShort : "", fixedName);
+  char path[kReportPathCapacity];
+  if (JoinPath(outputPath ? outputPath : "", baseName, path, sizeof(path)) == nullptr) return false;
+  return file.Open(path);
+}
+
+char GenderLetter(std::uint32_t gender) {
+  static constexpr char kLetters[] = {'M', 'F', 'N'};
+  return (gender >= 1 && gender <= 3) ? kLetters[gender - 1] : 0;
+}
+
+}  // namespace zira
