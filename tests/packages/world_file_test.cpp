@@ -212,7 +212,7 @@ TEST_F(WldFileTest, BitmapNamesAreUnscrambledOnlyInsideTheirBody) {
   std::vector<std::uint8_t> body = {1, 0, 0, 0};  // two names
   testing::AppendU16(body, 3);
   for (int j = 0; j < 3; ++j) body.push_back(static_cast<std::uint8_t>("abc"[j] ^ WorldBuilder::kKey[j]));
-  testing::AppendU16(body, 40);  // runs past the body
+  testing::AppendU16(body, 20);  // runs past the body, not past the data
   body.push_back(0x55);
   const std::int32_t overrun = builder.AddFragment(0x03, "", body);
   const std::int32_t next = builder.AddFragment(0x16, "", Words({0x11223344, 0x55667788}));
