@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+namespace zira::testing {
+
+// Writes the model packages of the sample client into folder: global,
+// per-race, load-list, zone, imported and orphan packages, named on disk in
+// mixed letter case.
+bool WriteSamplePackages(const std::string& folder, unsigned editionId);
+
+// Breaks one kind of input of a written sample client (see the README).
+bool BreakSampleClient(const std::string& folder, unsigned editionId, const std::string& variant);
+
+}  // namespace zira::testing
