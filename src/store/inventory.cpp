@@ -57,11 +57,15 @@ Result LogMaximums(const Inventory& inventory) {
     sourcesPerLetter = std::max<int>(sourcesPerLetter, inventory.sourceIndex.count[bucket]);
   }
   int sourceModels = 0;
-  for (std::size_t i = 0; i < inventory.sourceCount; ++i) {
+  // Counters are clamped to their tables so that a damaged one cannot lead
+  // the report out of range.
+  const std::size_t sourceCount = std::min<std::size_t>(inventory.sourceCount, kSourceCapacity);
+  for (std::size_t i = 0; i < sourceCount; ++i) {
     sourceModels = std::max<int>(sourceModels, inventory.sources[i].modelCount);
   }
   int textures = 0, heads = 0, faces = 0, tattoos = 0, hair = 0, beards = 0, details = 0;
-  for (std::size_t i = 0; i < inventory.modelDefCount; ++i) {
+  const std::size_t modelCount = std::min<std::size_t>(inventory.modelDefCount, kModelCapacity);
+  for (std::size_t i = 0; i < modelCount; ++i) {
     const ModelDef& model = inventory.models[i];
     textures = std::max<int>(textures, model.textures.count);
     heads = std::max<int>(heads, model.heads.count);
@@ -72,7 +76,8 @@ Result LogMaximums(const Inventory& inventory) {
     details = std::max<int>(details, model.details.count);
   }
   int imports = 0;
-  for (std::size_t zone = 0; zone <= client.maxZoneId; ++zone) {
+  const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
+  for (std::size_t zone = 0; zone <= lastZone; ++zone) {
     imports = std::max<int>(imports, client.zones[zone].importCount);
   }
 

@@ -1,0 +1,350 @@
+#include "store/model_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/race_table_builder.h"
+
+namespace zira {
+namespace {
+
+using testing::RaceTableBuilder;
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetInventory(); }
+
+  Inventory& inv() { return TheInventory(); }
+
+  // A distinct kind-0 source name beginning with letter.
+  static std::string Name(char letter, int n) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%c%04d.s3d", letter, n);
+    return text;
+  }
+  static std::string Code(int n) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "M%04d", n);
+    return text;
+  }
+
+  std::vector<std::uint8_t> Values(const ModelDef& model, int kind) {
+    const std::uint8_t* values = nullptr;
+    int count = 0;
+    switch (kind) {
+      case kTexture: values = model.textures.values; count = model.textures.count; break;
+      case kHead: values = model.heads.values; count = model.heads.count; break;
+      case kDetail: values = model.details.values; count = model.details.count; break;
+      default: break;
+    }
+    return {values, values + count};
+  }
+};
+
+// --- Decoding model codes ------------------------------------------------
+
+TEST_F(RegistryTest, DecodeHighestRaceWinsThenMaleBeforeFemaleBeforeNeutral) {
+  RaceTableBuilder races(inv().client);
+  races.Add(5, 1, "HUM").Add(70, 3, "hum").Add(9, 2, "ELF").Add(9, 3, "ELF").Add(9, 1, "ELM");
+  std::uint16_t race = 99;
+  std::uint8_t gender = 99;
+  EXPECT_EQ(DecodeModelCode(inv(), "HUM", &race, &gender), S_OK);
+  EXPECT_EQ(race, 70);
+  EXPECT_EQ(gender, 3);
+  EXPECT_EQ(DecodeModelCode(inv(), "elf", &race, &gender), S_OK);  // the code is upper-cased first
+  EXPECT_EQ(race, 9);
+  EXPECT_EQ(gender, 2);
+}
+
+TEST_F(RegistryTest, DecodeCodesOutsideLettersAndMisses) {
+  RaceTableBuilder races(inv().client);
+  races.Add(3, 1, "2DM").Add(4, 1, "HUMAN");
+  std::uint16_t race = 7;
+  std::uint8_t gender = 7;
+  EXPECT_EQ(DecodeModelCode(inv(), "2dm", &race, &gender), S_OK);
+  EXPECT_EQ(race, 3);
+  // A prefix of a longer code is not that code.
+  EXPECT_EQ(DecodeModelCode(inv(), "HUM", &race, &gender), E_FAIL);
+  EXPECT_EQ(race, 0);
+  EXPECT_EQ(gender, 0);
+  EXPECT_EQ(DecodeModelCode(inv(), "", &race, &gender), E_FAIL);
+  EXPECT_EQ(DecodeModelCode(inv(), "ABCDEFGHIJKLM", &race, &gender), E_FAIL);
+}
+
+TEST_F(RegistryTest, DecodeRefusesLongCodesAndMissingArguments) {
+  RaceTableBuilder races(inv().client);
+  races.Add(1, 1, "ABCDEFGHIJKLMN");  // 14 characters
+  std::uint16_t race = 7;
+  std::uint8_t gender = 7;
+  EXPECT_EQ(DecodeModelCode(inv(), "ABCDEFGHIJKLMN", &race, &gender), E_FAIL);
+  EXPECT_EQ(race, 0);
+  EXPECT_EQ(gender, 0);
+  race = 7;
+  gender = 7;
+  EXPECT_EQ(DecodeModelCode(inv(), nullptr, &race, &gender), E_INVALIDARG);
+  EXPECT_EQ(race, 0);
+  EXPECT_EQ(gender, 0);
+  race = 7;
+  EXPECT_EQ(DecodeModelCode(inv(), "ABC", &race, nullptr), E_INVALIDARG);
+  EXPECT_EQ(race, 0);
+}
+
+// --- Model sources -------------------------------------------------------
+
+TEST_F(RegistryTest, SourceIsStoredNormalizedAndFoundAgain) {
+  ModelSource* source = FindOrAddSource(inv(), "ABCD.s3d", kLocalToZone, false);
+  ASSERT_NE(source, nullptr);
+  EXPECT_STREQ(source->name, "abcd.s3d");
+  EXPECT_EQ(source->nameLength, 8);
+  EXPECT_EQ(source->sourceCode, 512);
+  EXPECT_EQ(SourceInBucket(inv(), 2, 0), source);
+  EXPECT_EQ(FindOrAddSource(inv(), "abcd.S3D", kLocalToZone, false), source);
+  EXPECT_EQ(inv().sourceCount, 1);
+
+  // The length test sees the padding; the stored name does not.
+  ModelSource* padded = FindOrAddSource(inv(), " x.s\r\n", kLocalToZone, false);
+  ASSERT_NE(padded, nullptr);
+  EXPECT_STREQ(padded->name, "x.s");
+  EXPECT_EQ(padded->nameLength, 3);
+  EXPECT_EQ(padded->sourceCode, ('x' - 'a' + 2) * 256);
+}
+
+TEST_F(RegistryTest, SourceBucketDependsOnKindAndOrphanFlag) {
+  ModelSource* local = FindOrAddSource(inv(), "gfaydark.s3d", kLocalToZone, false);
+  ModelSource* global = FindOrAddSource(inv(), "gfaydark.s3d", kGlobalLoadList, false);
+  ModelSource* orphan = FindOrAddSource(inv(), "gequip.s3d", kLocalToZone, true);
+  ModelSource* digit = FindOrAddSource(inv(), "1chr.s3d", kLocalToZone, false);
+  ASSERT_TRUE(local && global && orphan && digit);
+  EXPECT_NE(local, global);
+  EXPECT_EQ(global->kind, kGlobalLoadList);
+  EXPECT_EQ(global->sourceCode, kGlobalBucket * 256);
+  EXPECT_EQ(orphan->sourceCode, kOrphanBucket * 256);
+  EXPECT_EQ(digit->sourceCode, 1 * 256);
+  EXPECT_EQ(SourceBucketCount(inv(), 8), 1);  // only the kind-0 row
+  EXPECT_EQ(inv().sourceCount, 4);
+
+  // A row keeps the kind it was registered with.
+  EXPECT_EQ(FindOrAddSource(inv(), "gfaydark.s3d", kWithOstraModels, false), global);
+  EXPECT_EQ(global->kind, kGlobalLoadList);
+}
+
+TEST_F(RegistryTest, RefusedSourceNamesTouchNoCounter) {
+  const std::string longest(63, 'a');
+  EXPECT_NE(FindOrAddSource(inv(), longest.c_str(), kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), (longest + "a").c_str(), kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "a.sd", kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "     ", kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "", kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), nullptr, kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "other.s3d", kWithOstraModels, true), nullptr);
+  // A kind without a label would be printed out of the label table.
+  EXPECT_EQ(FindOrAddSource(inv(), "other.s3d", 5, false), nullptr);
+  EXPECT_EQ(inv().sourceCount, 1);
+  EXPECT_EQ(SourceBucketCount(inv(), 2), 1);
+  EXPECT_EQ(SourceBucketCount(inv(), kGlobalBucket), 0);
+  EXPECT_EQ(SourceBucketCount(inv(), kOrphanBucket), 0);
+}
+
+TEST_F(RegistryTest, FullBucketRefusesTheNextSourceOnly) {
+  for (int i = 0; i < 150; ++i) ASSERT_NE(FindOrAddSource(inv(), Name('b', i).c_str(), kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('b', 150).c_str(), kLocalToZone, false), nullptr);
+  EXPECT_EQ(SourceBucketCount(inv(), 3), 150);
+  EXPECT_EQ(inv().sourceCount, 150);
+  // A present name is still found, and other buckets still take new ones.
+  EXPECT_EQ(FindOrAddSource(inv(), Name('b', 149).c_str(), kLocalToZone, false)->sourceCode, 3 * 256 + 149);
+  EXPECT_NE(FindOrAddSource(inv(), Name('b', 150).c_str(), kGlobalLoadList, false), nullptr);
+}
+
+TEST_F(RegistryTest, FullSourceTableRefusesThe1201stSource) {
+  for (int i = 0; i < 1200; ++i) {
+    ASSERT_NE(FindOrAddSource(inv(), Name(static_cast<char>('a' + i / 150), i).c_str(), kLocalToZone, false),
+              nullptr);
+  }
+  EXPECT_EQ(inv().sourceCount, 1200);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), kHardCoded, false), nullptr);
+  EXPECT_EQ(inv().sourceCount, 1200);
+  EXPECT_EQ(SourceBucketCount(inv(), 27), 0);
+  EXPECT_EQ(SourceBucketCount(inv(), kGlobalBucket), 0);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('h', 1199).c_str(), kLocalToZone, false), &inv().sources[1199]);
+}
+
+TEST_F(RegistryTest, FindSourceSearchesLetterThenGlobalBucketNeverOrphans) {
+  ModelSource* global = FindOrAddSource(inv(), "global_chr.s3d", kGlobalLoadList, false);
+  ModelSource* later = FindOrAddSource(inv(), "zone.s3d", kHardCoded, false);
+  ModelSource* local = FindOrAddSource(inv(), "zone.s3d", kLocalToZone, false);
+  FindOrAddSource(inv(), "lost.s3d", kLocalToZone, true);
+  EXPECT_EQ(FindSource(inv(), "  GLOBAL_chr.S3D\r\n"), global);
+  EXPECT_EQ(FindSource(inv(), "zone.s3d"), local);
+  EXPECT_NE(later, local);
+  EXPECT_EQ(FindSource(inv(), "lost.s3d"), nullptr);
+  EXPECT_EQ(FindSource(inv(), "none.s3d"), nullptr);
+  EXPECT_EQ(FindSource(inv(), ""), nullptr);
+  EXPECT_EQ(FindSource(inv(), nullptr), nullptr);
+  EXPECT_EQ(FindSource(inv(), std::string(64, 'z').c_str()), nullptr);
+  // No lower bound on the length here.
+  ModelSource* padded = FindOrAddSource(inv(), "a.s  ", kLocalToZone, false);
+  EXPECT_EQ(FindSource(inv(), "A.S"), padded);
+}
+
+// --- Models --------------------------------------------------------------
+
+TEST_F(RegistryTest, AddModelNormalizesDecodesAndFindsAgain) {
+  RaceTableBuilder races(inv().client);
+  races.Add(1, 2, "HUF");
+  ModelSource* source = FindOrAddSource(inv(), "global.s3d", kLocalToZone, false);
+  ModelDef* hum = AddModel(inv(), source, " hum ");
+  ModelDef* huf = AddModel(inv(), source, "huf\r\n");
+  ASSERT_TRUE(hum && huf);
+  EXPECT_STREQ(hum->code, "HUM");
+  EXPECT_EQ(hum->codeLength, 3);
+  EXPECT_EQ(hum->raceId, 0);
+  EXPECT_EQ(hum->gender, 0);
+  EXPECT_EQ(huf->raceId, 1);
+  EXPECT_EQ(huf->gender, 2);
+  EXPECT_EQ(huf->source, source);
+  EXPECT_EQ(huf->slot, 1);
+  EXPECT_EQ(source->models[1], huf);
+  EXPECT_EQ(AddModel(inv(), source, "HUM"), hum);
+  EXPECT_EQ(inv().modelDefCount, 2);
+  EXPECT_EQ(source->modelCount, 2);
+
+  // The same code in another source is another model.
+  ModelSource* other = FindOrAddSource(inv(), "other.s3d", kLocalToZone, false);
+  EXPECT_NE(AddModel(inv(), other, "HUM"), hum);
+
+  EXPECT_EQ(AddModel(inv(), source, "ABCDEFGHIJKLMN"), nullptr);
+  EXPECT_EQ(AddModel(inv(), source, "   "), nullptr);
+  EXPECT_EQ(AddModel(inv(), source, ""), nullptr);
+  EXPECT_EQ(AddModel(inv(), source, nullptr), nullptr);
+  EXPECT_EQ(AddModel(inv(), nullptr, "HUM"), nullptr);
+  EXPECT_NE(AddModel(inv(), source, "ABCDEFGHIJKLM"), nullptr);
+  EXPECT_EQ(inv().modelDefCount, 4);
+}
+
+TEST_F(RegistryTest, FullSourceRefusesThe201stModel) {
+  ModelSource* source = FindOrAddSource(inv(), "many.s3d", kLocalToZone, false);
+  for (int i = 0; i < 200; ++i) ASSERT_NE(AddModel(inv(), source, Code(i).c_str()), nullptr);
+  EXPECT_EQ(AddModel(inv(), source, Code(200).c_str()), nullptr);
+  EXPECT_EQ(source->modelCount, 200);
+  EXPECT_EQ(inv().modelDefCount, 200);
+  EXPECT_EQ(AddModel(inv(), source, Code(199).c_str()), source->models[199]);
+}
+
+TEST_F(RegistryTest, FullModelTableRefusesThe5001stModel) {
+  for (int s = 0; s < 25; ++s) {
+    ModelSource* source = FindOrAddSource(inv(), Name('m', s).c_str(), kLocalToZone, false);
+    for (int i = 0; i < 200; ++i) ASSERT_NE(AddModel(inv(), source, Code(i).c_str()), nullptr);
+  }
+  EXPECT_EQ(inv().modelDefCount, 5000);
+  ModelSource* last = FindOrAddSource(inv(), "last.s3d", kLocalToZone, false);
+  EXPECT_EQ(AddModel(inv(), last, "HUM"), nullptr);
+  EXPECT_EQ(last->modelCount, 0);
+  EXPECT_EQ(inv().modelDefCount, 5000);
+}
+
+TEST_F(RegistryTest, FindRaceModelRecordsRaceOnlyWhenAskedForTheModel) {
+  RaceTableBuilder races(inv().client);
+  races.Add(5, 1, "HUM").Add(70, 3, "HUM").Add(6, 2, "ELF");
+  ModelSource* source = FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false);
+  ModelDef* hum = AddModel(inv(), source, "HUM");
+  ASSERT_NE(hum, nullptr);
+  ASSERT_EQ(hum->raceId, 70);
+
+  EXPECT_TRUE(FindRaceModel(inv(), source, 5, 1, nullptr));
+  EXPECT_EQ(hum->raceId, 70);
+  EXPECT_EQ(hum->gender, 3);
+
+  ModelDef* found = nullptr;
+  EXPECT_TRUE(FindRaceModel(inv(), source, 5, 1, &found));
+  EXPECT_EQ(found, hum);
+  EXPECT_EQ(hum->raceId, 5);
+  EXPECT_EQ(hum->gender, 1);
+
+  found = hum;
+  EXPECT_FALSE(FindRaceModel(inv(), source, 6, 2, &found));  // no such model in the source
+  EXPECT_EQ(found, nullptr);
+  found = hum;
+  EXPECT_FALSE(FindRaceModel(inv(), source, 5, 2, &found));  // race 5 has no female code
+  EXPECT_EQ(found, nullptr);
+  EXPECT_FALSE(FindRaceModel(inv(), source, 0, 1, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 71, 1, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 5, 0, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 5, 4, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), nullptr, 5, 1, &found));
+}
+
+// --- Variations ----------------------------------------------------------
+
+TEST_F(RegistryTest, VariationsStayAscendingWithoutRepeats) {
+  ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false), "HUM");
+  for (int value : {4, 2, 4, 9, 0}) EXPECT_EQ(AddVariation(model, kTexture, static_cast<std::uint8_t>(value)), S_OK);
+  EXPECT_EQ(Values(*model, kTexture), (std::vector<std::uint8_t>{2, 4, 9}));
+  EXPECT_EQ(AddVariation(model, kDetail, 255), S_OK);
+  EXPECT_EQ(Values(*model, kDetail), (std::vector<std::uint8_t>{255}));
+
+  EXPECT_EQ(AddVariation(model, 5, 1), E_INVALIDARG);
+  EXPECT_EQ(AddVariation(model, 5, 0), S_OK);
+  EXPECT_EQ(AddVariation(model, 0, 1), E_INVALIDARG);
+  EXPECT_EQ(AddVariation(model, 9, 1), E_INVALIDARG);
+  EXPECT_EQ(AddVariation(nullptr, kTexture, 1), E_INVALIDARG);
+}
+
+TEST_F(RegistryTest, FullVariationListsAcceptOnlyPresentValues) {
+  ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false), "HUM");
+  for (int v = 20; v >= 1; --v) ASSERT_EQ(AddVariation(model, kHead, static_cast<std::uint8_t>(2 * v)), S_OK);
+  EXPECT_EQ(model->heads.count, 20);
+  EXPECT_EQ(AddVariation(model, kHead, 41), E_OUTOFMEMORY);
+  EXPECT_EQ(AddVariation(model, kHead, 1), E_OUTOFMEMORY);
+  EXPECT_EQ(AddVariation(model, kHead, 40), S_OK);
+  EXPECT_EQ(model->heads.count, 20);
+  EXPECT_EQ(model->heads.values[0], 2);
+  EXPECT_EQ(model->heads.values[19], 40);
+
+  // A range runs to its end and skips what no longer fits.
+  EXPECT_EQ(AddVariationRange(model, kTexture, 255), S_OK);
+  std::vector<std::uint8_t> expected;
+  for (int v = 1; v <= 30; ++v) expected.push_back(static_cast<std::uint8_t>(v));
+  EXPECT_EQ(Values(*model, kTexture), expected);
+  EXPECT_EQ(AddVariation(model, kTexture, 31), E_OUTOFMEMORY);
+  EXPECT_EQ(AddVariation(model, kTexture, 30), S_OK);
+
+  EXPECT_EQ(AddVariationRange(model, kDetail, 3), S_OK);
+  EXPECT_EQ(Values(*model, kDetail), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(AddVariationRange(model, 5, 3), S_OK);
+  EXPECT_EQ(AddVariationRange(model, kFace, 0), S_OK);
+  EXPECT_EQ(model->faces.count, 0);
+}
+
+// --- Zone imports and playable rows ----------------------------------------
+
+TEST_F(RegistryTest, ZoneImportsHoldEachModelOnceUpTo80) {
+  ModelSource* source = FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false);
+  ZoneRecord& zone = inv().client.zones[3];
+  for (int i = 0; i < 80; ++i) ASSERT_EQ(AddZoneImport(&zone, AddModel(inv(), source, Code(i).c_str())), S_OK);
+  EXPECT_EQ(AddZoneImport(&zone, source->models[0]), S_OK);
+  EXPECT_EQ(zone.importCount, 80);
+  EXPECT_EQ(AddZoneImport(&zone, AddModel(inv(), source, Code(80).c_str())), E_OUTOFMEMORY);
+  EXPECT_EQ(zone.importCount, 80);
+  EXPECT_EQ(zone.imports[79], source->models[79]);
+  EXPECT_EQ(AddZoneImport(&zone, nullptr), E_INVALIDARG);
+  EXPECT_EQ(AddZoneImport(nullptr, source->models[0]), E_INVALIDARG);
+}
+
+TEST_F(RegistryTest, PlayableRowNeedsAStoredPlayableRaceId) {
+  RaceTableBuilder races(inv().client);
+  races.Add(5, 1, "HUM").Add(128, 1, "IKM").Add(200, 1, "XYZ").Add(0, 1, "NUL");
+  EXPECT_TRUE(IsPlayableRaceRow(inv().client, 5));
+  EXPECT_TRUE(IsPlayableRaceRow(inv().client, 128));
+  EXPECT_FALSE(IsPlayableRaceRow(inv().client, 200));
+  EXPECT_FALSE(IsPlayableRaceRow(inv().client, 6));  // never registered: the row holds 0
+  EXPECT_FALSE(IsPlayableRaceRow(inv().client, 0));
+  EXPECT_FALSE(IsPlayableRaceRow(inv().client, 201));
+  EXPECT_FALSE(IsPlayableRaceRow(inv().client, 70000));
+}
+
+}  // namespace
+}  // namespace zira
