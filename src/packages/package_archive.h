@@ -34,6 +34,9 @@ class PackageArchive {
   PackageArchive& operator=(const PackageArchive&) = delete;
 
   Result Open(const char* path);
+  // Opens package bytes already in memory, exactly as Open does after reading
+  // the file (a copy is taken); lets tests and fuzzers skip the file system.
+  Result OpenBytes(std::span<const std::uint8_t> bytes);
   Result Close();
 
   std::uint32_t EntryCount() const { return entryCount_; }
@@ -56,6 +59,10 @@ class PackageArchive {
  private:
   PackageArchive();
   std::uint32_t ReadU32();
+  // Validates the loaded contents and builds the named, sorted entry table.
+  Result Parse();
+  void SortRowsByOffset();
+  void NameEntries(std::span<const std::uint8_t> directory);
 
   std::uint32_t version_ = 0;
   std::uint32_t dateStamp_ = 0;

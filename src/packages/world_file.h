@@ -58,6 +58,14 @@ class WldFile {
   std::uint32_t RecordedCount() const { return recordedCount_; }
 
  private:
+  // True when a u32 at the fragment's cursor lies wholly inside its body.
+  static bool CursorFits(const WldFragment& fragment);
+  // Advance by a 64-bit count, saturating where the 32-bit cursor would wrap.
+  static void AdvanceWide(WldFragment& fragment, std::uint64_t count);
+  void Record(std::uint32_t type, std::int32_t nameReference, std::uint32_t body, std::uint32_t bodySize,
+              std::int32_t* lastOfType);
+  void UnscrambleBitmapNames(const WldFragment& fragment);
+
   std::uint32_t nameLength_ = 0;
   char name_[260] = {};
   std::uint32_t version_ = 0;
