@@ -97,22 +97,22 @@ char* JoinPath(const char* directory, const char* name, char* buffer, std::size_
     bufferSize = sizeof(g_sharedPath);
   }
   if (bufferSize == 0) return nullptr;
-  buffer[0] = '\0';
+  // Both texts are measured before the buffer is touched: either may already
+  // stand in it (a path joined onto the shared buffer's last result).
   std::size_t dirLength = directory ? std::strlen(directory) : 0;
   while (dirLength > 0 && directory[dirLength - 1] == '\\') --dirLength;
   const std::size_t nameLength = name ? std::strlen(name) : 0;
-  if (bufferSize < dirLength + nameLength + 2) return nullptr;
-  std::size_t at = 0;
-  if (dirLength > 0) {
-    std::memcpy(buffer, directory, dirLength);
-    at = dirLength;
-    if (nameLength > 0) buffer[at++] = '\\';
+  if (bufferSize < dirLength + nameLength + 2) {
+    buffer[0] = '\0';
+    return nullptr;
   }
-  if (nameLength > 0) {
-    std::memcpy(buffer + at, name, nameLength);
-    at += nameLength;
-  }
-  buffer[at] = '\0';
+  const std::size_t nameAt = (dirLength > 0 && nameLength > 0) ? dirLength + 1 : dirLength;
+  // The name goes first, so that a directory at the buffer's start is not
+  // overwritten before it is in place, and a name there is moved away first.
+  if (nameLength > 0) std::memmove(buffer + nameAt, name, nameLength);
+  if (dirLength > 0) std::memmove(buffer, directory, dirLength);
+  if (nameAt > dirLength) buffer[dirLength] = '\\';
+  buffer[nameAt + nameLength] = '\0';
   return buffer;
 }
 

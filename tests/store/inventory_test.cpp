@@ -1,0 +1,97 @@
+#include "store/inventory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/session_log.h"
+#include "store/model_registry.h"
+#include "support/race_table_builder.h"
+
+namespace zira {
+namespace {
+
+using Lines = std::vector<std::pair<int, std::string>>;
+
+class MaximumsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetInventory();
+    InstallSessionLog()->capture = &lines_;
+  }
+  void TearDown() override { ReleaseSessionLog(); }
+
+  static Lines Expected(const std::vector<int>& values) {
+    static const char* const kNames[20] = {
+        "RaceID",           "ModelCodesPerLetter", "ModelDefs",  "ModelSources", "ModelSourcesPerLetter",
+        "SourceModelDefs",  "VarsTexture",         "VarsHead",   "VarsFace",     "VarsTattoo",
+        "VarsHair",         "VarsBeard",           "VarsDetail", "ZoneID",       "ZoneNicksPerLetter",
+        "ZoneImportModels", "DBStrings",           "DBStringID", "List Strings", "List StringID"};
+    Lines lines;
+    for (std::size_t i = 0; i < 20; ++i) {
+      lines.emplace_back(0, "  MAXIMUM: " + std::string(kNames[i]) + " = " + std::to_string(values[i]));
+    }
+    return lines;
+  }
+
+  Lines lines_;
+};
+
+TEST_F(MaximumsTest, EmptyRunReportsZeroEverywhereOnTheLogOnly) {
+  EXPECT_EQ(LogMaximums(TheInventory()), S_OK);
+  EXPECT_EQ(lines_, Expected(std::vector<int>(20, 0)));
+}
+
+TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
+  Inventory& inv = TheInventory();
+  testing::RaceTableBuilder races(inv.client);
+  races.Add(1, 1, "HUM").Add(2, 1, "HOM").Add(3, 1, "ELF").Add(12, 2, "HIF");
+
+  ModelSource* a = FindOrAddSource(inv, "aaa.s3d", kLocalToZone, false);
+  ModelSource* b = FindOrAddSource(inv, "abb.s3d", kLocalToZone, false);
+  FindOrAddSource(inv, "global.s3d", kGlobalLoadList, false);
+  ModelDef* hum = AddModel(inv, a, "HUM");
+  ModelDef* elf = AddModel(inv, a, "ELF");
+  AddModel(inv, b, "HUM");
+  AddVariationRange(hum, kTexture, 7);
+  AddVariationRange(elf, kTexture, 9);
+  AddVariationRange(hum, kHead, 2);
+  AddVariationRange(elf, kFace, 3);
+  AddVariationRange(hum, kTattoo, 4);
+  AddVariationRange(elf, kHair, 5);
+  AddVariationRange(hum, kBeard, 6);
+  AddVariationRange(elf, kDetail, 8);
+
+  ClientImage& client = inv.client;
+  client.maxZoneId = 40;
+  client.zones[40].importCount = 3;  // the last row counts
+  client.zones[41].importCount = 9;  // beyond the highest zone: not a zone row
+  client.zoneIndex.count[26] = 11;
+  inv.database.count = 321;
+  inv.database.highestId = 70000;
+  inv.strings.count = 17;
+  inv.strings.highestId = 6000;
+
+  EXPECT_EQ(LogMaximums(inv), S_OK);
+  EXPECT_EQ(lines_, Expected({12, 3, 3, 3, 2, 2, 9, 2, 3, 4, 5, 6, 8, 40, 11, 3, 321, 70000, 17, 6000}));
+}
+
+TEST_F(MaximumsTest, DamagedCountersStayInsideTheirTables) {
+  Inventory& inv = TheInventory();
+  inv.client.maxZoneId = 0xFFFF;
+  inv.client.zones[1500].importCount = 5;
+  EXPECT_EQ(LogMaximums(inv), S_OK);
+  ASSERT_EQ(lines_.size(), 20u);
+  EXPECT_EQ(lines_[15].second, "  MAXIMUM: ZoneImportModels = 5");
+}
+
+TEST_F(MaximumsTest, NothingIsWrittenWithoutASessionLog) {
+  ReleaseSessionLog();
+  EXPECT_EQ(LogMaximums(TheInventory()), S_OK);
+  EXPECT_TRUE(lines_.empty());
+}
+
+}  // namespace
+}  // namespace zira
