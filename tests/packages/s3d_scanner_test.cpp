@@ -4,6 +4,7 @@
 
 #include "app/run_stats.h"
 #include "packages/scanner_fixture.h"
+#include "support/world_builder.h"
 
 namespace zira::testing {
 namespace {
@@ -18,35 +19,35 @@ class S3dScannerTest : public ScannerTest {
   std::int32_t Material(const std::string& name, std::uint32_t bitmaps = 1) {
     std::vector<std::uint8_t> names = Words({bitmaps - 1});
     for (std::uint32_t i = 0; i < bitmaps; ++i) names.insert(names.end(), {3, 0, 'b', 'm', 'p'});
-    const std::int32_t list = world_.Add(kBitmaps, "", names);
-    const std::int32_t texture = world_.Add(kTextureType, "", Words({0, 1, Ref(list)}));
-    const std::int32_t link = world_.Add(kTextureLink, "", Words({Ref(texture)}));
-    return world_.Add(kMaterial, name, Words({0, 0, 0, 0, 0, Ref(link)}));
+    const std::int32_t list = world_.AddFragment(kBitmaps, "", names);
+    const std::int32_t texture = world_.AddFragment(kTextureType, "", Words({0, 1, Ref(list)}));
+    const std::int32_t link = world_.AddFragment(kTextureLink, "", Words({Ref(texture)}));
+    return world_.AddFragment(kMaterial, name, Words({0, 0, 0, 0, 0, Ref(link)}));
   }
   // A mesh listing materials; padding makes its body larger.
   std::int32_t Mesh(const std::string& name, std::vector<std::int32_t> materials, std::uint32_t padding = 0,
                     std::uint32_t type = kMesh) {
     std::vector<std::uint8_t> list = Words({0, static_cast<std::uint32_t>(materials.size())});
     for (std::int32_t m : materials) Append(list, Ref(m));
-    const std::int32_t listRef = world_.Add(kMaterialList, "", list);
+    const std::int32_t listRef = world_.AddFragment(kMaterialList, "", list);
     std::vector<std::uint8_t> body = Words({0, Ref(listRef)});
     body.resize(body.size() + padding);
-    return world_.Add(type, name, body);
+    return world_.AddFragment(type, name, body);
   }
   // A model whose target is a skeleton link to a skeleton with these meshes.
   void SkeletonModel(const std::string& name, std::vector<std::int32_t> meshes) {
     std::vector<std::uint8_t> body = Words({0x200, 0, 0, static_cast<std::uint32_t>(meshes.size())});
     for (std::int32_t m : meshes) Append(body, Ref(m));
-    const std::int32_t skeleton = world_.Add(kSkeleton, "", body);
-    const std::int32_t link = world_.Add(kSkeletonLink, "", Words({Ref(skeleton)}));
+    const std::int32_t skeleton = world_.AddFragment(kSkeleton, "", body);
+    const std::int32_t link = world_.AddFragment(kSkeletonLink, "", Words({Ref(skeleton)}));
     TargetModel(name, link);
   }
   // A model whose target is a mesh link.
   void LinkModel(const std::string& name, std::int32_t mesh) {
-    TargetModel(name, world_.Add(kMeshLink, "", Words({Ref(mesh)})));
+    TargetModel(name, world_.AddFragment(kMeshLink, "", Words({Ref(mesh)})));
   }
   void TargetModel(const std::string& name, std::int32_t target) {
-    world_.Add(kModel, name, Words({0, 0, 0, 0, 0, Ref(target)}));
+    world_.AddFragment(kModel, name, Words({0, 0, 0, 0, 0, Ref(target)}));
   }
 
   // Packs the world as name's world file and scans the source.
@@ -63,7 +64,7 @@ class S3dScannerTest : public ScannerTest {
     bytes.insert(bytes.end(), w.begin(), w.end());
   }
 
-  WorldSketch world_;
+  WorldBuilder world_;
   ModelSource* source_ = nullptr;
 };
 
@@ -150,7 +151,7 @@ TEST_F(S3dScannerTest, PerRaceBaseVariationsOnlyInKindThreeSources) {
                         {"DWM", {1, 2, 3, 4}, {}, {1, 2, 3, 4, 5}},    {"DWF", {1, 2, 3, 4}, {}, {}},
                         {"ELM", {1, 2, 3}, {}, {}},                    {"ELF", {1, 2, 3}, {1, 2, 3}, {}}};
   for (const Case& c : cases) {
-    world_ = WorldSketch();
+    world_ = WorldBuilder();
     LinkModel(std::string(c.code) + "_ACTORDEF", Mesh(std::string(c.code) + "_DMSPRITEDEF", {}));
     ASSERT_EQ(Scan(std::string("global_") + c.code + ".s3d", kWithOstraModels), S_OK) << c.code;
     EXPECT_EQ(Values(Model(0)->heads), c.heads) << c.code;
@@ -171,7 +172,7 @@ TEST_F(S3dScannerTest, HeadMaterialsByRaceAndTheirTextureReadingForOtherRaces) {
                         {"KOM", {3}, {}, {}, {}, {}}};
   for (const Case& c : cases) {
     const std::string code = c.code;
-    world_ = WorldSketch();
+    world_ = WorldBuilder();
     const std::int32_t listed = Material(code + "HE0001_MDF");
     Material(code + "HE0301_MDF", 2);  // two bitmaps: hair, beard or tattoo 3
     Material(code + "HE0621_MDF", 1);  // one bitmap: face 2 only
@@ -190,7 +191,7 @@ TEST_F(S3dScannerTest, OversizedListsAndPrefixesStayInBounds) {
   // A list claiming four billion materials holds two references.
   const std::int32_t first = Material("ABCXY0001_MDF");
   const std::int32_t second = Material("ABCXY0701_MDF");
-  const std::int32_t list = world_.Add(kMaterialList, "", Words({0, 0xFFFFFFFF, Ref(first), Ref(second)}));
+  const std::int32_t list = world_.AddFragment(kMaterialList, "", Words({0, 0xFFFFFFFF, Ref(first), Ref(second)}));
   // A material prefix of 32 characters is passed over; 31 still works.
   const std::string longPrefix(32, 'P');
   const std::string fitting(31, 'Q');
@@ -198,11 +199,11 @@ TEST_F(S3dScannerTest, OversizedListsAndPrefixesStayInBounds) {
   Material(longPrefix + "0901_MDF");
   const std::int32_t fits = Material(fitting + "0001_MDF");
   Material(fitting + "0801_MDF");
-  const std::int32_t mesh = world_.Add(kMesh, "ABC_DMSPRITEDEF", Words({0, Ref(list)}));
+  const std::int32_t mesh = world_.AddFragment(kMesh, "ABC_DMSPRITEDEF", Words({0, Ref(list)}));
   LinkModel("ABC_ACTORDEF", mesh);
   LinkModel("XYZ_ACTORDEF", Mesh("XYZ_DMSPRITEDEF", {tooLong, fits}));
   // A mesh whose body ends before its list reference.
-  LinkModel("SHO_ACTORDEF", world_.Add(kMesh, "SHO_DMSPRITEDEF", {1, 2}));
+  LinkModel("SHO_ACTORDEF", world_.AddFragment(kMesh, "SHO_DMSPRITEDEF", {1, 2}));
   ASSERT_EQ(Scan(), S_OK);
   EXPECT_EQ(Values(Model(0)->textures), (std::vector<int>{7}));
   EXPECT_EQ(Values(Model(1)->textures), (std::vector<int>{8}));

@@ -9,6 +9,7 @@
 #include "app/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "support/package_writer.h"
 
 namespace zira::testing {
 
@@ -61,9 +62,11 @@ ModelSource* ScannerTest::AddSource(const char* name, std::uint8_t kind) {
   return &source;
 }
 
-std::int32_t WorldSketch::Add(std::uint32_t type, const std::string& name, const std::vector<std::uint8_t>& body) {
-  fragments_.push_back({type, name, body});
-  return static_cast<std::int32_t>(fragments_.size());
+void ScannerTest::WritePackage(const std::string& name, const std::vector<PackageFile>& files) {
+  PackageWriter writer;
+  for (const PackageFile& file : files) writer.AddEntry(file.name, file.contents);
+  ASSERT_TRUE(writer.WriteTo(name));
+  ResetFileCache();
 }
 
 }  // namespace zira::testing

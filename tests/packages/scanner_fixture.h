@@ -19,22 +19,6 @@ struct PackageFile {
   std::vector<std::uint8_t> contents;
 };
 
-// A world file described fragment by fragment; bodies are written as given.
-class WorldSketch {
- public:
-  // Adds a fragment and returns its 1-based fragment number.
-  std::int32_t Add(std::uint32_t type, const std::string& name, const std::vector<std::uint8_t>& body);
-  std::vector<std::uint8_t> Bytes() const;
-
- private:
-  struct Fragment {
-    std::uint32_t type;
-    std::string name;
-    std::vector<std::uint8_t> body;
-  };
-  std::vector<Fragment> fragments_;
-};
-
 // One race of the race table with its codes by gender (male, female, neutral).
 struct ScannerRace {
   std::uint16_t id;
