@@ -1,8 +1,80 @@
 #include "client/race_table.h"
 
+#include <cstring>
+
+#include "client/call_scanner.h"
+#include "common/text.h"
+
 namespace zira {
 
-Result ReadRaceTable(ClientImage& client) { return client.image ? S_OK : E_FAIL; }
+namespace {
+
+// Which pushed argument holds what differs between the builds.
+struct RaceSlots {
+  std::uint32_t gender, race, code;
+};
+
+RaceSlots SlotsOfEdition(std::uint32_t editionId) {
+  if (editionId == 1) return {0, 1, 2};
+  return {3, 4, 2};
+}
+
+void BuildModelCodeIndex(ClientImage& client) {
+  ModelCodeIndex& index = client.codeIndex;
+  std::memset(&index, 0, sizeof(index));
+  for (std::uint32_t race = 0; race <= client.maxRaceId; ++race) {
+    for (const char* code : client.races[race].code) {
+      if (code == nullptr || code[0] == '\0') continue;
+      const int bucket = LetterBucket(code);
+      const std::uint16_t count = index.count[bucket];
+      // Each race is listed once per bucket although several of its codes may share it.
+      if (count > 0 && index.ids[bucket][count - 1] == race) continue;
+      if (count >= kCodesPerLetter) continue;
+      index.ids[bucket][count] = static_cast<std::uint16_t>(race);
+      index.count[bucket] = static_cast<std::uint16_t>(count + 1);
+    }
+  }
+}
+
+}  // namespace
+
+Result ReadRaceTable(ClientImage& client) {
+  if (!client.image) return E_FAIL;
+  // Rows are cleared too, so a second read does not count races of the first.
+  client.raceCount = 0;
+  client.maxRaceId = 0;
+  client.codeCount = 0;
+  std::memset(client.races, 0, sizeof(client.races));
+
+  ScanState state{};
+  state.position = client.raceScanStart;
+  state.end = client.raceScanEnd;
+  state.target = client.raceTarget;
+  state.altTarget = 0;
+  const RaceSlots slots = SlotsOfEdition(client.editionId);
+  const std::span<const std::uint8_t> image = client.Bytes();
+
+  while (FindNextCall(image, state)) {
+    // Fixed slots are read whatever was pushed in this walk.
+    const std::uint32_t gender = state.stack[slots.gender];
+    const std::uint32_t race = state.stack[slots.race];
+    const std::uint32_t address = state.stack[slots.code];
+    if (gender >= 3 || race > kMaxRaceId || !IsRdataAddress(client, address)) continue;
+
+    char* code = ImageAddressToText(client, address);
+    UpperInPlace(code);
+    RaceRecord& row = client.races[race];
+    if (row.code[0] == nullptr && row.code[1] == nullptr && row.code[2] == nullptr) ++client.raceCount;
+    row.code[gender] = code;
+    row.codeLength[gender] = static_cast<std::uint8_t>(std::strlen(code));
+    row.raceId = static_cast<std::uint16_t>(race);
+    if (race > client.maxRaceId) client.maxRaceId = static_cast<std::uint16_t>(race);
+    ++client.codeCount;
+  }
+
+  BuildModelCodeIndex(client);
+  return S_OK;
+}
 
 const char* RaceCode(const ClientImage& client, std::uint32_t race, std::uint32_t gender) {
   if (race == 0 || race > client.maxRaceId || gender < 1 || gender > 3) return nullptr;
