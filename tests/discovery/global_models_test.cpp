@@ -185,14 +185,6 @@ TEST_F(GlobalModelsTest, ListedPackageRefusedByTheRegistry) {
   EXPECT_EQ(inv().sourceCount, 0);
 }
 
-TEST_F(GlobalModelsTest, ListedHardCodedPackageKeepsItsFirstRow) {
-  Write("global7_chr.s3d");
-  WriteList("1,0,x,global7_chr.s3d,r\n");
-  LoadGlobalModels(inv());
-  ASSERT_EQ(SourceBucketCount(inv(), kGlobalBucket), 1);
-  EXPECT_EQ(SourceInBucket(inv(), kGlobalBucket, 0)->kind, 4);
-}
-
 TEST_F(GlobalModelsTest, TheListIsCountedWithItsSize) {
   const std::string text = "# nothing to load here\r\n";
   WriteList(text);

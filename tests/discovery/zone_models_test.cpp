@@ -1,5 +1,9 @@
 #include "discovery/zone_models.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "discovery_fixture.h"
 
 namespace zira {
@@ -97,6 +101,24 @@ TEST_F(ZoneModelsTest, ListOfSixtyThreeCharactersIsRead) {
   EXPECT_EQ(lines_, expected);
 }
 
+TEST_F(ZoneModelsTest, ListThatExistsButCannotBeOpened) {
+  // A socket has a status but cannot be opened as a file, even by root.
+  const std::string path = dir_ / "Abc_Chr.txt";
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int socketId = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(socketId, 0);
+  ASSERT_EQ(::bind(socketId, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ResetFileCache();
+  ZoneRecord& zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL);
+  ::close(socketId);
+  const Lines expected = {Both("  FAILURE: Problem opening TXT file abc_chr.txt for model import parsing.")};
+  EXPECT_EQ(lines_, expected);
+}
+
 TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
   for (const char* header : {"0", "none", "  -0x5"}) {
     lines_.clear();
@@ -186,16 +208,6 @@ TEST_F(ZoneModelsTest, ImportsFromAKnownSourceWithoutANewScan) {
   EXPECT_EQ(zone.imports[1], global->models[1]);
   EXPECT_EQ(inv().sourceCount, 1);
   EXPECT_EQ(TheRunStats().files, 0);
-}
-
-TEST_F(ZoneModelsTest, ImportFoundInAnotherZonesPackage) {
-  Source("xyz_chr.s3d", 0, {"HUF"});
-  Write("xyz_chr.s3d");
-  Write("abc_chr.txt", "1\nHUF,xyz_chr.s3d\n");
-  ZoneRecord& zone = Zone(4, "abc");
-  LoadZoneModels(inv(), &zone);
-  EXPECT_EQ(zone.importCount, 1);
-  EXPECT_TRUE(Logged("      Imported Model HUF (Race 1, Gender 2) to Zone abc"));
 }
 
 TEST_F(ZoneModelsTest, FullImportListStillLogsTheImport) {
