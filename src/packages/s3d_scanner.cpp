@@ -1,7 +1,133 @@
 #include "packages/s3d_scanner.h"
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "app/run_stats.h"
+#include "app/session_log.h"
+#include "common/text.h"
+#include "packages/package_archive.h"
+#include "packages/s3d_variations.h"
+#include "packages/world_file.h"
+#include "store/model_registry.h"
+
 namespace zira {
 
-Result ScanS3dSource(Inventory&, ModelSource* source) { return source ? E_FAIL : E_INVALIDARG; }
+namespace {
+
+constexpr std::uint32_t kModelType = 0x14;
+constexpr std::uint32_t kSkeletonLinkType = 0x11;
+constexpr std::uint32_t kSkeletonType = 0x10;
+constexpr std::uint32_t kMeshLinkType = 0x2D;
+constexpr std::size_t kModelNameLimit = 63;
+constexpr std::size_t kModelCodeLimit = 13;
+
+// A world file is reset before it goes, so nothing it holds outlives the scan.
+struct WldFileDeleter {
+  void operator()(WldFile* wld) const {
+    wld->Reset();
+    delete wld;
+  }
+};
+using WldFilePtr = std::unique_ptr<WldFile, WldFileDeleter>;
+
+// The code of a model fragment: the text before its first underscore,
+// trimmed and upper case. False when the name gives no usable code.
+bool ModelCode(const WldFragment& fragment, char (&code)[kModelNameLimit + 1]) {
+  if (fragment.name == nullptr || fragment.nameLength == 0 || fragment.nameLength > kModelNameLimit) return false;
+  const void* underscore = std::memchr(fragment.name, '_', fragment.nameLength);
+  if (underscore == nullptr) return false;
+  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(underscore) - fragment.name);
+  std::memcpy(code, fragment.name, length);
+  code[length] = '\0';
+  TrimCounted(code, &length);
+  if (length > kModelCodeLimit) return false;
+  UpperInPlace(code);
+  return true;
+}
+
+// The meshes a model's target stands for: a skeleton's meshes through its
+// link, or the one mesh of a mesh link.
+std::uint8_t TargetMeshes(WldFile& wld, const WldFragment& target, WldFragment** meshes) {
+  const auto first = static_cast<std::int32_t>(wld.BodyU32At(target, 0));
+  if (target.type == kSkeletonLinkType) {
+    WldFragment* skeleton = wld.FragmentByNumber(first);
+    if (skeleton == nullptr || skeleton->type != kSkeletonType) return 0;
+    std::uint8_t count = 0;
+    wld.SkeletonMeshes(skeleton, meshes, &count);
+    return count <= kMaxModelMeshes ? count : kMaxModelMeshes;
+  }
+  if (target.type == kMeshLinkType) {
+    meshes[0] = wld.FragmentByNumber(first);
+    return meshes[0] != nullptr ? 1 : 0;
+  }
+  return 0;
+}
+
+void ScanModel(Inventory& inventory, ModelSource* source, WldFile& wld, WldFragment& fragment) {
+  char code[kModelNameLimit + 1] = {};
+  if (!ModelCode(fragment, code)) return;
+  ModelDef* model = AddModel(inventory, source, code);
+  if (model == nullptr) return;
+  LogOnly("     Found model %s in source %s", code, source->name);
+
+  S3dModel scan{};
+  scan.wld = &wld;
+  scan.model = model;
+  scan.playable = IsPlayableRaceRow(inventory.client, model->raceId);
+  scan.sourceKind = source->kind;
+  std::snprintf(scan.headPrefix, sizeof(scan.headPrefix), "%sHE", code);
+  scan.headPrefixLength = std::strlen(scan.headPrefix);
+
+  WldFragment* target = wld.ModelTarget(&fragment);
+  if (target == nullptr) return;
+  WldFragment* meshes[kMaxModelMeshes] = {};
+  const std::uint8_t count = TargetMeshes(wld, *target, meshes);
+  WldFragment* primary = PickPrimaryMesh(scan, meshes, count);
+  for (std::uint8_t i = 0; i < count; ++i) {
+    WldFragment* mesh = meshes[i];
+    if (mesh == nullptr) continue;
+    ScanHeadMeshes(scan, *mesh, meshes, count);
+    if (mesh != primary) continue;
+    AddBaseVariations(scan);
+    ScanMeshMaterials(scan, *mesh);
+  }
+}
+
+}  // namespace
+
+Result ScanS3dSource(Inventory& inventory, ModelSource* source) {
+  if (source == nullptr) return E_INVALIDARG;
+  if (source->scanned) return S_OK;
+
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
+  if (!archive) return E_OUTOFMEMORY;
+  if (Failed(archive->Open(source->name))) return E_FAIL;
+
+  // The world file shares the package's base name: abc_chr.s3d holds abc_chr.wld.
+  char wldName[kSourceNameCapacity] = {};
+  const std::size_t nameLength = CopyText(wldName, sizeof(wldName), source->name);
+  if (nameLength < 3) return E_FAIL;
+  std::memcpy(wldName + nameLength - 3, "wld", 3);
+  const std::uint16_t index = archive->FindEntry(wldName);
+  if (index == kNoEntry) return E_FAIL;
+  const PackageEntry* entry = archive->Entry(index);
+  if (entry == nullptr) return E_FAIL;
+
+  WldFilePtr wld(new (std::nothrow) WldFile());
+  if (!wld) return E_OUTOFMEMORY;
+  EntryBuffer contents = archive->ReadEntry(index);
+  if (!contents) return E_OUTOFMEMORY;
+  const Result loaded = wld->Load({contents.get(), entry->inflatedSize}, entry->name);
+  if (Failed(loaded)) return loaded;
+
+  ForEachOfType(*wld, kModelType, [&](WldFragment& model) { ScanModel(inventory, source, *wld, model); });
+
+  source->scanned = 1;
+  AccountBytes(entry->inflatedSize);
+  return S_OK;
+}
 
 }  // namespace zira

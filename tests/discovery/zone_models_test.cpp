@@ -1,0 +1,238 @@
+#include "discovery/zone_models.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "discovery_fixture.h"
+
+namespace zira {
+namespace {
+
+using testing::Lines;
+
+class ZoneModelsTest : public testing::DiscoveryTest {
+ protected:
+  void SetUp() override {
+    DiscoveryTest::SetUp();
+    SetCode(1, 1, Text("HUM"));
+    SetCode(1, 2, Text("HUF"));
+  }
+  // A source of kind 0 or a global one holding the given model codes, as a
+  // finished scan leaves it (a second scan ends at once).
+  ModelSource* Source(const char* name, std::uint8_t kind, std::initializer_list<const char*> codes) {
+    ModelSource* source = FindOrAddSource(inv(), name, kind, false);
+    for (const char* code : codes) AddModel(inv(), source, code);
+    source->scanned = 1;
+    return source;
+  }
+  // The lines after the list's "Looking for" line.
+  Lines Entries(const std::string& looking) const {
+    Lines lines = From(looking);
+    if (!lines.empty()) lines.erase(lines.begin());
+    return lines;
+  }
+};
+
+TEST_F(ZoneModelsTest, ZoneWithoutNickFails) {
+  EXPECT_EQ(LoadZoneModels(inv(), nullptr), E_INVALIDARG);
+  ZoneRecord& zone = inv().client.zones[3];
+  EXPECT_EQ(LoadZoneModels(inv(), &zone), E_FAIL);
+  zone.zoneNick = Text("");
+  EXPECT_EQ(LoadZoneModels(inv(), &zone), E_FAIL);
+  EXPECT_TRUE(lines_.empty());
+}
+
+TEST_F(ZoneModelsTest, OwnPackagesWithoutImportList) {
+  Write("ABC_chr.s3d", "12345");
+  Write("abc_CHR2.S3D", "123");
+  ZoneRecord& zone = Zone(7, "abc");
+  EXPECT_EQ(LoadZoneModels(inv(), &zone), S_OK);
+  ASSERT_NE(zone.chrSource, nullptr);
+  ASSERT_NE(zone.chr2Source, nullptr);
+  EXPECT_STREQ(zone.chrSource->name, "abc_chr.s3d");
+  EXPECT_STREQ(zone.chr2Source->name, "abc_chr2.s3d");
+  EXPECT_EQ(zone.chrSource->kind, 0);
+  EXPECT_EQ(zone.importCount, 0);
+  // A failed scan of a zone package has no message of its own here; the file still counts.
+  const Lines expected = {Log("  Found Zone Model File: abc_chr.s3d"), Log("  Found Zone Model File: abc_chr2.s3d")};
+  EXPECT_EQ(lines_, expected);
+  EXPECT_EQ(TheRunStats().files, 2);
+  EXPECT_EQ(TheRunStats().bytes, 8u);
+}
+
+TEST_F(ZoneModelsTest, ZonePackageOfAGlobalNameGetsALocalRow) {
+  ModelSource* global = Source("abc_chr.s3d", 2, {});
+  Write("abc_chr.s3d");
+  ZoneRecord& zone = Zone(1, "abc");
+  LoadZoneModels(inv(), &zone);
+  ASSERT_NE(zone.chrSource, nullptr);
+  EXPECT_NE(zone.chrSource, global);
+  EXPECT_EQ(zone.chrSource->kind, 0);
+  EXPECT_EQ(zone.chr2Source, nullptr);
+}
+
+TEST_F(ZoneModelsTest, OverlongNickRefusesPackagesSilentlyAndReportsTheList) {
+  const std::string nick(56, 'n');  // every derived name has 64 characters
+  Write(nick + "_chr.s3d");
+  Write(nick + "_chr2.s3d");
+  Write(nick + "_chr.txt", "1\nHUM,abc\n");
+  ZoneRecord& zone = Zone(2, nick);
+  ModelSource* stale = &inv().sources[0];
+  zone.chrSource = stale;
+  zone.chr2Source = stale;
+  EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL);
+  EXPECT_EQ(LoadZoneModels(inv(), &zone), S_OK);
+  EXPECT_EQ(zone.chrSource, nullptr);
+  EXPECT_EQ(zone.chr2Source, nullptr);
+  const std::string tooLong =
+      "  SKIPPED: _sTXTFile '" + nick + "_chr.txt' is too long. Max allowed is 63 characters!";
+  const Lines expected = {Both(tooLong), Both(tooLong)};
+  EXPECT_EQ(lines_, expected);
+  EXPECT_EQ(inv().sourceCount, 0);
+}
+
+TEST_F(ZoneModelsTest, ListOfSixtyThreeCharactersIsRead) {
+  const std::string nick(55, 'm');
+  Write(nick + "_CHR.TXT", "\n");
+  ZoneRecord& zone = Zone(2, nick);
+  EXPECT_EQ(LoadZoneImports(inv(), &zone), S_OK);
+  const Lines expected = {Log("  Found Zone Model Import File: " + nick + "_chr.txt")};
+  EXPECT_EQ(lines_, expected);
+}
+
+TEST_F(ZoneModelsTest, ListThatExistsButCannotBeOpened) {
+  // A socket has a status but cannot be opened as a file, even by root.
+  const std::string path = dir_ / "Abc_Chr.txt";
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int socketId = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(socketId, 0);
+  ASSERT_EQ(::bind(socketId, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ResetFileCache();
+  ZoneRecord& zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL);
+  ::close(socketId);
+  const Lines expected = {Both("  FAILURE: Problem opening TXT file abc_chr.txt for model import parsing.")};
+  EXPECT_EQ(lines_, expected);
+}
+
+TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
+  for (const char* header : {"0", "none", "  -0x5"}) {
+    lines_.clear();
+    Write("abc_chr.txt", std::string("\r\n  \r\n") + header + "\r\nHUM,abc\r\n");
+    ZoneRecord& zone = Zone(1, "abc");
+    EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL) << header;
+    const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt"),
+                            Both("  SKIPPED: Unable to parse abc_chr.txt for model imports")};
+    EXPECT_EQ(lines_, expected) << header;
+  }
+}
+
+TEST_F(ZoneModelsTest, ListWithoutAnyLineEndsQuietly) {
+  Write("abc_chr.txt", "  \r\n\r\n   \n");
+  ZoneRecord& zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneImports(inv(), &zone), S_OK);
+  const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt")};
+  EXPECT_EQ(lines_, expected);
+  EXPECT_EQ(TheRunStats().files, 0);
+}
+
+TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
+  Write("Other.S3D");
+  Write("Pick.OBG");
+  Write("pick.s3d");
+  Write("only.S3D");
+  Write("strange.dat");
+  const std::string longName(60, 'p');
+  Write(longName + ".s3d");
+  Write("abc_chr.txt",
+        "  5 entries\r\n"
+        "hum, Missing \r\n"
+        "this line has no comma\r\n"
+        "xyz,other.s3d\r\n"
+        "\r\n"
+        " hum , Other.S3D\r\n"
+        "huf,PICK\r\n"
+        "huf,only\r\n"
+        "hum,strange.dat\r\n"
+        "hum," +
+            longName + ".s3d\r\n");
+  ZoneRecord& zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneModels(inv(), &zone), S_OK);
+  const Lines expected = {
+      Both("   SKIPPED: Model HUM in abc_chr.txt, nonexistent missing.*"),
+      Both("   SKIPPED: No race found to match model code XYZ in abc_chr.txt"),
+      Both("   SKIPPED: Problem loading models from other.s3d in abc_chr.txt"),
+      Both("   SKIPPED: Model HUM in abc_chr.txt, not in other.s3d"),
+      Both("      SKIPPED: Problem loading models from pick.obg in abc_chr.txt"),
+      Both("   SKIPPED: Model HUF in abc_chr.txt, not in pick.obg"),
+      Both("   SKIPPED: Problem loading models from only.s3d in abc_chr.txt"),
+      Both("   SKIPPED: Model HUF in abc_chr.txt, not in only.s3d"),
+      Both("   SKIPPED: Unknown model source type strange.dat in abc_chr.txt"),
+      Both("   SKIPPED: Model HUM in abc_chr.txt, not in strange.dat"),
+      Both("      SKIPPED: Could not add model source " + longName + ".s3d from abc_chr.txt"),
+      Both("   ODDITY: Expected 5 model references in abc_chr.txt, found 7"),
+  };
+  EXPECT_EQ(Entries("   Looking for 5 model code/source entries in abc_chr.txt"), expected);
+  EXPECT_EQ(zone.importCount, 0);
+  // Failed scans are not counted, and the list itself never is.
+  EXPECT_EQ(TheRunStats().files, 0);
+}
+
+TEST_F(ZoneModelsTest, PackageWithExtensionIsRegisteredEvenWhenMissing) {
+  Write("abc_chr.txt", "1\nHUM,gone.s3d\n");
+  ZoneRecord& zone = Zone(1, "abc");
+  LoadZoneModels(inv(), &zone);
+  ASSERT_NE(FindSource(inv(), "gone.s3d"), nullptr);
+  EXPECT_TRUE(Logged("   SKIPPED: Model HUM in abc_chr.txt, not in gone.s3d"));
+}
+
+TEST_F(ZoneModelsTest, ImportsFromAKnownSourceWithoutANewScan) {
+  ModelSource* global = Source("global_chr.obg", 2, {"HUM", "HUF"});
+  Write("global_chr.obg");
+  Write("GLOBAL_CHR.S3D");
+  Write("abc_chr.txt", "3\nhum,global_chr\nHUM,Global_Chr.obg\nhuf , global_chr\n");
+  ZoneRecord& zone = Zone(4, "abc");
+  LoadZoneModels(inv(), &zone);
+  const Lines expected = {
+      Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
+      Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
+      Log("      Imported Model HUF (Race 1, Gender 2) to Zone abc"),
+  };
+  EXPECT_EQ(Entries("   Looking for 3 model code/source entries in abc_chr.txt"), expected);
+  ASSERT_EQ(zone.importCount, 2);
+  EXPECT_EQ(zone.imports[0], global->models[0]);
+  EXPECT_EQ(zone.imports[1], global->models[1]);
+  EXPECT_EQ(inv().sourceCount, 1);
+  EXPECT_EQ(TheRunStats().files, 0);
+}
+
+TEST_F(ZoneModelsTest, FullImportListStillLogsTheImport) {
+  ModelSource* source = Source("global_chr.obg", 2, {"HUM"});
+  ZoneRecord& zone = Zone(4, "abc");
+  ModelDef* filler = source->models[0] + 1;
+  for (std::size_t i = 0; i < kZoneImportCapacity; ++i) zone.imports[i] = filler;
+  zone.importCount = kZoneImportCapacity;
+  Write("abc_chr.txt", "1\nHUM,global_chr.obg\n");
+  LoadZoneModels(inv(), &zone);
+  EXPECT_EQ(zone.importCount, kZoneImportCapacity);
+  EXPECT_TRUE(Logged("      Imported Model HUM (Race 1, Gender 1) to Zone abc"));
+}
+
+TEST_F(ZoneModelsTest, OverlongLinesReadAsSeveralLines) {
+  Source("global_chr.obg", 2, {"HUM"});
+  // The first 1023 characters hold no comma; the rest starts with one.
+  const std::string line = std::string(1020, ' ') + "HUM" + ",global_chr.obg";
+  Write("abc_chr.txt", "1\n" + line + "\n");
+  ZoneRecord& zone = Zone(4, "abc");
+  LoadZoneModels(inv(), &zone);
+  EXPECT_EQ(zone.importCount, 0);
+  const Lines expected = {Both("   SKIPPED: No race found to match model code  in abc_chr.txt")};
+  EXPECT_EQ(Entries("   Looking for 1 model code/source entries in abc_chr.txt"), expected);
+}
+
+}  // namespace
+}  // namespace zira
