@@ -23,7 +23,8 @@ namespace {
 constexpr std::size_t kMostNames = 64;
 constexpr std::size_t kLongestName = 300;
 
-// Works in a private directory with a race table that gives the scanners'
+// Works in a private directory (so corpus paths given to the fuzzer must be
+// absolute, as fuzz/run gives them) with a race table that gives the scanners'
 // race rules something to match.
 bool SetUp() {
   static char directory[] = "/tmp/zira-fuzz-scanners-XXXXXX";
