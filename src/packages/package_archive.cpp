@@ -93,7 +93,11 @@ Result PackageArchive::Open(const char* path) {
     fileLength_ = 0;
     return E_OUTOFMEMORY;
   }
-  if (file.Read(contents_.get(), fileLength_) != fileLength_) return E_FAIL;
+  // A short read would leave unread bytes behind that later reads could reach.
+  if (file.Read(contents_.get(), fileLength_) != fileLength_) {
+    Close();
+    return E_FAIL;
+  }
   file.Close();
   return Parse();
 }
