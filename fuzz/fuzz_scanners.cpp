@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ constexpr std::size_t kLongestName = 300;
 bool SetUp() {
   static char directory[] = "/tmp/zira-fuzz-scanners-XXXXXX";
   if (mkdtemp(directory) == nullptr || !zira::ChangeDirectory(directory)) return false;
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+  });
   zira::ResetInventory();
   static zira::testing::RaceTableBuilder races(zira::TheInventory().client);
   races.Add(1, 1, "ABC").Add(1, 2, "ABF").Add(2, 1, "BAM").Add(3, 1, "DWM").Add(442, 1, "ELM");
