@@ -42,7 +42,7 @@ TEST_F(ObgScannerTest, FileNamesGiveVariationsOfTheirKinds) {
   ASSERT_EQ(Scan({"elm.mod", "elm_hair_2.mod", "ELM_FACIALATT_3.MOD", "elm_facialhair_0.mod", "elm_facialhair_4.mod",
                   "hum_hair_5.mod", "c_elm_05_c.dds", "a_elm_10_x_s2_c.dds", "a_elm_10_c.dds", "C_ELM_BD_S4_C.DDS",
                   "a_elm_hd_s3_c.dds", "a_elm_head_s2_c.dds", "a_elm_hr_s6_c.dds", "a_elm_tattoo_s7_c.dds",
-                  "a_elm_flag1_s9_c.dds", "b_elm_06_c.dds", "c_elm_07_d.dds", "elm_08.dds", "c_elm_xx_s9_c.dds",
+                  "a_elm_flag1_s9_c.dds", "b_elm_06_c.dds", "c_elm_07_d.dds", "elm_08.dds", "elm_hair.mod", "c_elm_xx_s9_c.dds",
                   "c_elm_hd_9_c.dds"}),
             S_OK);
   const ModelDef* m = Model(0);
@@ -68,6 +68,7 @@ TEST_F(ObgScannerTest, RaceRulesOfBodyTextures) {
                                      {456, "BBB"},
                                      {458, "CCC"},
                                      {474, nullptr, nullptr, "DDD"},
+                                     {465, "KKK"},
                                      {492, "EEE"},
                                      {497, nullptr, "FFF"},
                                      {566, "GGG"},
@@ -83,6 +84,7 @@ TEST_F(ObgScannerTest, RaceRulesOfBodyTextures) {
       {{"bbb.mod", "a_bbb_bd_s3_c.dds", "a_bbb_bd_s2_c.dds"}, {4, 6}, {3}},
       {{"ccc.mod", "a_ccc_bd_s5_c.dds"}, {5, 8}, {5, 8}},
       {{"ddd.mod", "c_kor_bd_s1_c.dds", "c_ddd_bd_s2_c.dds"}, {2}, {1}},
+      {{"kkk.mod", "a_kkk_bd_s2_c.dds"}, {2}, {2, 3}},
       {{"eee.mod", "a_eee_bd_s2_c.dds"}, {2}, {6}},
       {{"fff.mod", "a_vam_aw_s2_c.dds", "a_fff_AB_s3_c.dds"}, {2, 3}, {2, 3}},
       {{"ggg.mod", "a_ggg_bd_s2_c.dds"}, {}, {2}},
