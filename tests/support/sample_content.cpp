@@ -73,7 +73,7 @@ std::string StringDatabase(unsigned editionId) {
       "1^11^Human^0\r\n"
       "1^12^Humans^0\r\n"
       "1^8^Humans are found everywhere.\r\n"
-      "They adapt to any land.^0\r\n"
+      "They adapt to any land.\r\n"
       "2^11^Barbarian^0\r\n2^12^Barbarians^0\r\n2^8^^0\r\n"
       "3^11^Erudite^0\r\n3^12^Erudites^0\r\n3^8^Scholars of the west.^0\r\n"
       "4^11^Wood Elf^0\r\n4^12^Wood Elves^0\r\n"
