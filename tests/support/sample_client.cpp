@@ -9,6 +9,7 @@
 #include "support/client_image_writer.h"
 #include "support/registration_writer.h"
 #include "support/sample_content.h"
+#include "support/sample_broken.h"
 #include "support/sample_packages.h"
 #include "support/text_files.h"
 

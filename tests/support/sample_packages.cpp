@@ -301,10 +301,4 @@ bool WriteSamplePackages(const std::string& folder, unsigned editionId) {
   return WriteGlobalPackages(folder, editionId) && WriteZonePackages(folder);
 }
 
-bool BreakSampleClient(const std::string& folder, unsigned editionId, const std::string& variant) {
-  (void)folder;
-  (void)editionId;
-  return variant.empty();
-}
-
 }  // namespace zira::testing

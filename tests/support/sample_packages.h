@@ -8,7 +8,4 @@ namespace zira::testing {
 // mixed letter case.
 bool WriteSamplePackages(const std::string& folder, unsigned editionId);
 
-// Breaks one kind of input of a written sample client (see the README).
-bool BreakSampleClient(const std::string& folder, unsigned editionId, const std::string& variant);
-
 }  // namespace zira::testing
