@@ -1,12 +1,16 @@
 // Writes seed inputs for the fuzz targets, one folder per target, made by the
 // same writers the tests use.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/file_system.h"
+#include "client/client_image.h"
+#include "support/client_image_writer.h"
 #include "support/package_writer.h"
+#include "support/registration_writer.h"
 #include "support/world_builder.h"
 
 namespace {
@@ -38,6 +42,44 @@ WorldBuilder SmallWorld() {
 bool Write(const std::string& folder, const std::string& name, const std::vector<std::uint8_t>& bytes) {
   std::filesystem::create_directories(folder);
   return zira::WriteWholeFile((folder + "/" + name).c_str(), bytes);
+}
+
+// Registration code of one edition laid out as the client image target reads
+// its input: edition, mode, then equal thirds for the race window, the zone
+// window and the start of .rdata.
+std::vector<std::uint8_t> ClientSeed(std::uint32_t edition) {
+  using zira::testing::ClientImageWriter;
+  ClientImageWriter image(edition);
+  zira::testing::RegistrationWriter reg(image);
+  reg.AddRaces({{"HUM", 1, 0}, {"HUF", 1, 1}, {"ELM", 70, 2}, {"", 80, 2}, {"2GB", 300, 0}});
+  zira::testing::ZoneRegistration zone;
+  zone.zoneId = 12;
+  zone.nick = "QEYNOS";
+  zone.name = "Qeynos";
+  zone.expansion = 300;
+  reg.AddZone(zone);
+  const zira::ClientEdition* row = zira::FindEdition(edition);
+  const std::uint32_t used = std::max({reg.Position(zira::testing::ScanWindow::kRace) - row->raceScanStart,
+                                       reg.Position(zira::testing::ScanWindow::kZone) - row->zoneScanStart,
+                                       std::uint32_t{64}});
+  std::vector<std::uint8_t> seed = {static_cast<std::uint8_t>(edition - 1), 0};
+  const std::vector<std::uint8_t>& bytes = image.Bytes();
+  for (const std::uint32_t start : {row->raceScanStart, row->zoneScanStart, image.RdataOffset()}) {
+    seed.insert(seed.end(), bytes.begin() + start, bytes.begin() + start + used);
+  }
+  return seed;
+}
+
+// The scanners target reads a 16-bit world file length, the world file, then
+// entry names one per line.
+std::vector<std::uint8_t> ScannerSeed(const std::vector<std::uint8_t>& world) {
+  std::vector<std::uint8_t> seed = {static_cast<std::uint8_t>(world.size() & 0xFF),
+                                    static_cast<std::uint8_t>(world.size() >> 8)};
+  seed.insert(seed.end(), world.begin(), world.end());
+  const std::string names = "abc.mod\nc_abc_05_c.dds\na_abc_10_x_s2_c.dds\nc_abc_bd_s4_c.dds\nabc_hair_2.mod\n"
+                            "c_vam_ab_s3_c.dds\nvaf.mds\nc_ken_bd_s1_c.dds\nken.mod";
+  seed.insert(seed.end(), names.begin(), names.end());
+  return seed;
 }
 
 }  // namespace
@@ -77,6 +119,15 @@ int main(int argc, char** argv) {
   first.directoryFirst = true;
   first.nameCountDelta = -1;
   ok &= Write(packages, "directory_first.obg", first.Bytes());
+
+  for (std::uint32_t edition = 1; edition <= 3; ++edition) {
+    ok &= Write(root + "/fuzz_client_image", "edition" + std::to_string(edition) + ".bin", ClientSeed(edition));
+  }
+  std::vector<std::uint8_t> headers = {0, 1};
+  const zira::testing::ClientImageWriter sound(1);
+  headers.insert(headers.end(), sound.Bytes().begin(), sound.Bytes().begin() + 0x200);
+  ok &= Write(root + "/fuzz_client_image", "headers.bin", headers);
+  ok &= Write(root + "/fuzz_scanners", "small.bin", ScannerSeed(world));
 
   if (!ok) {
     std::fprintf(stderr, "make_fuzz_seeds: could not write the seeds into %s\n", root.c_str());

@@ -4,8 +4,7 @@ import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
 import { pathToFileURL } from 'node:url';
-import { existsSync, mkdtempSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { existsSync } from 'node:fs';
 import path from 'node:path';
 
 const reports = process.env.ZIRA_REPORTS;
@@ -17,8 +16,7 @@ before(async () => {
   browser = await chromium.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      `--user-data-dir=${mkdtempSync(path.join(tmpdir(), 'zira-chromium-'))}`],
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
 });
 after(async () => { await browser?.close(); });
