@@ -44,7 +44,7 @@ const std::string& Cwd() {
   if (cwd.empty()) {
     char buffer[4096];
     if (::getcwd(buffer, sizeof(buffer)) != nullptr) cwd = buffer;
-    else cwd = "/";
+    else cwd.assign(1, '/');
   }
   return cwd;
 }
