@@ -17,8 +17,13 @@ const std::vector<SampleRace>& SampleRaces() {
       // Races with their own rules for packaged model files.
       {"CHM", 431, 2}, {"RAT", 433, 2}, {"SPI", 456, 2}, {"WOL", 465, 2}, {"KOB", 474, 2}, {"BEA", 492, 2},
       {"vaf", 497, 1}, {"SNA", 566, 2}, {"FIS", 569, 2}, {"ORC", 580, 2}, {"FLG", 586, 2},
-      // Codes no global or zone package holds.
-      {"ORP", 100, 2}, {"ORS", 101, 0}, {"LOS", 102, 0}, {"LOS", 102, 2}, {"NOP", 103, 0}, {"LOS", 104, 1},
+      // More races with "bd" rules, and one whose texture files carry another code.
+      {"LIZ", 439, 2}, {"KNI", 445, 2}, {"TRE", 458, 2}, {"GOL", 468, 2}, {"GRF", 548, 2},
+      // Codes no global or zone package holds. ORS twice finds its package
+      // twice; the twins' codes lie in two packages that no zone uses; BRK's
+      // package does not open.
+      {"ORP", 100, 2}, {"ORS", 101, 0}, {"ORS", 101, 2}, {"LOS", 102, 0}, {"LOS", 102, 2}, {"NOP", 103, 0},
+      {"LOS", 104, 1}, {"TWM", 105, 0}, {"TWF", 105, 1}, {"BRK", 106, 2},
       // Race 0 is stored but never looked up; 2500 is the highest race id.
       {"ZER", 0, 0}, {"MAX", 2500, 0},
   };
@@ -92,7 +97,8 @@ std::string StringDatabase(unsigned editionId) {
       "431^11^Chimera^0\r\n433^11^Rat^0\r\n456^11^Spider^0\r\n465^11^Wolf^0\r\n474^11^Kobold^0\r\n"
       "492^11^Bear^0\r\n497^11^Vampire^0\r\n566^11^Snake^0\r\n569^11^Fish^0\r\n580^11^Orc^0\r\n"
       "586^11^Flag^0\r\n"
-      "100^11^Orphan^0\r\n101^11^Stray^0\r\n102^11^Lost One^0\r\n"
+      "439^11^Lizard^0\r\n445^11^Knight^0\r\n458^11^Treant^0\r\n468^11^Golem^0\r\n548^11^Griffin^0\r\n"
+      "100^11^Orphan^0\r\n101^11^Stray^0\r\n102^11^Lost One^0\r\n105^11^Twin^0\r\n106^11^Broken^0\r\n"
       "2500^11^Last Race^0\r\n"
       "0^11^Race Zero^0\r\n"
       "00^11^Not an id^0\r\n"
@@ -147,13 +153,15 @@ std::vector<SampleFile> SampleTextFiles(unsigned editionId) {
        "a line without a comma\r\n"
        "DAM, sounds.wav\r\n"
        "DAF, abc_chr\r\n"
+       "HUF, nopack.obg\r\n"
        "KEM, gobpack.obg\r\n"
        "SKE, " + std::string(60, 'g') + "_chr.obg\r\n"},
       {"abc_chr.txt", "1\r\nIKM, ikpack\r\n"},
       {"badheader_chr.txt", "\r\n0\r\nHUM, globalhum_chr\r\n"},
       {"noheader_chr.txt", "none\r\nHUM, globalhum_chr\r\n"},
       {"blanklist_chr.txt", "\r\n   \r\n\r\n"},
-      {"Busy_CHR.txt", "3\r\nHUM,globalhum_chr\r\nHUF,globalhuf_chr\r\nBAM,globalbam_chr\r\n"},
+      // One gender of a zone's local source imported into another zone.
+      {"Busy_CHR.txt", "4\r\nHUM,globalhum_chr\r\nHUF,globalhuf_chr\r\nBAM,globalbam_chr\r\nHIM,abc_chr2.s3d\r\n"},
       {"sounds.wav", "RIFF"},
       // Zone 40's nick makes an import list name longer than allowed.
       {std::string(56, 'w') + "_chr.txt", "1\r\nHUM, globalhum_chr\r\n"},

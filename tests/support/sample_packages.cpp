@@ -94,7 +94,7 @@ void Character(World& world, const std::string& code) {
                    {(code + "0102_MDF").c_str(), 1},
                    {(code + "HE0312_MDF").c_str(), 2},
                    {(code + "HE0524_MDF").c_str(), 1},
-                   {(code + "HEx9_MDF0").c_str(), 1},
+                   {(code + "HEx931_MDF").c_str(), 1},  // a head material without a head number
                    {"CLK0501_MDF", 1}});
 }
 
@@ -114,6 +114,14 @@ bool WriteS3d(const std::string& folder, const std::string& diskName, World& wor
 bool WriteObg(const std::string& folder, const std::string& diskName, const std::vector<std::string>& names) {
   PackageWriter package;
   for (const std::string& name : names) package.AddTextEntry(name, name);
+  return package.WriteTo(folder + "/" + diskName);
+}
+
+// A package whose header is not a package's: it does not open.
+bool WriteBroken(const std::string& folder, const std::string& diskName) {
+  PackageWriter package;
+  package.AddTextEntry("brk.mod", "brk.mod");
+  package.magic = 0x12345678;
   return package.WriteTo(folder + "/" + diskName);
 }
 
@@ -172,7 +180,7 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
     ok &= WriteS3d(folder, "global5_chr.s3d", w);
   }
   ok &= WriteObg(folder, "Global5_CHR.obg",
-                 {"drm.mod", "DRF.MDS", "drf_hair_2.mod", "DRF_FACIALATT_3.MOD", "drm_facialhair_4.mod",
+                 {"drm.mod", "DRF.MDS", "drm.mds", "drf_hair_2.mod", "DRF_FACIALATT_3.MOD", "drm_facialhair_4.mod",
                   "drm_facialhair_0.mod", "c_drm_05_c.dds", "a_dkm_07_c.dds", "a_drm_10_x_s2_c.dds",
                   "a_drm_10_c.dds", "c_drm_head_s2_c.dds", "c_drm_hr_s1_c.dds", "c_drm_hd_s3_c.dds",
                   "c_drm_tattoo_s4_c.dds", "b_drm_05_c.dds", "c_drm_05_d.dds", "drm_05.dds",
@@ -182,6 +190,7 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
     Character(w, "HIM");
     ok &= WriteS3d(folder, "global5_chr2.s3d", w);
   }
+  ok &= WriteBroken(folder, "frog_mount_chr.obg");
   {
     World w;
     w.Model("FRM", {Body("FRM", 50, {"FRM0001_MDF"}), Body("FRMB", 70, {"FRMB0001_MDF"})});
@@ -193,7 +202,9 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
                  {"kob.mod", "c_kor_bd_s1_c.dds", "c_kor_bd_s2_c.dds", "vaf.mod", "c_vam_ab_s3_c.dds",
                   "chm.mds", "a_chm_hd_s2_c.dds", "flg.mod", "c_flg_flag1_s0_c.dds", "sna.mod", "c_sna_bd_s3_c.dds",
                   "fis.mod", "c_fis_bd_s2_c.dds", "rat.mod", "c_rat_bd_s7_c.dds", "spi.mod", "c_spi_bd_s3_c.dds",
-                  "wol.mod", "c_wol_bd_s2_c.dds", "bea.mod", "c_bea_bd_s2_c.dds", "orc.mod", "c_orc_bd_s0_c.dds"});
+                  "wol.mod", "c_wol_bd_s2_c.dds", "bea.mod", "c_bea_bd_s2_c.dds", "orc.mod", "c_orc_bd_s0_c.dds", "liz.mod", "c_liz_bd_s4_c.dds", "c_liz_bd_s2_c.dds",
+                  "kni.mod", "c_kni_bd_s4_c.dds", "tre.mod", "c_tre_bd_s5_c.dds", "gol.mod", "c_gol_bd_s4_c.dds",
+                  "grf.mod", "c_gus_06_c.dds"});
   {
     World w;
     Character(w, "KOB");
@@ -250,6 +261,7 @@ bool WriteZonePackages(const std::string& folder) {
     Character(w, "KEM");
     Character(w, "KEF");
     w.Model("HUM", {Body("HUM", 20, {})}, Target::kMeshReference);
+    w.Model("DRM_ACTORDEF", {}, Target::kOther);  // no variations: the heritage entry alone
     ok &= WriteS3d(folder, "Freeport_chr.s3d", w);
   }
   {
@@ -272,7 +284,7 @@ bool WriteZonePackages(const std::string& folder) {
     cut.truncateTo = 200;
     ok &= cut.WriteTo(folder + "/deep_chr.s3d");
   }
-  ok &= WriteObg(folder, "GobPack.obg", {"gob.mds", "a_gob_10_x_s2_c.dds", "c_gob_03_c.dds"});
+  ok &= WriteObg(folder, "GobPack.obg", {"gob.mds", "a_gob_10_x_s2_c.dds", "c_gob_03_c.dds", "a_gob_10_x_s95_c.dds"});
   {
     World w;
     Character(w, "IKM");
@@ -292,6 +304,14 @@ bool WriteZonePackages(const std::string& folder) {
     w.Materials({{"ORS0501_MDF", 1}});
     ok &= WriteS3d(folder, "Ors_Chr.S3D", w);
   }
+  // Both twins in the first package, one again in the second.
+  ok &= WriteObg(folder, "TWM.obg", {"twm.mod", "twf.mod", "c_twm_02_c.dds"});
+  {
+    World w;
+    w.Model("TWF", {Body("TWF", 10, {})}, Target::kMeshReference);
+    ok &= WriteS3d(folder, "twf_chr.s3d", w);
+  }
+  ok &= WriteBroken(folder, "BRK.obg");
   return ok;
 }
 
