@@ -436,9 +436,10 @@ bool BinaryLines(const std::string& folder) {
         break;
       case TextKind::kGlobalLoad:
         lines += "1,0,C,glob\x01\xff" "al_chr,rest\r\n1,0,C,\x00global4_chr,rest\r\n1,\xff,C,\x80_chr,rest\r\n"s;
+        lines += "1,0,C,%s%n%d_chr,rest\r\n";
         break;
       case TextKind::kImportList:
-        lines += "HU\xffM, globalhum_chr\r\n\x00HUM, globalhum_chr\r\nHUM, glob\xff\x01\r\n"s;
+        lines += "HU\xffM, globalhum_chr\r\n\x00HUM, globalhum_chr\r\nHUM, glob\xff\x01\r\n%s%n, %s%n%p\r\n"s;
         break;
     }
     AddLines(text, kind, lines);
