@@ -63,7 +63,7 @@ const std::map<std::string, Expected>& Expectations() {
     const std::vector<std::string> noImports = {
         "   ODDITY: Expected 8 model references in importer_chr.txt, found 0\n",
         "   ODDITY: Expected 1 model references in abc_chr.txt, found 0\n",
-        "   ODDITY: Expected 3 model references in busy_chr.txt, found 0\n",
+        "   ODDITY: Expected 4 model references in busy_chr.txt, found 0\n",
     };
     std::map<std::string, Expected> e;
     e["truncated-header"] = {0, allFail, {}, {}};
