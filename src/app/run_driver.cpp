@@ -5,6 +5,7 @@
 
 #include "app/console.h"
 #include "app/key_press.h"
+#include "app/phase_times.h"
 #include "app/run_stats.h"
 #include "app/session_log.h"
 #include "app/settings.h"
@@ -72,6 +73,7 @@ int FinishRun(int code) {
 
 int RunInventory(const RunHooks& hooks) {
   StartTime() = std::chrono::steady_clock::now();
+  PhaseTimes phases;
   ResetRunStats();
   ReleaseSessionLog();
   LoadSettings();
@@ -99,6 +101,7 @@ int RunInventory(const RunHooks& hooks) {
   AccountBytes(client.imageSize);
 
   CreateSessionLog(client.editionShort, settings.outputPath);
+  phases.End("client_image");
 
   ConsolePrint("\n");
   LogBoth("Loading String List from %s...", kStringListName);
@@ -107,6 +110,7 @@ int RunInventory(const RunHooks& hooks) {
   }
   LogBoth("  Found %d Strings. Highest StringID is %d", inventory.strings.count, inventory.strings.highestId);
   AccountFile(kStringListName);
+  phases.End("string_list");
 
   ConsolePrint("\n");
   LogBoth("Loading String Database from %s...", kStringDatabaseName);
@@ -116,6 +120,7 @@ int RunInventory(const RunHooks& hooks) {
   LogBoth("  Found %d DB Strings, %d Types. Highest DBStringID is %d", inventory.database.count,
           inventory.database.highestType, static_cast<int>(inventory.database.highestId));
   AccountFile(kStringDatabaseName);
+  phases.End("string_database");
 
   ConsolePrint("\n");
   LogBoth("Loading Race Information...");
@@ -123,6 +128,7 @@ int RunInventory(const RunHooks& hooks) {
     return GateFailure("FAILURE: Could not read race code information from client %s", kClientFileName, 4);
   }
   LogBoth("  Found %d races, max RaceID is %d", client.raceCount, client.maxRaceId);
+  phases.End("race_table");
 
   ConsolePrint("\n");
   LogBoth("Loading Zone Information...");
@@ -130,6 +136,7 @@ int RunInventory(const RunHooks& hooks) {
     return GateFailure("FAILURE: Could not read zone information from client %s", kClientFileName, 5);
   }
   LogBoth("  Found %d zones, max ZoneID is %d", client.zoneCount, client.maxZoneId);
+  phases.End("zone_table");
 
   // From here on every step runs whatever the previous ones gave.
   bool foundAnything = false;
@@ -141,6 +148,7 @@ int RunInventory(const RunHooks& hooks) {
   } else {
     foundAnything = true;
   }
+  phases.End("global_models");
 
   ConsolePrint("\n");
   LogBoth("Loading Model Information For Each Zone...");
@@ -154,6 +162,7 @@ int RunInventory(const RunHooks& hooks) {
       foundAnything = true;
     }
   }
+  phases.End("zone_models");
 
   ConsolePrint("\n");
   LogBoth("Loading Orphan Model Information...");
@@ -162,18 +171,21 @@ int RunInventory(const RunHooks& hooks) {
   } else {
     foundAnything = true;
   }
+  phases.End("orphan_models");
 
   ConsolePrint("\n");
   LogBoth("Exporting Race Information...");
   if (Failed(ExportRaceReports(inventory, settings.outputPath))) {
     LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
   }
+  phases.End("race_reports");
 
   ConsolePrint("\n");
   LogBoth("Exporting Zone Information...");
   if (Failed(ExportZoneReports(inventory, settings.outputPath))) {
     LogBoth("FAILURE: Problem exporting Zone information to %s", kZonePageName);
   }
+  phases.End("zone_reports");
 
   ConsolePrint("\n");
   LogBoth("Exporting Zone/Race Availability Information...");
@@ -181,6 +193,7 @@ int RunInventory(const RunHooks& hooks) {
   ConsolePrint("\n");
   LogBoth("Logging Various Maximums Found...");
   LogMaximums(inventory);
+  phases.End("maximums");
 
   if (!foundAnything) {
     LogBoth("FAILURE: No Ombrith race-related files were found in the current directory.");
@@ -191,6 +204,7 @@ int RunInventory(const RunHooks& hooks) {
   LogRunStatistics();
   ConsolePrint("\n");
   LogBoth("Finished!");
+  phases.Total();
   return FinishRun(0);
 }
 

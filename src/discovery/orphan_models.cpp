@@ -1,6 +1,9 @@
 #include "discovery/orphan_models.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 #include "app/run_stats.h"
 #include "app/session_log.h"
@@ -17,12 +20,29 @@ namespace {
 
 constexpr std::size_t kNameCapacity = 64;
 
-// Whether one of the first sourceLimit sources holds the race's model.
-bool IsCovered(Inventory& inventory, std::size_t sourceLimit, std::uint32_t race, std::uint32_t gender) {
+using CodeSet = std::unordered_set<std::string_view>;
+
+// The model codes of the first sourceLimit sources. Those sources gain no
+// models during this step, so one set answers every code's question.
+CodeSet HeldCodes(const Inventory& inventory, std::size_t sourceLimit) {
+  CodeSet codes;
   for (std::size_t row = 0; row < sourceLimit; ++row) {
-    if (FindRaceModel(inventory, &inventory.sources[row], race, gender, nullptr)) return true;
+    const ModelSource& source = inventory.sources[row];
+    const std::size_t count = std::min<std::size_t>(source.modelCount, kModelsPerSource);
+    for (std::size_t i = 0; i < count; ++i) {
+      const ModelDef* model = source.models[i];
+      // Only a code of up to 13 characters can equal a race code a lookup accepts.
+      if (model != nullptr && model->codeLength < kModelCodeCapacity) codes.emplace(model->code, model->codeLength);
+    }
   }
-  return false;
+  return codes;
+}
+
+// Whether one of the first sourceLimit sources holds the race's model: the
+// set holds exactly the codes such a lookup would find there.
+bool IsCovered(const CodeSet& held, const char* code) {
+  const std::size_t length = strnlen(code, kModelCodeCapacity);
+  return length < kModelCodeCapacity && held.count(std::string_view(code, length)) != 0;
 }
 
 // The package named after an orphan code, .obg before _chr.s3d; false when
@@ -55,13 +75,14 @@ Result LoadOrphanModels(Inventory& inventory) {
   // package by file name.
   const std::size_t sourceLimit = std::min<std::size_t>(inventory.sourceCount, kSourceCapacity);
   const std::size_t lastRace = std::min<std::size_t>(inventory.client.maxRaceId, kMaxRaceId);
+  const CodeSet held = HeldCodes(inventory, sourceLimit);
   const char* lastReported = nullptr;
   for (std::size_t raceRow = 1; raceRow <= lastRace; ++raceRow) {
     const auto race = static_cast<std::uint32_t>(raceRow);
     for (std::uint32_t gender = 1; gender <= 3; ++gender) {
       const char* code = RaceCode(inventory.client, race, gender);
       if (code == nullptr || code[0] == '\0') continue;
-      if (IsCovered(inventory, sourceLimit, race, gender)) continue;
+      if (IsCovered(held, code)) continue;
       char name[kNameCapacity];
       if (!FindOrphanPackage(code, name, sizeof name)) {
         // Two genders sharing one stored code are reported once; equal text

@@ -9,6 +9,7 @@
 #include "common/file_names.h"
 #include "common/races.h"
 #include "reports/page_head.h"
+#include "reports/race_report_index.h"
 #include "reports/report_output.h"
 #include "reports/variation_summary.h"
 #include "store/model_registry.h"
@@ -22,10 +23,6 @@ constexpr int kGenderCount = 3;
 // The highest race row that can be read, whatever maxRaceId claims.
 std::uint32_t LastRaceRow(const ClientImage& client) {
   return std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId);
-}
-
-std::uint32_t LastZoneRow(const ClientImage& client) {
-  return std::min<std::uint32_t>(client.maxZoneId, kMaxZoneId);
 }
 
 // The race's code for gender 1 to 3 when present and not empty; rows 0 and
@@ -93,11 +90,12 @@ bool ZoneConsidersSource(const ZoneRecord& zone, const ModelSource* source) {
 }
 
 // Zone lines of one local source; true when at least one was written.
-bool WriteZoneLines(const Inventory& inventory, OutputFile& file, ModelSource* source, std::uint32_t raceId,
-                    int found) {
+bool WriteZoneLines(const Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::size_t row,
+                    std::uint32_t raceId, int found) {
   const ClientImage& client = inventory.client;
+  const ModelSource* source = &inventory.sources[row];
   bool wrote = false;
-  for (std::uint32_t z = 0; z <= LastZoneRow(client); ++z) {
+  for (const std::uint16_t z : index.zonesOfSource[row]) {
     const ZoneRecord& zone = client.zones[z];
     if (!ZoneConsidersSource(zone, source)) continue;
     bool counts[kGenderCount + 1] = {};
@@ -126,7 +124,7 @@ bool WriteZoneLines(const Inventory& inventory, OutputFile& file, ModelSource* s
   return wrote;
 }
 
-void WriteAvailability(Inventory& inventory, OutputFile& file, std::uint32_t raceId) {
+void WriteAvailability(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
   const ClientImage& client = inventory.client;
   if (inventory.sourceCount == 0) {
     file.Write("None! No model sources found!\r\n");
@@ -137,8 +135,7 @@ void WriteAvailability(Inventory& inventory, OutputFile& file, std::uint32_t rac
 
   int sourcesWithModels = 0;
   bool zoneFound = false;
-  const std::size_t sourceCount = std::min<std::size_t>(inventory.sourceCount, kSourceCapacity);
-  for (std::size_t s = 0; s < sourceCount; ++s) {
+  for (const std::uint16_t s : index.sourcesOfRace[raceId]) {
     ModelSource& source = inventory.sources[s];
     if (!SourceHoldsRace(inventory, source, raceId)) continue;
     file.Print("<li>Via Source: %s", source.name);
@@ -174,7 +171,7 @@ void WriteAvailability(Inventory& inventory, OutputFile& file, std::uint32_t rac
       file.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
       usedByZone = true;
     } else {
-      usedByZone = WriteZoneLines(inventory, file, &source, raceId, found);
+      usedByZone = WriteZoneLines(inventory, index, file, s, raceId, found);
     }
     zoneFound = zoneFound || usedByZone;
     if (found > 0 && !usedByZone) file.Write("<li>No zones found using this source.</li>\r\n");
@@ -187,7 +184,7 @@ void WriteAvailability(Inventory& inventory, OutputFile& file, std::uint32_t rac
   }
 }
 
-void WriteRaceSection(Inventory& inventory, OutputFile& file, std::uint32_t raceId) {
+void WriteRaceSection(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
   const ClientImage& client = inventory.client;
   file.Print("<span id=\"Race%d\" class=\"ScriptHide\"%s>\r\n\r\n", static_cast<int>(raceId),
              raceId == 1 ? " style=\"display:inline\"" : "");
@@ -210,7 +207,7 @@ void WriteRaceSection(Inventory& inventory, OutputFile& file, std::uint32_t race
       male ? male : kNoCode, female ? female : kNoCode, neutral ? neutral : kNoCode);
   file.Write("<p><b>Model availability:</b></p>\r\n\r\n");
   file.Write("<ul>\r\n");
-  WriteAvailability(inventory, file, raceId);
+  WriteAvailability(inventory, index, file, raceId);
   file.Write("</ul>\r\n");
   file.Write("</span>\r\n");
 }
@@ -234,8 +231,10 @@ void WriteRacePage(Inventory& inventory, OutputFile& file) {
     file.Write("</a><br />\r\n");
   }
   file.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
+  RaceReportIndex index;
+  BuildRaceReportIndex(inventory, &index);
   for (std::uint32_t raceId = 1; raceId <= lastRace; ++raceId) {
-    if (IsListedRace(inventory, raceId)) WriteRaceSection(inventory, file, raceId);
+    if (IsListedRace(inventory, raceId)) WriteRaceSection(inventory, index, file, raceId);
   }
   file.Write("\r\n</span>\r\n");
   file.Write("\r\n</body>\r\n</html>\r\n");
