@@ -253,12 +253,12 @@ TEST_F(PackageArchiveTest, EmptyEntryReadsAsNone) {
 TEST_F(PackageArchiveTest, ShortBlockIsFollowedDirectlyByTheNextBlock) {
   PackageWriter writer;
   const std::vector<std::uint8_t> contents = Pattern(100);
-  testing::PackageEntrySpec spec;
-  spec.name = "short.bin";
-  spec.contents = contents;
-  spec.blockSize = 40;
-  spec.firstBlockClaimExtra = 5;  // claims 45, yields 40
-  writer.AddEntry(spec);
+  testing::PackageEntrySpec entrySpec;
+  entrySpec.name = "short.bin";
+  entrySpec.contents = contents;
+  entrySpec.blockSize = 40;
+  entrySpec.firstBlockClaimExtra = 5;  // claims 45, yields 40
+  writer.AddEntry(entrySpec);
   ASSERT_EQ(OpenBytes(writer), S_OK);
   EntryBuffer read = archive_->ReadEntry(0);
   ASSERT_NE(read, nullptr);

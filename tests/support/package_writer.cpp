@@ -19,15 +19,15 @@ void SetU32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t 
 
 std::size_t PackageWriter::AddEntry(const std::string& name, const std::vector<std::uint8_t>& contents,
                                     std::uint32_t blockSize) {
-  PackageEntrySpec spec;
-  spec.name = name;
-  spec.contents = contents;
-  spec.blockSize = blockSize;
-  return AddEntry(spec);
+  PackageEntrySpec entrySpec;
+  entrySpec.name = name;
+  entrySpec.contents = contents;
+  entrySpec.blockSize = blockSize;
+  return AddEntry(entrySpec);
 }
 
-std::size_t PackageWriter::AddEntry(const PackageEntrySpec& spec) {
-  entries_.push_back(spec);
+std::size_t PackageWriter::AddEntry(const PackageEntrySpec& entrySpec) {
+  entries_.push_back(entrySpec);
   return entries_.size() - 1;
 }
 
@@ -82,13 +82,13 @@ std::vector<std::uint8_t> PackageWriter::Bytes() {
   };
   std::vector<Row> rows;
   std::vector<std::vector<std::uint8_t>> data;
-  for (const PackageEntrySpec& spec : entries_) {
-    std::vector<std::uint8_t> named(spec.name.begin(), spec.name.end());
+  for (const PackageEntrySpec& entrySpec : entries_) {
+    std::vector<std::uint8_t> named(entrySpec.name.begin(), entrySpec.name.end());
     named.push_back(0);
     std::uint32_t checksum = Checksum(named);
-    if (spec.wrongChecksum) checksum ^= 0x5A5A5A5A;
-    rows.push_back({checksum, 0, spec.claimedSize.value_or(static_cast<std::uint32_t>(spec.contents.size()))});
-    data.push_back(Blocks(spec.contents, spec.blockSize, spec.firstBlockClaimExtra));
+    if (entrySpec.wrongChecksum) checksum ^= 0x5A5A5A5A;
+    rows.push_back({checksum, 0, entrySpec.claimedSize.value_or(static_cast<std::uint32_t>(entrySpec.contents.size()))});
+    data.push_back(Blocks(entrySpec.contents, entrySpec.blockSize, entrySpec.firstBlockClaimExtra));
   }
   const std::vector<std::uint8_t> directory = NameDirectory();
   rows.push_back({0, 0, static_cast<std::uint32_t>(directory.size())});

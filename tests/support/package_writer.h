@@ -25,7 +25,7 @@ class PackageWriter {
   // Adds an entry and returns its index in data order (the order names are listed).
   std::size_t AddEntry(const std::string& name, const std::vector<std::uint8_t>& contents,
                        std::uint32_t blockSize = 8192);
-  std::size_t AddEntry(const PackageEntrySpec& spec);
+  std::size_t AddEntry(const PackageEntrySpec& entrySpec);
   std::size_t AddTextEntry(const std::string& name, const std::string& text);
   PackageEntrySpec& EntrySpec(std::size_t index) { return entries_[index]; }
 
