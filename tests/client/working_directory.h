@@ -1,11 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "common/file_system.h"
+#include "support/temp_dir.h"
 #include "support/text_files.h"
 
 namespace zira::testing {
@@ -14,21 +14,11 @@ namespace zira::testing {
 class WorkingDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char old[4096];
-    ASSERT_NE(::getcwd(old, sizeof(old)), nullptr);
-    previous_ = old;
-    char pattern[] = "/tmp/zira_client_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-    ResetFileCache();
-    ASSERT_TRUE(ChangeDirectory(directory_.c_str()));
+    directory_ = dir_.Path();
+    in_ = std::make_unique<ScopedChdir>(directory_);
   }
 
-  void TearDown() override {
-    ChangeDirectory(previous_.c_str());
-    ResetFileCache();
-    std::system(("rm -rf '" + directory_ + "'").c_str());
-  }
+  void TearDown() override { in_.reset(); }
 
   // Writes a file into the directory and makes the file layer see it.
   void Write(const char* name, const std::string& text) {
@@ -36,8 +26,11 @@ class WorkingDirectoryTest : public ::testing::Test {
     ResetFileCache();
   }
 
+  TempDir dir_;
   std::string directory_;
-  std::string previous_;
+
+ private:
+  std::unique_ptr<ScopedChdir> in_;
 };
 
 }  // namespace zira::testing

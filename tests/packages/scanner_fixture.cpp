@@ -1,9 +1,6 @@
 #include "packages/scanner_fixture.h"
 
-#include <stdlib.h>
-
 #include <cstring>
-#include <filesystem>
 
 #include "app/run_stats.h"
 #include "app/session_log.h"
@@ -25,23 +22,15 @@ void ScannerTest::SetUp() {
   ResetInventory();
   ResetRunStats();
   races_ = std::make_unique<RaceTableBuilder>(TheInventory().client);
-  char cwd[260] = {};
-  CurrentDirectory(cwd, sizeof(cwd));
-  previous_ = cwd;
-  char pattern[] = "/tmp/zira-scanner-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  directory_ = pattern;
-  ResetFileCache();
-  ASSERT_TRUE(ChangeDirectory(directory_.c_str()));
+  dir_ = std::make_unique<TempDir>();
+  in_ = std::make_unique<ScopedChdir>(dir_->Path());
   InstallSessionLog()->capture = &lines_;
 }
 
 void ScannerTest::TearDown() {
   ReleaseSessionLog();
-  ChangeDirectory(previous_.c_str());
-  std::error_code ignored;
-  std::filesystem::remove_all(directory_, ignored);
-  ResetFileCache();
+  in_.reset();
+  dir_.reset();
 }
 
 void ScannerTest::SetUpRaces(std::initializer_list<ScannerRace> races) {

@@ -10,6 +10,7 @@
 
 #include "store/inventory.h"
 #include "support/race_table_builder.h"
+#include "support/temp_dir.h"
 
 namespace zira::testing {
 
@@ -46,8 +47,8 @@ class ScannerTest : public ::testing::Test {
   // The captured log lines (echo flag, text).
   std::vector<std::pair<int, std::string>> lines_;
   std::unique_ptr<RaceTableBuilder> races_;
-  std::string directory_;
-  std::string previous_;
+  std::unique_ptr<TempDir> dir_;
+  std::unique_ptr<ScopedChdir> in_;
 };
 
 // The values of a variation list, for comparisons.
