@@ -111,6 +111,14 @@ bool WriteS3d(const std::string& folder, const std::string& diskName, World& wor
   return package.WriteTo(folder + "/" + diskName);
 }
 
+// A package of playable characters with the usual set each.
+bool WriteCharacters(const std::string& folder, const std::string& diskName,
+                     std::initializer_list<const char*> codes) {
+  World world;
+  for (const char* code : codes) Character(world, code);
+  return WriteS3d(folder, diskName, world);
+}
+
 bool WriteObg(const std::string& folder, const std::string& diskName, const std::vector<std::string>& names) {
   PackageWriter package;
   for (const std::string& name : names) package.AddTextEntry(name, name);
@@ -142,11 +150,7 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
     w.Model("abcde_x", {}, Target::kOther);
     ok &= WriteS3d(folder, "Global7_Chr.s3d", w);
   }
-  {
-    World w;
-    Character(w, "HUM");
-    ok &= WriteS3d(folder, "globalHUM_chr.s3d", w);
-  }
+  ok &= WriteCharacters(folder, "globalHUM_chr.s3d", {"HUM"});
   {
     World w;
     Character(w, "HUM");
@@ -161,35 +165,16 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
     w.Materials({{"HUFHE0101_MDF", 1}, {"HUFHE0301_MDF", 1}});
     ok &= WriteS3d(folder, "globalhuf_chr.s3d", w);
   }
-  {
-    World w;
-    Character(w, "BAM");
-    Character(w, "BAF");
-    ok &= WriteS3d(folder, "globalBAM_chr.s3d", w);
-  }
-  {
-    World w;
-    Character(w, "ERM");
-    Character(w, "ERF");
-    ok &= WriteS3d(folder, "GlobalErm_Chr.s3d", w);
-  }
-  {
-    World w;
-    Character(w, "ELM");
-    Character(w, "ELF");
-    ok &= WriteS3d(folder, "global5_chr.s3d", w);
-  }
+  ok &= WriteCharacters(folder, "globalBAM_chr.s3d", {"BAM", "BAF"});
+  ok &= WriteCharacters(folder, "GlobalErm_Chr.s3d", {"ERM", "ERF"});
+  ok &= WriteCharacters(folder, "global5_chr.s3d", {"ELM", "ELF"});
   ok &= WriteObg(folder, "Global5_CHR.obg",
                  {"drm.mod", "DRF.MDS", "drm.mds", "drf_hair_2.mod", "DRF_FACIALATT_3.MOD", "drm_facialhair_4.mod",
                   "drm_facialhair_0.mod", "c_drm_05_c.dds", "a_dkm_07_c.dds", "a_drm_10_x_s2_c.dds",
                   "a_drm_10_c.dds", "c_drm_head_s2_c.dds", "c_drm_hr_s1_c.dds", "c_drm_hd_s3_c.dds",
                   "c_drm_tattoo_s4_c.dds", "b_drm_05_c.dds", "c_drm_05_d.dds", "drm_05.dds",
                   "verylongmodelname.mod", "zzz.mod", "c_drf_flag1_s2_c.dds", "c_drf_bd_s6_c.dds"});
-  {
-    World w;
-    Character(w, "HIM");
-    ok &= WriteS3d(folder, "global5_chr2.s3d", w);
-  }
+  ok &= WriteCharacters(folder, "global5_chr2.s3d", {"HIM"});
   ok &= WriteBroken(folder, "frog_mount_chr.obg");
   {
     World w;
@@ -202,20 +187,12 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
                  {"kob.mod", "c_kor_bd_s1_c.dds", "c_kor_bd_s2_c.dds", "vaf.mod", "c_vam_ab_s3_c.dds",
                   "chm.mds", "a_chm_hd_s2_c.dds", "flg.mod", "c_flg_flag1_s0_c.dds", "sna.mod", "c_sna_bd_s3_c.dds",
                   "fis.mod", "c_fis_bd_s2_c.dds", "rat.mod", "c_rat_bd_s7_c.dds", "spi.mod", "c_spi_bd_s3_c.dds",
-                  "wol.mod", "c_wol_bd_s2_c.dds", "bea.mod", "c_bea_bd_s2_c.dds", "orc.mod", "c_orc_bd_s0_c.dds", "liz.mod", "c_liz_bd_s4_c.dds", "c_liz_bd_s2_c.dds",
+                  "wol.mod", "c_wol_bd_s2_c.dds", "bea.mod", "c_bea_bd_s2_c.dds", "orc.mod", "c_orc_bd_s0_c.dds",
+                  "liz.mod", "c_liz_bd_s4_c.dds", "c_liz_bd_s2_c.dds",
                   "kni.mod", "c_kni_bd_s4_c.dds", "tre.mod", "c_tre_bd_s5_c.dds", "gol.mod", "c_gol_bd_s4_c.dds",
                   "grf.mod", "c_gus_06_c.dds"});
-  {
-    World w;
-    Character(w, "KOB");
-    ok &= WriteS3d(folder, "global4_chr.s3d", w);
-  }
-  {
-    World w;
-    Character(w, "DAM");
-    Character(w, "DAF");
-    ok &= WriteS3d(folder, "Global6_chr.s3d", w);
-  }
+  ok &= WriteCharacters(folder, "global4_chr.s3d", {"KOB"});
+  ok &= WriteCharacters(folder, "Global6_chr.s3d", {"DAM", "DAF"});
   {
     World w;
     Character(w, "GNM");
@@ -285,11 +262,7 @@ bool WriteZonePackages(const std::string& folder) {
     ok &= cut.WriteTo(folder + "/deep_chr.s3d");
   }
   ok &= WriteObg(folder, "GobPack.obg", {"gob.mds", "a_gob_10_x_s2_c.dds", "c_gob_03_c.dds", "a_gob_10_x_s95_c.dds"});
-  {
-    World w;
-    Character(w, "IKM");
-    ok &= WriteS3d(folder, "ikpack.s3d", w);
-  }
+  ok &= WriteCharacters(folder, "ikpack.s3d", {"IKM"});
   // Orphans: one with both kinds of package (the .obg wins), one with a
   // zone-style package only.
   ok &= WriteObg(folder, "ORP.obg", {"orp.mod", "c_orp_02_c.dds"});
