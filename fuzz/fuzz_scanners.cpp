@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session_log.h"
+#include "common/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
 #include "packages/obg_scanner.h"

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/console.h"
+#include "common/console.h"
 #include "app/key_press.h"
 #include "app/phase_times.h"
-#include "app/run_stats.h"
-#include "app/session_log.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "app/settings.h"
 #include "client/race_table.h"
 #include "client/zone_table.h"
@@ -16,6 +16,7 @@
 #include "discovery/global_models.h"
 #include "discovery/orphan_models.h"
 #include "discovery/zone_models.h"
+#include "reports/limits_report.h"
 #include "reports/race_reports.h"
 #include "reports/zone_reports.h"
 #include "store/inventory.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/run_stats.h"
-#include "app/session_log.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "client/race_table.h"
 #include "common/file_names.h"
 #include "common/file_system.h"

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "app/run_stats.h"
-#include "app/session_log.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "client/race_table.h"
 #include "common/file_system.h"
 #include "common/text.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/session_log.h"
+#include "common/session_log.h"
 #include "common/text.h"
 #include "packages/obg_name_rules.h"
 #include "packages/package_archive.h"

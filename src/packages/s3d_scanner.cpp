@@ -5,8 +5,8 @@
 #include <memory>
 #include <new>
 
-#include "app/run_stats.h"
-#include "app/session_log.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "common/text.h"
 #include "packages/package_archive.h"
 #include "packages/s3d_variations.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/session_log.h"
+#include "common/session_log.h"
 #include "client/race_table.h"
 #include "client/string_database.h"
 #include "common/file_names.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/session_log.h"
+#include "common/session_log.h"
 #include "client/string_database.h"
 #include "client/string_list.h"
 #include "common/file_names.h"

@@ -100,9 +100,6 @@ Inventory& TheInventory();
 // Replaces the store by an empty one (tests start from here).
 void ResetInventory();
 
-// Writes the twenty MAXIMUM lines to the log only; nothing without a log.
-Result LogMaximums(const Inventory& inventory);
-
 // The source rows of a bucket in registration order (the global bucket is the
 // global source list).
 std::uint8_t SourceBucketCount(const Inventory& inventory, int bucket);

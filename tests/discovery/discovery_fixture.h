@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_stats.h"
-#include "app/session_log.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
 #include "store/inventory.h"

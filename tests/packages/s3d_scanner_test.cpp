@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_stats.h"
+#include "common/run_stats.h"
 #include "packages/scanner_fixture.h"
 #include "support/world_builder.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/run_stats.h"
-#include "app/session_log.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
 #include "support/package_writer.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/session_log.h"
+#include "common/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
 #include "support/text_files.h"

@@ -1,4 +1,4 @@
-#include "app/run_stats.h"
+#include "common/run_stats.h"
 
 #include "common/file_system.h"
 

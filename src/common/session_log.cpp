@@ -1,11 +1,11 @@
-#include "app/session_log.h"
+#include "common/session_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 
-#include "app/console.h"
+#include "common/console.h"
 #include "common/text.h"
 
 namespace zira {

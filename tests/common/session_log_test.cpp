@@ -1,4 +1,4 @@
-#include "app/session_log.h"
+#include "common/session_log.h"
 
 #include <gtest/gtest.h>
 

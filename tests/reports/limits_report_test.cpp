@@ -1,4 +1,4 @@
-#include "store/inventory.h"
+#include "reports/limits_report.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/session_log.h"
+#include "common/session_log.h"
 #include "store/model_registry.h"
 #include "support/race_table_builder.h"
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "common/result.h"
+#include "store/inventory.h"
+
+namespace zira {
+
+// Writes the twenty MAXIMUM lines to the log only; nothing without a log.
+Result LogMaximums(const Inventory& inventory);
+
+}  // namespace zira
