@@ -1,0 +1,61 @@
+// Each folder below src/ is a layer and may include only its own folder and
+// the layers beneath it; one upward include brings back a cycle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<const char*, 7> kLayers = {"common",    "client",  "store", "packages",
+                                                 "discovery", "reports", "app"};
+
+int LayerOf(const std::string& folder) {
+  const auto it = std::find(kLayers.begin(), kLayers.end(), folder);
+  return it == kLayers.end() ? -1 : static_cast<int>(it - kLayers.begin());
+}
+
+// "file: include" for every include of a project header from a higher layer.
+std::vector<std::string> UpwardIncludes(const fs::path& source) {
+  static const std::regex kInclude(R"re(^\s*#\s*include\s*"([a-z_]+)/)re");
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(source)) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path relative = fs::relative(entry.path(), source);
+    const int own = LayerOf(relative.begin()->string());
+    std::ifstream in(entry.path());
+    std::string line;
+    std::smatch match;
+    while (std::getline(in, line)) {
+      if (!std::regex_search(line, match, kInclude)) continue;
+      const int used = LayerOf(match[1].str());
+      if (own < 0 || used < 0 || used > own) found.push_back(relative.string() + ": " + line);
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+TEST(LayersTest, NoSourceIncludesALayerAboveItsOwn) {
+  EXPECT_EQ(UpwardIncludes(fs::path(ZIRA_SOURCE_DIR) / "src"), std::vector<std::string>{});
+}
+
+TEST(LayersTest, TheCheckSeesAnUpwardInclude) {
+  const fs::path root = fs::temp_directory_path() / "zira_layers_test";
+  fs::remove_all(root);
+  fs::create_directories(root / "store");
+  fs::create_directories(root / "reports");
+  std::ofstream(root / "store" / "a.cpp") << "#include \"common/text.h\"\n#include \"reports/x.h\"\n";
+  std::ofstream(root / "reports" / "x.h") << "#include \"store/inventory.h\"\n#include <vector>\n";
+  EXPECT_EQ(UpwardIncludes(root), std::vector<std::string>{"store/a.cpp: #include \"reports/x.h\""});
+  fs::remove_all(root);
+}
+
+}  // namespace
