@@ -27,7 +27,7 @@ Edition& Prepared(std::uint32_t editionId) {
   Edition& edition = editions[editionId - 1];
   if (edition.pristine.empty()) {
     edition.pristine = ClientImageWriter(editionId).Bytes();
-    zira::LoadClientImageFromBytes(edition.loaded, edition.pristine);
+    static_cast<void>(zira::LoadClientImageFromBytes(edition.loaded, edition.pristine));
   }
   return edition;
 }
@@ -40,8 +40,8 @@ void Place(std::uint8_t* image, std::size_t imageSize, std::size_t offset, const
 }
 
 void ReadTables(zira::ClientImage& client) {
-  zira::ReadRaceTable(client);
-  zira::ReadZoneTable(client);
+  static_cast<void>(zira::ReadRaceTable(client));
+  static_cast<void>(zira::ReadZoneTable(client));
   for (std::uint32_t race = 0; race <= client.maxRaceId; ++race) {
     for (std::uint32_t gender = 1; gender <= 3; ++gender) {
       if (const char* code = zira::RaceCode(client, race, gender)) (void)std::strlen(code);

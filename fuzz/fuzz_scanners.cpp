@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zira::ResetFileCache();
 
   // Kind 3 reaches the per-race variations as well.
-  zira::ScanS3dSource(inventory, AddSource(inventory, "fuzz.s3d", data[0] & 1 ? 3 : 0));
-  zira::ScanObgSource(inventory, AddSource(inventory, "fuzz.obg", 0));
+  static_cast<void>(zira::ScanS3dSource(inventory, AddSource(inventory, "fuzz.s3d", data[0] & 1 ? 3 : 0)));
+  static_cast<void>(zira::ScanObgSource(inventory, AddSource(inventory, "fuzz.obg", 0)));
   return 0;
 }

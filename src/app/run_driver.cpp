@@ -101,7 +101,7 @@ int RunInventory(const RunHooks& hooks) {
   ConsolePrint("  OBGame.exe recognized as the %s version.\n\n", client.editionShort);
   AccountBytes(client.imageSize);
 
-  CreateSessionLog(client.editionShort, settings.outputPath);
+  static_cast<void>(CreateSessionLog(client.editionShort, settings.outputPath));
   phases.End("client_image");
 
   ConsolePrint("\n");
@@ -193,7 +193,7 @@ int RunInventory(const RunHooks& hooks) {
 
   ConsolePrint("\n");
   LogBoth("Logging Various Maximums Found...");
-  LogMaximums(inventory);
+  static_cast<void>(LogMaximums(inventory));
   phases.End("maximums");
 
   if (!foundAnything) {

@@ -26,12 +26,12 @@ int OwnEcho() {
   return log ? log->echoToConsole : 0;
 }
 
-Result LogFormatV(int echo, const char* format, va_list args) {
-  if (format == nullptr) return E_FAIL;
+void LogFormatV(int echo, const char* format, va_list args) {
+  if (format == nullptr) return;
   char buffer[kMessageBuffer];
   // A longer message is cut to the buffer; the run goes on.
   std::vsnprintf(buffer, sizeof(buffer), format, args);
-  return LogLine(echo, buffer);
+  LogLine(echo, buffer);
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ Result SessionLog::OpenLog(const char* path) {
   return S_OK;
 }
 
-Result SessionLog::LogLine(int echo, const char* text) {
+void SessionLog::LogLine(int echo, const char* text) {
   if (text == nullptr) text = "";
   if (file.IsOpen()) {
     file.Write(TimestampPrefix().c_str());
@@ -71,7 +71,6 @@ Result SessionLog::LogLine(int echo, const char* text) {
   }
   if (capture != nullptr) capture->emplace_back(echo, text);
   if (echo != 0) ConsolePrint("%s\n", text);
-  return S_OK;
 }
 
 void SessionLog::CloseLog() {
@@ -107,35 +106,31 @@ Result CreateSessionLog(const char* editionShort, const char* outputPath) {
   return S_OK;
 }
 
-Result LogLine(int echo, const char* text) {
-  SessionLog* log = TheSessionLog();
-  return log ? log->LogLine(echo, text) : E_FAIL;
+void LogLine(int echo, const char* text) {
+  if (SessionLog* log = TheSessionLog()) log->LogLine(echo, text);
 }
 
-Result LogFormat(int echo, const char* format, ...) {
+void LogFormat(int echo, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const Result result = LogFormatV(echo, format, args);
+  LogFormatV(echo, format, args);
   va_end(args);
-  return result;
 }
 
-Result LogBothLine(const char* text) { return LogLine(OwnEcho(), text); }
+void LogBothLine(const char* text) { LogLine(OwnEcho(), text); }
 
-Result LogBoth(const char* format, ...) {
+void LogBoth(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const Result result = LogFormatV(OwnEcho(), format, args);
+  LogFormatV(OwnEcho(), format, args);
   va_end(args);
-  return result;
 }
 
-Result LogOnly(const char* format, ...) {
+void LogOnly(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const Result result = LogFormatV(0, format, args);
+  LogFormatV(0, format, args);
   va_end(args);
-  return result;
 }
 
 }  // namespace zira

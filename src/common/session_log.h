@@ -17,7 +17,7 @@ class SessionLog {
   std::vector<std::pair<int, std::string>>* capture = nullptr;
 
   Result OpenLog(const char* path);
-  Result LogLine(int echo, const char* text);
+  void LogLine(int echo, const char* text);
   void CloseLog();
 };
 
@@ -33,13 +33,13 @@ Result CreateSessionLog(const char* editionShort, const char* outputPath);
 
 // Channels: echo 1 writes to the log and the console, echo 0 to the log only.
 // LogLine writes a text as it stands, '%' included; the others format.
-Result LogLine(int echo, const char* text);
-Result LogFormat(int echo, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void LogLine(int echo, const char* text);
+void LogFormat(int echo, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Shorthands: "both" uses the log's own echo setting, "log only" echo 0.
-Result LogBoth(const char* format, ...) __attribute__((format(printf, 1, 2)));
-Result LogOnly(const char* format, ...) __attribute__((format(printf, 1, 2)));
-Result LogBothLine(const char* text);
+void LogBoth(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogOnly(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogBothLine(const char* text);
 
 // The 22-character "[YYYY-MM-DD HH:MM:SS] " prefix for now; empty when the
 // clock or local time is unavailable.

@@ -26,7 +26,7 @@ void LoadZonePackage(Inventory& inventory, const char* nick, const char* format,
   *field = FindOrAddSource(inventory, name, kLocalToZone, false);
   if (*field == nullptr) return;
   LogOnly("  Found Zone Model File: %s", name);
-  ScanS3dSource(inventory, *field);  // the scanner reports its own problems
+  static_cast<void>(ScanS3dSource(inventory, *field));  // the scanner reports its own problems
   AccountFile(name);
 }
 
@@ -99,7 +99,7 @@ void ImportEntry(Inventory& inventory, ZoneRecord* zone, char* line, char* comma
     LogBoth("   SKIPPED: Model %s in %s, not in %s", code, listName, resolved);
     return;
   }
-  AddZoneImport(zone, model);  // a full import list still logs the line below
+  static_cast<void>(AddZoneImport(zone, model));  // a full import list still logs the line below
   LogOnly("      Imported Model %s (Race %d, Gender %d) to Zone %s", code, static_cast<int>(model->raceId),
           static_cast<int>(model->gender), zone->zoneNick);
 }
@@ -111,7 +111,7 @@ Result LoadZoneModels(Inventory& inventory, ZoneRecord* zone) {
   if (zone->zoneNick == nullptr || zone->zoneNick[0] == '\0') return E_FAIL;
   LoadZonePackage(inventory, zone->zoneNick, "%s_chr.s3d", &zone->chrSource);
   LoadZonePackage(inventory, zone->zoneNick, "%s_chr2.s3d", &zone->chr2Source);
-  LoadZoneImports(inventory, zone);
+  static_cast<void>(LoadZoneImports(inventory, zone));
   return S_OK;
 }
 

@@ -46,7 +46,7 @@ void ScanModelFile(Inventory& inventory, ModelSource* source, PackageArchive& ar
     return;
   }
   LogOnly("     Found model %s in source %s", code, source->name);
-  if (IsPlayableRaceRow(inventory.client, model->raceId)) AddVariationRange(model, kHead, 3);
+  if (IsPlayableRaceRow(inventory.client, model->raceId)) static_cast<void>(AddVariationRange(model, kHead, 3));
 
   const ObgModel examined{code, raceId, gender};
   const std::uint32_t count = archive.EntryCount();
@@ -55,7 +55,7 @@ void ScanModelFile(Inventory& inventory, ModelSource* source, PackageArchive& ar
     if (entry == nullptr) continue;
     const NameVariations found = ExamineName(entry->name, examined);
     for (std::uint8_t k = 0; k < found.extraCount; ++k) {
-      AddVariation(model, found.extra[k].kind, found.extra[k].value);
+      static_cast<void>(AddVariation(model, found.extra[k].kind, found.extra[k].value));
     }
     if (found.hasFinal && Failed(AddVariation(model, found.final.kind, found.final.value))) {
       LogBoth("    SKIPPED: Problem adding variation from %s", entry->name);

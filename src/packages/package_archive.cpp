@@ -51,14 +51,13 @@ std::uint32_t PackageArchive::NameChecksum(std::span<const std::uint8_t> bytes) 
   return crc;
 }
 
-Result PackageArchive::Close() {
+void PackageArchive::Close() {
   contents_.reset();
   entries_.reset();
   entryCount_ = 0;
   rowCount_ = 0;
   fileLength_ = 0;
   position_ = 0;
-  return S_OK;
 }
 
 const PackageEntry* PackageArchive::Entry(std::uint32_t index) const {

@@ -37,7 +37,7 @@ class PackageArchive {
   // Opens package bytes already in memory, exactly as Open does after reading
   // the file (a copy is taken); lets tests and fuzzers skip the file system.
   Result OpenBytes(std::span<const std::uint8_t> bytes);
-  Result Close();
+  void Close();
 
   std::uint32_t EntryCount() const { return entryCount_; }
   const PackageEntry* Entry(std::uint32_t index) const;

@@ -58,29 +58,29 @@ void ScanHeadMeshes(const S3dModel& model, const WldFragment& mesh, WldFragment*
     const char ones = NameAt(head, at + 1);
     if (!IsDigit(tens) || !IsDigit(ones)) return;
     const int value = 10 * (tens - '0') + (ones - '0');
-    if (value != 0) AddVariation(model.model, kHead, static_cast<std::uint8_t>(value));
+    if (value != 0) static_cast<void>(AddVariation(model.model, kHead, static_cast<std::uint8_t>(value)));
   });
 }
 
 void AddBaseVariations(const S3dModel& model) {
   if (!model.playable) return;
   ModelDef* m = model.model;
-  AddVariationRange(m, kHead, 3);
+  static_cast<void>(AddVariationRange(m, kHead, 3));
   if (model.sourceKind != kWithOstraModels) return;
   const std::uint16_t race = m->raceId;
   const std::uint8_t gender = m->gender;
   if (gender == 1 && (race == 1 || race == 2 || race == 8 || race == 11 || race == 12)) {
-    AddVariationRange(m, kHair, 3);
-    AddVariationRange(m, kBeard, 5);
+    static_cast<void>(AddVariationRange(m, kHair, 3));
+    static_cast<void>(AddVariationRange(m, kBeard, 5));
   } else if (gender == 2 && ((race >= 1 && race <= 2) || (race >= 8 && race <= 12))) {
-    AddVariationRange(m, kHair, 3);
+    static_cast<void>(AddVariationRange(m, kHair, 3));
   } else if ((gender == 1 || gender == 2) && race >= 4 && race <= 7) {
-    AddVariationRange(m, kHair, 3);
+    static_cast<void>(AddVariationRange(m, kHair, 3));
   } else if (gender == 1 && race == 3) {
-    AddVariationRange(m, kBeard, 5);
-    AddVariation(m, kHead, 4);
+    static_cast<void>(AddVariationRange(m, kBeard, 5));
+    static_cast<void>(AddVariation(m, kHead, 4));
   } else if (gender == 2 && race == 3) {
-    AddVariation(m, kHead, 4);
+    static_cast<void>(AddVariation(m, kHead, 4));
   }
 }
 
@@ -128,9 +128,9 @@ void ApplyMaterial(const S3dModel& model, const WldFragment& material) {
       if (!IsDigit(x.name[5]) || !IsDigit(x.name[6])) return;
       if (wld.MaterialBitmapCount(&x) >= 2) {
         const std::uint32_t kind = m->raceId == 2 ? kTattoo : (m->raceId == 3 ? kHair : kBeard);
-        AddVariation(m, kind, static_cast<std::uint8_t>(x.name[6] - '0'));
+        static_cast<void>(AddVariation(m, kind, static_cast<std::uint8_t>(x.name[6] - '0')));
       }
-      if (IsDigit(x.name[7])) AddVariation(m, kFace, static_cast<std::uint8_t>(x.name[7] - '0'));
+      if (IsDigit(x.name[7])) static_cast<void>(AddVariation(m, kFace, static_cast<std::uint8_t>(x.name[7] - '0')));
       return;
     }
     if (!EndsWithNoCase(x.name, nx, suffix, kMaterialSuffixLength)) return;
@@ -140,7 +140,7 @@ void ApplyMaterial(const S3dModel& model, const WldFragment& material) {
     int value = 10 * (tens - '0') + (ones - '0');
     if (value == 0) return;
     if (StartsWithNoCase(x.name, nx, "CLK", 3) && EndsWithNoCase(x.name, nx, "01_MDF", 6)) value += 6;
-    AddVariation(m, kTexture, static_cast<std::uint8_t>(value));
+    static_cast<void>(AddVariation(m, kTexture, static_cast<std::uint8_t>(value)));
   });
 }
 

@@ -161,7 +161,7 @@ void WriteAvailability(Inventory& inventory, const RaceReportIndex& index, Outpu
         if (found > 1 || found != codeCount) {
           file.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(gender), model->code);
         }
-        WriteVariationSummary(&file, client, model);
+        static_cast<void>(WriteVariationSummary(&file, client, model));
         file.Write("<br />\r\n");
       }
     }

@@ -25,7 +25,7 @@ void WriteCategory(OutputFile* file, const char** separator, const char* heading
   const std::uint8_t count = static_cast<std::uint8_t>(std::min<std::size_t>(list.count, Capacity));
   if (count == 0) return;
   file->Print("%s %s: <b>", *separator, heading);
-  WriteVariationList(file, count, list.values);
+  static_cast<void>(WriteVariationList(file, count, list.values));
   *separator = "</b>,";
 }
 

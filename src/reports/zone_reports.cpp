@@ -53,7 +53,7 @@ void WriteModelLine(const Inventory& inventory, OutputFile& file, const ModelDef
   }
   file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d)", GenderLetter(model.gender), model.code,
              ModelRaceName(inventory, model), GenderWord(model.gender), model.raceId, model.gender - 1);
-  WriteVariationSummary(&file, inventory.client, &model);
+  static_cast<void>(WriteVariationSummary(&file, inventory.client, &model));
   file.Write("</li>\r\n");
 }
 
@@ -72,7 +72,7 @@ void WriteImportLine(const Inventory& inventory, OutputFile& file, const ModelDe
     else file.Write("Gender Unknown");
     file.Print("), via %s\r\n", sourceName);
   }
-  WriteVariationSummary(&file, inventory.client, &model);
+  static_cast<void>(WriteVariationSummary(&file, inventory.client, &model));
   file.Write("</li>\r\n");
 }
 

@@ -185,7 +185,7 @@ ModelDef* AddModel(Inventory& inventory, ModelSource* source, const char* code) 
   std::uint16_t raceId = 0;
   std::uint8_t gender = 0;
   // An unknown code is still a model; it simply has no race.
-  DecodeModelCode(inventory, normal, &raceId, &gender);
+  static_cast<void>(DecodeModelCode(inventory, normal, &raceId, &gender));
   model.codeLength = static_cast<std::uint8_t>(length);
   std::memcpy(model.code, normal, length + 1);
   model.raceId = raceId;
@@ -230,7 +230,7 @@ Result AddVariationRange(ModelDef* model, std::uint32_t kind, std::uint8_t count
   ListView list;
   if (model == nullptr || !ListOfKind(*model, kind, &list)) return S_OK;
   // A wider counter, so that a count of 255 ends instead of wrapping.
-  for (unsigned value = 1; value <= count; ++value) InsertVariation(list, static_cast<std::uint8_t>(value));
+  for (unsigned value = 1; value <= count; ++value) static_cast<void>(InsertVariation(list, static_cast<std::uint8_t>(value)));
   return S_OK;
 }
 

@@ -52,7 +52,7 @@ TEST_F(ClientImageTest, RejectsSizesOneByteOffAndBrokenHeaders) {
   };
   for (const ClientImageOptions& options : broken) {
     ClientImageWriter writer(1, options);
-    EXPECT_LT(LoadFrom(writer), 0);
+    EXPECT_TRUE(Failed(LoadFrom(writer)));
     // A failed load leaves nothing behind.
     EXPECT_EQ(Client().editionShort, nullptr);
     EXPECT_EQ(Client().image, nullptr);

@@ -46,7 +46,7 @@ TEST_F(SessionLogTest, WritesHeaderTimestampedCrLfLinesAndTheClosingLine) {
 TEST_F(SessionLogTest, FailedCreationEchoesBothChannelOnceAndWritesNothing) {
   ScopedChdir in(dir_.Path());
   ::testing::internal::CaptureStdout();
-  EXPECT_LT(CreateSessionLog("MK2", "missing\\dir"), 0);
+  EXPECT_TRUE(Failed(CreateSessionLog("MK2", "missing\\dir")));
   LogBoth("echoed %s", "once");
   LogOnly("dropped");
   ReleaseSessionLog();
@@ -61,7 +61,7 @@ TEST_F(SessionLogTest, LongMessagesAreCutAndNothingIsLoggedWithoutALog) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].second.size(), 1023u);
   ReleaseSessionLog();
-  EXPECT_LT(LogBoth("no log"), 0);
+  LogBoth("no log");  // no log installed: nothing happens
 }
 
 TEST(TimestampTest, HasTheFixedWidthLocalTimeForm) {

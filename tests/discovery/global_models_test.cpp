@@ -82,7 +82,7 @@ TEST_F(GlobalModelsTest, RacePackagesFollowPlayableRacesGendersAndSuffixes) {
         "global_chr.s3d", "global_chr2.s3d", "globalhum_chr.obg"}) {
     Write(name);
   }
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   Lines loads;
   for (const auto& line : lines_) {
     if (line.second.find("Loading global models from") != std::string::npos) loads.push_back(line);
@@ -111,7 +111,7 @@ TEST_F(GlobalModelsTest, EditionOneKeepsLinesByFirstFieldAndPackageEnding) {
       "1,0,x,g_chr\r\n"
       "\r\n"
       "   \r\n");
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   const Lines expected = {
       Both("   SKIPPED: GlobalLoad - Could not find model source a_chr.*"),
       Both("   SKIPPED: GlobalLoad - Could not find model source d.obg"),
@@ -123,7 +123,7 @@ TEST_F(GlobalModelsTest, EditionOneKeepsLinesByFirstFieldAndPackageEnding) {
 TEST_F(GlobalModelsTest, EditionTwoKeepsLinesWhoseThirdFieldEndsInC) {
   inv().client.editionId = 2;
   WriteList("1,0,C,a_chr,r\n1,0,abc,b_chr,r\n1,0,A,c_chr,r\n1,0,,d_chr,r\n2,0,c,e.s3d,r\n");
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   const Lines expected = {
       Both("   SKIPPED: GlobalLoad - Could not find model source a_chr.*"),
       Both("   SKIPPED: GlobalLoad - Could not find model source b_chr.*"),
@@ -138,7 +138,7 @@ TEST_F(GlobalModelsTest, OtherEditionsKeepEveryLineWithFourCommas) {
     lines_.clear();
     inv().client.editionId = static_cast<std::uint8_t>(edition);
     WriteList("1,0,x,a.s3d\n1,0,x,b.s3d,\n2,0,A,c.xyz,r,s,t\n");
-    LoadGlobalModels(inv());
+    static_cast<void>(LoadGlobalModels(inv()));
     const Lines expected = {
         Both("   SKIPPED: GlobalLoad - Could not find model source b.s3d"),
         Both("   SKIPPED: GlobalLoad - Could not find model source c.xyz"),
@@ -179,7 +179,7 @@ TEST_F(GlobalModelsTest, ListedPackageRefusedByTheRegistry) {
   const std::string longName(60, 'q');
   Write(longName + ".s3d");
   WriteList("1,0,x," + longName + ".s3d,r\n");
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   const Lines expected = {Both("   SKIPPED: Could not add model source for " + longName + ".s3d")};
   EXPECT_EQ(ListLines(), expected);
   EXPECT_EQ(inv().sourceCount, 0);
@@ -188,7 +188,7 @@ TEST_F(GlobalModelsTest, ListedPackageRefusedByTheRegistry) {
 TEST_F(GlobalModelsTest, TheListIsCountedWithItsSize) {
   const std::string text = "# nothing to load here\r\n";
   WriteList(text);
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   EXPECT_EQ(TheRunStats().files, 1);
   EXPECT_EQ(TheRunStats().bytes, text.size());
   EXPECT_TRUE(ListLines().empty());

@@ -43,7 +43,7 @@ TEST_F(OrphanModelsTest, CoveredCodesAreNeverLookedUp) {
   AddModel(inv(), global, "HUM");
   Write("HUM.obg");
   Write("huf_CHR.s3d");
-  LoadOrphanModels(inv());
+  static_cast<void>(LoadOrphanModels(inv()));
   // Only the female code is an orphan; its scan fails on the empty file.
   const Lines expected = {Both("  SKIPPED: Problem loading model information from HUF_chr.s3d")};
   EXPECT_EQ(lines_, expected);
@@ -56,7 +56,7 @@ TEST_F(OrphanModelsTest, ObgPackageComesBeforeTheChrPackage) {
   SetCode(9, 1, Text("XYZ"));
   Write("xyz.OBG");
   Write("XYZ_chr.s3d");
-  LoadOrphanModels(inv());
+  static_cast<void>(LoadOrphanModels(inv()));
   const Lines expected = {Both("  SKIPPED: Problem loading model information from XYZ.obg")};
   EXPECT_EQ(lines_, expected);
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
@@ -72,7 +72,7 @@ TEST_F(OrphanModelsTest, FullOrphanBucketRefusesThePackage) {
   }
   SetCode(9, 1, Text("XYZ"));
   Write("xyz.obg");
-  LoadOrphanModels(inv());
+  static_cast<void>(LoadOrphanModels(inv()));
   const Lines expected = {Both("  FAILURE: Problem adding orphan model source XYZ.obg")};
   EXPECT_EQ(lines_, expected);
 }
@@ -83,7 +83,7 @@ TEST_F(OrphanModelsTest, CodeTooLongForAPackageNameIsTrulyOrphaned) {
   // Neither the whole name nor one cut to the name buffer is taken.
   Write(code + ".obg");
   Write(code + ".ob");
-  LoadOrphanModels(inv());
+  static_cast<void>(LoadOrphanModels(inv()));
   const Lines expected = {Log("  ODDITY: Model code '" + code + "' is truly orphaned (no sources)")};
   EXPECT_EQ(lines_, expected);
 }

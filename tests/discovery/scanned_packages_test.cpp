@@ -82,7 +82,7 @@ TEST_F(ScannedPackagesTest, ListedPackagesAreScannedOnceAndCountedEachTime) {
   WriteObg("Extra.OBG", {"hum.mod"});
   MakeDir("Resources");
   Write("Resources/GlobalLoad.txt", "1,0,x,global7_chr.s3d,r\r\n1,0,x,extra,r\r\n");
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   EXPECT_FALSE(HasFailures());
   const Lines expected = {
       Log("   Loading global model source global7_chr.s3d"),
@@ -115,7 +115,7 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
         "huf,other\n"        // a new package, scanned here
         "huf,far.s3d\n");
   Write("xyz_chr.txt", "2\nelm,other.obg\nelm,abc_chr.s3d\n");
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   const std::uint16_t globals = inv().sourceCount;
   ZoneRecord& abc = Zone(3, "abc");
   ZoneRecord& xyz = Zone(4, "xyz");
@@ -166,7 +166,7 @@ TEST_F(ScannedPackagesTest, SameModelTwiceIsImportedOnceAndCountedTwice) {
   WriteObg("pack.obg", {"hum.mod"});
   Write("abc_chr.txt", "3\nHUM,pack\nhum,PACK.obg\n");
   ZoneRecord& zone = Zone(1, "abc");
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   EXPECT_EQ(zone.importCount, 1);
   EXPECT_EQ(Count("      Imported Model HUM (Race 1, Gender 1) to Zone abc"), 2u);
   EXPECT_EQ(Count("      Loaded models from pack.obg in abc_chr.txt"), 1u);
@@ -186,7 +186,7 @@ TEST_F(ScannedPackagesTest, OrphansAreFoundByFileNameEachTime) {
   WriteS3d("elf_chr.s3d", {"ELF"});
   WriteS3d("DWF_CHR.S3D", {"DWF"});
   WriteS3d("gnm_chr.s3d", {"XXX"});
-  LoadGlobalModels(inv());
+  static_cast<void>(LoadGlobalModels(inv()));
   lines_.clear();
   ResetRunStats();
 
@@ -212,12 +212,12 @@ TEST_F(ScannedPackagesTest, OrphanImportNamesAreNotFoundInTheOrphanBucket) {
   SetCode(1, 1, Text("ELF"));
   SetCode(2, 1, Text("HUM"));
   WriteObg("elf.obg", {"elf.mod"});
-  LoadOrphanModels(inv());
+  static_cast<void>(LoadOrphanModels(inv()));
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
   Write("abc_chr.txt", "1\nelf,elf\n");
   ZoneRecord& zone = Zone(1, "abc");
   lines_.clear();
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   // The import registers a second, local row and scans it on its own.
   EXPECT_EQ(Count("      Loaded models from elf.obg in abc_chr.txt"), 1u);
   EXPECT_EQ(zone.importCount, 1);

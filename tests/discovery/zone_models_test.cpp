@@ -65,7 +65,7 @@ TEST_F(ZoneModelsTest, ZonePackageOfAGlobalNameGetsALocalRow) {
   ModelSource* global = Source("abc_chr.s3d", 2, {});
   Write("abc_chr.s3d");
   ZoneRecord& zone = Zone(1, "abc");
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   ASSERT_NE(zone.chrSource, nullptr);
   EXPECT_NE(zone.chrSource, global);
   EXPECT_EQ(zone.chrSource->kind, 0);
@@ -185,7 +185,7 @@ TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
 TEST_F(ZoneModelsTest, PackageWithExtensionIsRegisteredEvenWhenMissing) {
   Write("abc_chr.txt", "1\nHUM,gone.s3d\n");
   ZoneRecord& zone = Zone(1, "abc");
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   ASSERT_NE(FindSource(inv(), "gone.s3d"), nullptr);
   EXPECT_TRUE(Logged("   SKIPPED: Model HUM in abc_chr.txt, not in gone.s3d"));
 }
@@ -196,7 +196,7 @@ TEST_F(ZoneModelsTest, ImportsFromAKnownSourceWithoutANewScan) {
   Write("GLOBAL_CHR.S3D");
   Write("abc_chr.txt", "3\nhum,global_chr\nHUM,Global_Chr.obg\nhuf , global_chr\n");
   ZoneRecord& zone = Zone(4, "abc");
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   const Lines expected = {
       Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
       Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
@@ -217,7 +217,7 @@ TEST_F(ZoneModelsTest, FullImportListStillLogsTheImport) {
   for (std::size_t i = 0; i < kZoneImportCapacity; ++i) zone.imports[i] = filler;
   zone.importCount = kZoneImportCapacity;
   Write("abc_chr.txt", "1\nHUM,global_chr.obg\n");
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   EXPECT_EQ(zone.importCount, kZoneImportCapacity);
   EXPECT_TRUE(Logged("      Imported Model HUM (Race 1, Gender 1) to Zone abc"));
 }
@@ -228,7 +228,7 @@ TEST_F(ZoneModelsTest, OverlongLinesReadAsSeveralLines) {
   const std::string line = std::string(1020, ' ') + "HUM" + ",global_chr.obg";
   Write("abc_chr.txt", "1\n" + line + "\n");
   ZoneRecord& zone = Zone(4, "abc");
-  LoadZoneModels(inv(), &zone);
+  static_cast<void>(LoadZoneModels(inv(), &zone));
   EXPECT_EQ(zone.importCount, 0);
   const Lines expected = {Both("   SKIPPED: No race found to match model code  in abc_chr.txt")};
   EXPECT_EQ(Entries("   Looking for 1 model code/source entries in abc_chr.txt"), expected);

@@ -55,14 +55,14 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
   ModelDef* hum = AddModel(inv, a, "HUM");
   ModelDef* elf = AddModel(inv, a, "ELF");
   AddModel(inv, b, "HUM");
-  AddVariationRange(hum, kTexture, 7);
-  AddVariationRange(elf, kTexture, 9);
-  AddVariationRange(hum, kHead, 2);
-  AddVariationRange(elf, kFace, 3);
-  AddVariationRange(hum, kTattoo, 4);
-  AddVariationRange(elf, kHair, 5);
-  AddVariationRange(hum, kBeard, 6);
-  AddVariationRange(elf, kDetail, 8);
+  static_cast<void>(AddVariationRange(hum, kTexture, 7));
+  static_cast<void>(AddVariationRange(elf, kTexture, 9));
+  static_cast<void>(AddVariationRange(hum, kHead, 2));
+  static_cast<void>(AddVariationRange(elf, kFace, 3));
+  static_cast<void>(AddVariationRange(hum, kTattoo, 4));
+  static_cast<void>(AddVariationRange(elf, kHair, 5));
+  static_cast<void>(AddVariationRange(hum, kBeard, 6));
+  static_cast<void>(AddVariationRange(elf, kDetail, 8));
 
   ClientImage& client = inv.client;
   client.maxZoneId = 40;
