@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     world.NextOfType(0x30, f);
     world.NextOfType(0x36, f);
     for (std::uint32_t offset = 0; offset < f->bodySize + 8 && offset < 64; offset += 4) world.BodyU32At(*f, offset);
-    f->cursor = 0;
-    world.BodyAdvance(*f, 0xFFFFFFF0u);
-    world.BodyAdvance(*f, 0x40);
-    if (world.BodyRead(*f) != 0) __builtin_trap();
+    zira::ByteCursor body = world.Body(*f);
+    body.Skip(0xFFFFFFF0u);
+    body.Skip(0x40);
+    if (body.ReadU32() != 0 || body.Ok()) __builtin_trap();
   }
   world.Reset();
   return 0;

@@ -2,10 +2,12 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "common/byte_cursor.h"
 #include "common/file_names.h"
 #include "common/file_system.h"
+#include "common/pe_format.h"
 #include "common/text.h"
 
 namespace zira {
@@ -18,11 +20,6 @@ const ClientEdition kEditionTable[kEditionCount] = {
 
 namespace {
 
-constexpr std::uint16_t kMzSignature = 0x5A4D;
-constexpr std::uint32_t kPeSignature = 0x00004550;
-constexpr std::size_t kFirstSectionOffset = 248;
-constexpr std::size_t kSectionHeaderSize = 40;
-
 std::uint32_t EditionForSize(std::uint64_t size) {
   for (const ClientEdition& edition : kEditionTable) {
     if (size == edition.fileSize) return edition.editionId;
@@ -30,23 +27,62 @@ std::uint32_t EditionForSize(std::uint64_t size) {
   return 0;
 }
 
+// The PE fields that locate the section table.
+struct PeHeaders {
+  std::uint32_t imageBase;
+  std::uint16_t sectionCount;
+  std::size_t sectionTable;  // file offset
+};
+
+std::optional<PeHeaders> DecodePeHeaders(const ByteCursor& image) {
+  ByteCursor dos = image.Sub(0, pe_format::kDosHeaderSize);
+  const std::uint16_t mz = dos.ReadU16();
+  dos.SkipTo(pe_format::kPeOffsetField);
+  const std::uint32_t at = dos.ReadU32();
+  if (!dos.Ok() || mz != pe_format::kMzSignature) return std::nullopt;
+  ByteCursor pe = image.Sub(at, pe_format::kPeHeaderSize);
+  const std::uint32_t signature = pe.ReadU32();
+  pe.SkipTo(pe_format::kSectionCountField);
+  const std::uint16_t sectionCount = pe.ReadU16();
+  pe.SkipTo(pe_format::kImageBaseField);
+  const std::uint32_t imageBase = pe.ReadU32();
+  if (!pe.Ok() || signature != pe_format::kPeSignature) return std::nullopt;
+  return PeHeaders{imageBase, sectionCount, std::size_t{at} + pe_format::kSectionTableOffset};
+}
+
+struct SectionHeader {
+  char name[pe_format::kSectionNameSize + 1];  // terminated here even when not in the file
+  std::uint32_t address;
+  std::uint32_t rawSize;
+  std::uint32_t rawOffset;
+};
+
+SectionHeader DecodeSectionHeader(ByteCursor section) {
+  SectionHeader header{};
+  const std::span<const std::uint8_t> name = section.ReadBytes(pe_format::kSectionNameSize);
+  std::memcpy(header.name, name.data(), name.size());
+  section.SkipTo(pe_format::kSectionAddressField);
+  header.address = section.ReadU32();
+  header.rawSize = section.ReadU32();
+  header.rawOffset = section.ReadU32();
+  return header;
+}
+
 // Finds .rdata; false when the image is not a PE file or has no such section.
+// A section table that runs out of the image before .rdata is not a PE file.
 bool LocateRdata(ClientImage& client) {
   const ByteCursor image(client.Bytes());
-  if (image.U16At(0) != kMzSignature) return false;
-  const std::uint32_t header = image.U32At(0x3C);
-  if (image.U32At(header) != kPeSignature) return false;
-  const std::uint16_t sections = image.U16At(std::size_t{header} + 6);
-  const std::uint32_t imageBase = image.U32At(std::size_t{header} + 0x34);
-  std::size_t at = std::size_t{header} + kFirstSectionOffset;
-  for (std::uint32_t i = 0; i < sections; ++i, at += kSectionHeaderSize) {
-    if (!image.Contains(at, kSectionHeaderSize)) return false;
-    char name[9] = {};
-    for (std::size_t k = 0; k < 8; ++k) name[k] = static_cast<char>(image.U8At(at + k));
-    if (!EqualsNoCase(name, std::strlen(name), ".rdata")) continue;
-    client.rdataStart = std::uint64_t{imageBase} + image.U32At(at + 12);
-    client.rdataEnd = client.rdataStart + image.U32At(at + 16) - 1;
-    client.rdataFileOffset = image.U32At(at + 20);
+  const std::optional<PeHeaders> headers = DecodePeHeaders(image);
+  if (!headers) return false;
+  ByteCursor table = image.Sub(headers->sectionTable);
+  for (std::uint32_t i = 0; i < headers->sectionCount; ++i) {
+    const ByteCursor record = table.Take(pe_format::kSectionHeaderSize);
+    if (!table.Ok()) return false;
+    const SectionHeader section = DecodeSectionHeader(record);
+    if (!EqualsNoCase(section.name, std::strlen(section.name), ".rdata")) continue;
+    client.rdataStart = std::uint64_t{headers->imageBase} + section.address;
+    client.rdataEnd = client.rdataStart + section.rawSize - 1;
+    client.rdataFileOffset = section.rawOffset;
     return true;
   }
   return false;
@@ -127,21 +163,20 @@ Result LoadClientImage(ClientImage& client) {
   InputFile file;
   if (!file.Open(client.path)) {
     ClearClientImage(client);
-    return E_FAIL;
-  }
-  const std::uint64_t length = file.Length();
-  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[length + 1]);
-  if (!buffer) {
-    ClearClientImage(client);
-    return E_OUTOFMEMORY;
+    return Fail("cannot open");
   }
   // A file that changed size since it was examined is no longer the edition it was.
-  if (length != kEditionTable[client.editionId - 1].fileSize || file.Read(buffer.get(), length) != length) {
+  if (file.Length() != kEditionTable[client.editionId - 1].fileSize) {
     ClearClientImage(client);
-    return E_FAIL;
+    return Fail("size changed since it was examined");
   }
-  file.Close();
-  return AdoptImage(client, std::move(buffer), length);
+  WholeFile<std::uint8_t> whole;
+  const Result read = file.ReadAll(whole);
+  if (Failed(read)) {
+    ClearClientImage(client);
+    return read;
+  }
+  return AdoptImage(client, std::move(whole.bytes), whole.length);
 }
 
 bool IsRdataAddress(const ClientImage& client, std::uint32_t address) {

@@ -1,7 +1,6 @@
 #include "client/string_database.h"
 
 #include <cstring>
-#include <new>
 
 #include "common/file_names.h"
 #include "common/file_system.h"
@@ -79,18 +78,13 @@ Result LoadStringDatabase(StringDatabase& database) {
 
   InputFile file;
   if (!file.Open(kStringDatabaseName)) return E_FAIL;
-  const std::uint64_t length = file.Length();
-  // Text offsets are kept in 32 bits.
-  if (length >= UINT32_MAX) return E_OUTOFMEMORY;
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<std::size_t>(length) + 1]);
-  if (!buffer) return E_OUTOFMEMORY;
-  // An empty file is an empty database, not a failed read.
-  if (length > 0 && file.Read(buffer.get(), static_cast<std::size_t>(length)) != length) return E_FAIL;
-  file.Close();
-  buffer[length] = '\0';
-  database.text = std::move(buffer);
+  // Text offsets are kept in 32 bits. An empty file is an empty database.
+  WholeFile<char> whole;
+  const Result read = file.ReadAll(whole, UINT32_MAX);
+  if (Failed(read)) return read;
+  database.text = std::move(whole.bytes);
 
-  IndexRecords(database, database.text.get(), static_cast<std::size_t>(length));
+  IndexRecords(database, database.text.get(), whole.length);
   return S_OK;
 }
 

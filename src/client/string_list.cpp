@@ -1,7 +1,6 @@
 #include "client/string_list.h"
 
 #include <cstring>
-#include <new>
 
 #include "common/file_names.h"
 #include "common/file_system.h"
@@ -59,18 +58,14 @@ Result LoadStringList(StringList& list) {
   list.count = 0;
   list.highestId = 0;
 
-  const std::uint64_t length = file.Length();
-  if (length >= SIZE_MAX) return E_OUTOFMEMORY;
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<std::size_t>(length) + 1]);
-  if (!buffer) return E_OUTOFMEMORY;
   // An empty file is an empty list, not a failed read.
-  if (length > 0 && file.Read(buffer.get(), static_cast<std::size_t>(length)) != length) return E_FAIL;
-  file.Close();
-  buffer[length] = '\0';
-  list.text = std::move(buffer);
+  WholeFile<char> whole;
+  const Result read = file.ReadAll(whole);
+  if (Failed(read)) return read;
+  list.text = std::move(whole.bytes);
   for (std::uint16_t& slot : list.slotOfId) slot = kNoStringSlot;
 
-  IndexLines(list, list.text.get(), static_cast<std::size_t>(length));
+  IndexLines(list, list.text.get(), whole.length);
   return S_OK;
 }
 

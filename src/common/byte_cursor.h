@@ -5,50 +5,100 @@
 
 namespace zira {
 
-// A read position over a byte span. Every read is bounds-checked: what lies
-// past the end reads as zero, so malformed files can never be read out of range.
+// The one way binary formats are read: a view over bytes with a position and
+// a sticky error. Every little-endian read that does not fit wholly yields 0,
+// leaves the position and sets the error; once set, every later read of this
+// cursor yields 0 or an empty view too. So a record's run of fields is read
+// and then checked once with Ok(), and a half-read record never looks whole.
+// All reads are inline: the package and world-file readers run them per field.
 class ByteCursor {
  public:
   ByteCursor() = default;
-  explicit ByteCursor(std::span<const std::uint8_t> data, std::size_t position = 0)
-      : data_(data), position_(position) {}
+  explicit ByteCursor(std::span<const std::uint8_t> data) : data_(data) {}
 
+  bool Ok() const { return ok_; }
   std::size_t Position() const { return position_; }
-  std::size_t Size() const { return data_.size(); }
-  std::size_t Remaining() const { return position_ < data_.size() ? data_.size() - position_ : 0; }
-  bool AtEnd() const { return position_ >= data_.size(); }
-  std::span<const std::uint8_t> Data() const { return data_; }
+  std::size_t Remaining() const { return ok_ ? data_.size() - position_ : 0; }
 
-  // Any position may be set; reads from beyond the end yield zero.
-  void Seek(std::size_t position) { position_ = position; }
-  // Moves forward, saturating instead of wrapping.
-  void Skip(std::size_t count);
+  std::uint8_t ReadU8() { return static_cast<std::uint8_t>(Read(1)); }
+  std::uint16_t ReadU16() { return static_cast<std::uint16_t>(Read(2)); }
+  std::uint32_t ReadU32() { return Read(4); }
+  std::int32_t ReadI32() { return static_cast<std::int32_t>(Read(4)); }
 
-  std::uint8_t ReadU8();
-  std::uint16_t ReadU16();
-  // With fewer than four bytes left, the remaining bytes are taken as the low
-  // bytes of the value and the position moves to the end.
-  std::uint32_t ReadU32();
-  std::int32_t ReadI32() { return static_cast<std::int32_t>(ReadU32()); }
-
-  // Reads at an absolute offset without moving; zero unless wholly inside.
-  std::uint8_t U8At(std::size_t offset) const;
-  std::uint16_t U16At(std::size_t offset) const;
-  std::uint32_t U32At(std::size_t offset) const;
-  std::int32_t I32At(std::size_t offset) const { return static_cast<std::int32_t>(U32At(offset)); }
-
-  // True when [offset, offset + count) lies inside the span.
-  bool Contains(std::size_t offset, std::size_t count) const {
-    return offset <= data_.size() && count <= data_.size() - offset;
+  // The package archive's own u32 read: with only 1 to 3 bytes left those
+  // bytes are the value's low bytes and the position moves to the end. With
+  // nothing left it is an ordinary read past the end.
+  std::uint32_t ReadU32LowBytes() {
+    const std::size_t left = Remaining();
+    if (left == 0 || left >= 4) return Read(4);
+    const std::uint32_t value = Load(position_, left);
+    position_ = data_.size();
+    return value;
   }
 
+  // The next count bytes as a view (empty past the end).
+  std::span<const std::uint8_t> ReadBytes(std::size_t count) {
+    if (!Fits(count)) return {};
+    position_ += count;
+    return data_.subspan(position_ - count, count);
+  }
+  void Skip(std::size_t count) {
+    if (Fits(count)) position_ += count;
+  }
+  // Moves forward to a field's offset; an offset behind the position is an error too.
+  void SkipTo(std::size_t offset) { Skip(offset >= position_ ? offset - position_ : SIZE_MAX); }
+  // A cursor over the next count bytes (a record's body); this one moves past them.
+  ByteCursor Take(std::size_t count) {
+    const std::span<const std::uint8_t> bytes = ReadBytes(count);
+    return Over(bytes, ok_);
+  }
+  // A cursor over [offset, offset + size) of the whole view, or over the rest
+  // from offset; a failed cursor when that range is not wholly inside.
+  ByteCursor Sub(std::size_t offset, std::size_t size) const {
+    const bool inside = Contains(offset, size);
+    return Over(inside ? data_.subspan(offset, size) : std::span<const std::uint8_t>(), inside);
+  }
+  ByteCursor Sub(std::size_t offset) const {
+    return Sub(offset, offset <= data_.size() ? data_.size() - offset : SIZE_MAX);
+  }
+
+  // True when [offset, offset + count) of the whole view can be read.
+  bool Contains(std::size_t offset, std::size_t count) const {
+    return ok_ && offset <= data_.size() && count <= data_.size() - offset;
+  }
+  // Reads at an offset of the whole view without moving: 0 unless wholly inside.
+  std::uint8_t U8At(std::size_t offset) const { return Contains(offset, 1) ? data_[offset] : 0; }
+  std::uint16_t U16At(std::size_t offset) const {
+    return Contains(offset, 2) ? static_cast<std::uint16_t>(Load(offset, 2)) : 0;
+  }
+  std::uint32_t U32At(std::size_t offset) const { return Contains(offset, 4) ? Load(offset, 4) : 0; }
+
  private:
+  static ByteCursor Over(std::span<const std::uint8_t> data, bool ok) {
+    ByteCursor cursor(data);
+    cursor.ok_ = ok;
+    return cursor;
+  }
+  // True when count more bytes can be read; otherwise the error is set.
+  bool Fits(std::size_t count) {
+    ok_ = ok_ && count <= data_.size() - position_;
+    return ok_;
+  }
+  std::uint32_t Read(std::size_t count) {
+    if (!Fits(count)) return 0;
+    position_ += count;
+    return Load(position_ - count, count);
+  }
+  // Little-endian value of count (at most 4) bytes at offset, already checked.
+  std::uint32_t Load(std::size_t offset, std::size_t count) const {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < count; ++i) value |= std::uint32_t{data_[offset + i]} << (8 * i);
+    return value;
+  }
+
   std::span<const std::uint8_t> data_;
   std::size_t position_ = 0;
+  bool ok_ = true;
 };
-
-// Little-endian reads of a span at an offset; zero unless the field lies wholly inside.
-std::uint16_t LoadU16(std::span<const std::uint8_t> data, std::size_t offset);
-std::uint32_t LoadU32(std::span<const std::uint8_t> data, std::size_t offset);
 
 }  // namespace zira

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <memory>
+#include <new>
 #include <unordered_map>
 
 namespace zira {
@@ -207,18 +208,26 @@ std::uint64_t InputFile::Length() {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::size_t InputFile::Read(void* buffer, std::size_t count) {
-  if (file_ == nullptr || buffer == nullptr || count == 0) return 0;
-  return std::fread(buffer, 1, count, file_);
+template <typename Byte>
+Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
+  static_assert(sizeof(Byte) == 1);
+  if (file_ == nullptr) return Fail("file not open");
+  const std::uint64_t length = Length();
+  if (length >= refuseFrom || length >= SIZE_MAX) return Result(E_OUTOFMEMORY.Code(), "file too long to hold");
+  std::unique_ptr<Byte[]> bytes(new (std::nothrow) Byte[static_cast<std::size_t>(length) + 1]);
+  if (!bytes) return Result(E_OUTOFMEMORY.Code(), "no memory for the file");
+  const std::size_t size = static_cast<std::size_t>(length);
+  // An empty file is an empty buffer, not a failed read.
+  if (size > 0 && std::fread(bytes.get(), 1, size, file_) != size) return Fail("short read");
+  Close();
+  bytes[size] = Byte{0};
+  contents.bytes = std::move(bytes);
+  contents.length = size;
+  return S_OK;
 }
 
-bool InputFile::ReadAll(const char* name, std::vector<std::uint8_t>* contents) {
-  InputFile file;
-  if (contents == nullptr || !file.Open(name)) return false;
-  const std::uint64_t length = file.Length();
-  contents->resize(static_cast<std::size_t>(length));
-  return file.Read(contents->data(), contents->size()) == contents->size();
-}
+template Result InputFile::ReadAll(WholeFile<char>&, std::uint64_t);
+template Result InputFile::ReadAll(WholeFile<std::uint8_t>&, std::uint64_t);
 
 bool InputFile::ReadLine(char* buffer, std::size_t capacity) {
   if (file_ == nullptr || buffer == nullptr || capacity < 2) return false;

@@ -2,8 +2,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "common/result.h"
 
 namespace zira {
 
@@ -31,6 +34,14 @@ void CurrentDirectory(char* buffer, std::size_t capacity);
 // Forgets every cached listing; tests call it after changing a tree.
 void ResetFileCache();
 
+// A whole file in one buffer of its length and one zero byte behind it, so a
+// text read from it always ends.
+template <typename Byte>
+struct WholeFile {
+  std::unique_ptr<Byte[]> bytes;
+  std::size_t length = 0;
+};
+
 // A file opened for reading, in binary; text reads are line reads.
 class InputFile {
  public:
@@ -43,10 +54,11 @@ class InputFile {
   bool IsOpen() const { return file_ != nullptr; }
   // Length of the open file, or 0.
   std::uint64_t Length();
-  // Reads up to count bytes; returns how many were read.
-  std::size_t Read(void* buffer, std::size_t count);
-  // Reads a whole file; false when it cannot be opened or read in full.
-  static bool ReadAll(const char* name, std::vector<std::uint8_t>* contents);
+  // The one whole-file read: the open file, from its start, with one read into
+  // a new buffer, then closed. A file of refuseFrom bytes or more cannot be
+  // held (E_OUTOFMEMORY, as a failed allocation); a short read is E_FAIL.
+  template <typename Byte>
+  Result ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom = SIZE_MAX);
   // Like the C library's fgets: up to capacity - 1 bytes, stopping after a
   // newline; false at the end of the file.
   bool ReadLine(char* buffer, std::size_t capacity);

@@ -5,25 +5,76 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
-#include "common/byte_cursor.h"
 #include "common/file_system.h"
+#include "common/package_format.h"
 #include "common/text.h"
 
 namespace zira {
 
 namespace {
 
-constexpr std::uint32_t kPackageMagic = 0x20534650;  // "PFS "
-constexpr std::uint32_t kChecksumPolynomial = 0x04C11DB7;
-constexpr std::uint32_t kDirectoryRowSize = 12;
-constexpr std::uint32_t kLongestStoredName = 260;  // stored length, terminator included
+using namespace package_format;
+
 constexpr std::uint32_t kReadAtSlack = 1024;
 // Deflate cannot expand input by more than about 1032:1, so a request larger
 // than that many times the bytes left in the file can never be produced.
 constexpr std::uint64_t kMostInflateRatio = 1032;
-constexpr char kFooterMark[] = "KAVRO";
-constexpr std::size_t kFooterMarkLength = 5;
+
+// Every u32 of this format is read with ReadU32LowBytes: a field cut short by
+// the end of the file keeps the bytes that are there as its low bytes.
+
+struct PackageHeader {
+  std::uint32_t directoryOffset;
+  std::uint32_t magic;
+  std::uint32_t version;
+};
+
+PackageHeader DecodeHeader(ByteCursor file) {
+  PackageHeader header{};
+  header.directoryOffset = file.ReadU32LowBytes();
+  header.magic = file.ReadU32LowBytes();
+  header.version = file.ReadU32LowBytes();
+  return header;
+}
+
+void DecodeRow(ByteCursor& directory, PackageEntry& row) {
+  row.checksum = directory.ReadU32LowBytes();
+  row.dataOffset = directory.ReadU32LowBytes();
+  row.inflatedSize = directory.ReadU32LowBytes();
+}
+
+// The date stamp of a footer behind the rows, or none when more than the mark
+// is not left or the mark differs.
+std::optional<std::uint32_t> DecodeFooter(ByteCursor footer) {
+  if (footer.Remaining() <= kFooterMarkSize) return std::nullopt;
+  const std::span<const std::uint8_t> mark = footer.ReadBytes(kFooterMarkSize);
+  for (std::size_t i = 0; i < kFooterMarkSize; ++i) {
+    if (!FoldedEqual(static_cast<char>(mark[i]), kFooterMark[i])) return std::nullopt;
+  }
+  return footer.ReadU32LowBytes();
+}
+
+struct BlockHeader {
+  std::uint32_t deflatedSize;
+  std::uint32_t inflatedSize;
+};
+
+BlockHeader DecodeBlockHeader(ByteCursor& blocks) {
+  BlockHeader header{};
+  header.deflatedSize = blocks.ReadU32LowBytes();
+  header.inflatedSize = blocks.ReadU32LowBytes();
+  return header;
+}
+
+// How many directory rows the bytes behind the count can back: the last row
+// only needs its checksum and one byte of its data offset, since a cut field
+// keeps its low bytes.
+std::uint64_t RowsBacked(std::size_t bytesAfterCount) {
+  constexpr std::size_t kShortestLastRow = kRowDataOffsetField + 1;
+  return bytesAfterCount >= kShortestLastRow ? (bytesAfterCount - kShortestLastRow) / kRowSize + 1 : 0;
+}
 
 }  // namespace
 
@@ -57,7 +108,6 @@ void PackageArchive::Close() {
   entryCount_ = 0;
   rowCount_ = 0;
   fileLength_ = 0;
-  position_ = 0;
 }
 
 const PackageEntry* PackageArchive::Entry(std::uint32_t index) const {
@@ -65,39 +115,25 @@ const PackageEntry* PackageArchive::Entry(std::uint32_t index) const {
   return &entries_[index];
 }
 
-std::uint32_t PackageArchive::ReadU32() {
-  if (!contents_ || position_ >= fileLength_) return 0;
-  ByteCursor cursor(std::span<const std::uint8_t>(contents_.get(), fileLength_), position_);
-  const std::uint32_t value = cursor.ReadU32();
-  position_ = static_cast<std::uint32_t>(cursor.Position());
-  return value;
-}
-
 Result PackageArchive::Open(const char* path) {
   Close();
   if (path == nullptr) return E_INVALIDARG;
-  if (path[0] == '\0') return E_FAIL;
+  if (path[0] == '\0') return Fail("empty path");
   version_ = 0;
   dateStamp_ = 0;
   CopyText(path_, sizeof(path_), path);
 
   InputFile file;
-  if (!file.Open(path_)) return E_FAIL;
+  if (!file.Open(path_)) return Fail("cannot open");
   const std::uint64_t length = file.Length();
   // Positions are 32-bit in this format; an empty file has nothing to read.
-  if (length == 0 || length > 0xFFFFFFFFu) return E_FAIL;
-  fileLength_ = static_cast<std::uint32_t>(length);
-  contents_.reset(new (std::nothrow) std::uint8_t[fileLength_]);
-  if (!contents_) {
-    fileLength_ = 0;
-    return E_OUTOFMEMORY;
-  }
-  // A short read would leave unread bytes behind that later reads could reach.
-  if (file.Read(contents_.get(), fileLength_) != fileLength_) {
-    Close();
-    return E_FAIL;
-  }
-  file.Close();
+  if (length == 0 || length > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");
+  WholeFile<std::uint8_t> whole;
+  // A short read leaves nothing behind that later reads could reach.
+  const Result read = file.ReadAll(whole);
+  if (Failed(read)) return read;
+  contents_ = std::move(whole.bytes);
+  fileLength_ = static_cast<std::uint32_t>(whole.length);
   return Parse();
 }
 
@@ -106,7 +142,7 @@ Result PackageArchive::OpenBytes(std::span<const std::uint8_t> bytes) {
   version_ = 0;
   dateStamp_ = 0;
   path_[0] = '\0';
-  if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return E_FAIL;
+  if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");
   contents_.reset(new (std::nothrow) std::uint8_t[bytes.size()]);
   if (!contents_) return E_OUTOFMEMORY;
   std::memcpy(contents_.get(), bytes.data(), bytes.size());
@@ -114,59 +150,52 @@ Result PackageArchive::OpenBytes(std::span<const std::uint8_t> bytes) {
   return Parse();
 }
 
+Result PackageArchive::Refuse(Result why) {
+  Close();
+  return why;
+}
+
 Result PackageArchive::Parse() {
-  // Every refusal from here on leaves the archive empty again.
-  auto fail = [this] {
-    Close();
-    return E_FAIL;
-  };
-  position_ = 0;
-  const std::uint32_t directoryOffset = ReadU32();
-  if (ReadU32() != kPackageMagic) return fail();
-  version_ = ReadU32();
-  if (directoryOffset >= fileLength_) return fail();
+  const ByteCursor file(Contents());
+  const PackageHeader header = DecodeHeader(file);
+  if (header.magic != kMagic) return Refuse(Fail("wrong magic"));
+  version_ = header.version;
+  if (header.directoryOffset >= fileLength_) return Refuse(Fail("directory offset beyond the file"));
+  const Result directory = ReadDirectory(file.Sub(header.directoryOffset));
+  if (Failed(directory)) return Refuse(directory);
+  SortRowsByOffset();
+  const Result names = ReadNames();
+  return Failed(names) ? Refuse(names) : S_OK;
+}
 
-  position_ = directoryOffset;
-  const std::uint32_t rows = ReadU32();
-  if (rows == 0) return fail();
-  // A row can only be accepted when its data offset starts inside the file;
-  // a larger count would fail in the row walk anyway, so refuse it before
-  // allocating for it.
-  const std::uint64_t afterCount = fileLength_ - std::min<std::uint64_t>(fileLength_, directoryOffset + 4ull);
-  const std::uint64_t rowsBacked = afterCount >= 5 ? (afterCount - 5) / kDirectoryRowSize + 1 : 0;
-  if (rows > rowsBacked) return fail();
-
+Result PackageArchive::ReadDirectory(ByteCursor directory) {
+  const std::uint32_t rows = directory.ReadU32LowBytes();
+  if (rows == 0) return Fail("empty directory");
+  // A larger count would fail in the row walk anyway, so it is refused before
+  // anything is allocated for it.
+  if (rows > RowsBacked(directory.Remaining())) return Fail("directory runs past the file");
   entries_.reset(new (std::nothrow) PackageEntry[rows]());
-  if (!entries_) return fail();
+  if (!entries_) return Fail("no memory for the entry table");
   rowCount_ = rows;
   entryCount_ = rows - 1;
   for (std::uint32_t i = 0; i < rows; ++i) {
-    PackageEntry& row = entries_[i];
-    row.checksum = ReadU32();
-    row.dataOffset = ReadU32();
-    row.inflatedSize = ReadU32();
-    if (row.dataOffset == 0) return fail();
+    DecodeRow(directory, entries_[i]);
+    // A directory cut short by the end of the file yields a 0 offset here.
+    if (entries_[i].dataOffset == 0) return Fail("directory row with data offset 0");
   }
+  dateStamp_ = DecodeFooter(directory).value_or(dateStamp_);
+  return S_OK;
+}
 
-  if (fileLength_ - position_ > kFooterMarkLength) {
-    const ByteCursor bytes(std::span<const std::uint8_t>(contents_.get(), fileLength_));
-    bool footer = true;
-    for (std::size_t i = 0; i < kFooterMarkLength; ++i) {
-      if (!FoldedEqual(static_cast<char>(bytes.U8At(position_ + i)), kFooterMark[i])) footer = false;
-    }
-    if (footer) {
-      position_ += kFooterMarkLength;
-      dateStamp_ = ReadU32();
-    }
-  }
-
-  SortRowsByOffset();
-
-  const PackageEntry& nameRow = entries_[rows - 1];
+// The name directory is the last row once the rows are sorted.
+Result PackageArchive::ReadNames() {
+  const PackageEntry& nameRow = entries_[rowCount_ - 1];
   // An empty name directory yields no buffer, so there is nothing to name from.
-  if (nameRow.inflatedSize == 0) return fail();
+  if (nameRow.inflatedSize == 0) return Fail("empty name directory");
   EntryBuffer directory;
-  if (Failed(ReadAt(nameRow.dataOffset, nameRow.inflatedSize, directory)) || !directory) return fail();
+  if (Failed(ReadAt(nameRow.dataOffset, nameRow.inflatedSize, directory)) || !directory) {
+    return Fail("name directory unreadable");
+  }
   NameEntries(std::span<const std::uint8_t>(directory.get(), nameRow.inflatedSize));
   return S_OK;
 }
@@ -191,16 +220,14 @@ void PackageArchive::SortRowsByOffset() {
 // checksum agrees. Names that cannot be stored or that run past the inflated
 // directory are passed over.
 void PackageArchive::NameEntries(std::span<const std::uint8_t> directory) {
-  ByteCursor cursor(directory);
-  const std::uint32_t names = cursor.ReadU32();
-  if (names < entryCount_) entryCount_ = names;
+  ByteCursor names(directory);
+  const std::uint32_t listed = names.ReadU32LowBytes();
+  if (listed < entryCount_) entryCount_ = listed;
   for (std::uint32_t k = 0; k < entryCount_; ++k) {
-    if (cursor.Remaining() < 4) break;
-    const std::uint32_t length = cursor.ReadU32();
-    const std::size_t start = cursor.Position();
-    cursor.Skip(length);
-    if (length == 0 || length > kLongestStoredName || !cursor.Contains(start, length)) continue;
-    const std::span<const std::uint8_t> stored = directory.subspan(start, length);
+    const std::uint32_t length = names.ReadU32();
+    const std::span<const std::uint8_t> stored = names.ReadBytes(length);
+    if (!names.Ok()) break;
+    if (length == 0 || length > kLongestStoredName) continue;
     PackageEntry& entry = entries_[k];
     if (NameChecksum(stored) != entry.checksum) continue;
     std::memcpy(entry.name, stored.data(), length);
@@ -209,38 +236,50 @@ void PackageArchive::NameEntries(std::span<const std::uint8_t> directory) {
   }
 }
 
-Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& buffer) {
-  if (offset >= fileLength_) return E_INVALIDARG;
-  if (!contents_) return E_FAIL;
-  if (size == 0) return S_OK;
-  if (static_cast<std::uint64_t>(size) > (fileLength_ - offset) * kMostInflateRatio) return E_FAIL;
+// The refusals that come before anything is allocated or inflated.
+Result PackageArchive::CheckRequest(std::uint32_t offset, std::uint32_t size) const {
+  if (offset >= fileLength_) return Result(E_INVALIDARG.Code(), "offset beyond the file");
+  if (!contents_) return Fail("nothing loaded");
+  if (size > std::uint64_t{fileLength_ - offset} * kMostInflateRatio) return Fail("more than the file can inflate to");
+  return S_OK;
+}
 
-  EntryBuffer allocated;
-  std::uint8_t* output = buffer.get();
-  if (output == nullptr) {
-    allocated.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size) + kReadAtSlack]());
-    if (!allocated) return E_OUTOFMEMORY;
-    output = allocated.get();
-  }
+Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& out) {
+  const Result request = CheckRequest(offset, size);
+  if (Failed(request) || size == 0) return request;
+  EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]());
+  if (!allocated) return E_OUTOFMEMORY;
+  const Result inflated = Inflate(offset, size, allocated.get());
+  if (Succeeded(inflated)) out = std::move(allocated);
+  return inflated;
+}
 
-  position_ = offset;
+Result PackageArchive::ReadInto(std::uint32_t offset, std::span<std::uint8_t> buffer) {
+  if (buffer.size() > 0xFFFFFFFFu) return Result(E_INVALIDARG.Code(), "beyond 32-bit sizes");
+  const std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
+  const Result request = CheckRequest(offset, size);
+  if (Failed(request) || size == 0) return request;
+  // A caller's buffer may hold old bytes; what the blocks do not fill reads as zero.
+  std::memset(buffer.data(), 0, size);
+  return Inflate(offset, size, buffer.data());
+}
+
+// Inflates block after block, each straight behind what the one before
+// yielded, until size bytes are produced or the file ends.
+Result PackageArchive::Inflate(std::uint32_t offset, std::uint32_t size, std::uint8_t* output) const {
+  ByteCursor blocks = ByteCursor(Contents()).Sub(offset);
   std::uint32_t produced = 0;
-  while (produced < size && position_ < fileLength_) {
-    const std::uint32_t deflated = ReadU32();
-    const std::uint32_t inflated = ReadU32();
-    if (static_cast<std::uint64_t>(produced) + inflated > size ||
-        static_cast<std::uint64_t>(position_) + deflated > fileLength_) {
-      return E_FAIL;
+  while (produced < size && blocks.Remaining() > 0) {
+    const BlockHeader block = DecodeBlockHeader(blocks);
+    if (std::uint64_t{produced} + block.inflatedSize > size) return Fail("block beyond the size asked for");
+    const std::span<const std::uint8_t> deflated = blocks.ReadBytes(block.deflatedSize);
+    if (deflated.size() != block.deflatedSize) return Fail("block runs past the file");
+    uLongf written = block.inflatedSize;
+    if (uncompress(output + produced, &written, deflated.data(), block.deflatedSize) != Z_OK) {
+      return Fail("block does not inflate");
     }
-    uLongf written = inflated;
-    const int status = uncompress(output + produced, &written, contents_.get() + position_, deflated);
-    position_ += deflated;
-    if (status != Z_OK) return E_FAIL;
     produced += static_cast<std::uint32_t>(written);
   }
-  // A caller's buffer may hold old bytes; what the blocks did not fill reads as zero.
-  if (!allocated) std::memset(output + produced, 0, size - produced);
-  if (allocated) buffer = std::move(allocated);
   return S_OK;
 }
 

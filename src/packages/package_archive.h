@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "common/byte_cursor.h"
 #include "common/result.h"
 
 namespace zira {
@@ -44,10 +45,13 @@ class PackageArchive {
   std::uint16_t FindEntry(const char* name) const;
   // The inflated contents of an entry, or nullptr (read failure or size 0).
   EntryBuffer ReadEntry(std::uint32_t index);
-  // Inflates the blocks at offset until size bytes are produced. An empty
-  // buffer is allocated (size + 1024 bytes, zero-filled) and handed back on
-  // success; a given buffer must hold at least size bytes.
-  Result ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& buffer);
+  // Inflates the blocks at offset until size bytes are produced, into a new
+  // buffer of size + 1024 zero-filled bytes that is handed to out on success
+  // (out is left alone on a failure and for a size of 0).
+  Result ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& out);
+  // The same into the caller's buffer, whose size is the size asked for;
+  // what the blocks do not fill reads as zero.
+  Result ReadInto(std::uint32_t offset, std::span<std::uint8_t> buffer);
 
   std::uint32_t Version() const { return version_; }
   std::uint32_t DateStamp() const { return dateStamp_; }
@@ -58,11 +62,17 @@ class PackageArchive {
 
  private:
   PackageArchive();
-  std::uint32_t ReadU32();
-  // Validates the loaded contents and builds the named, sorted entry table.
+  std::span<const std::uint8_t> Contents() const { return {contents_.get(), contents_ ? fileLength_ : 0u}; }
+  // Validates the loaded contents and builds the named, sorted entry table;
+  // every refusal leaves the archive empty.
   Result Parse();
+  Result ReadDirectory(ByteCursor directory);
+  Result ReadNames();
+  Result Refuse(Result why);
   void SortRowsByOffset();
   void NameEntries(std::span<const std::uint8_t> directory);
+  Result CheckRequest(std::uint32_t offset, std::uint32_t size) const;
+  Result Inflate(std::uint32_t offset, std::uint32_t size, std::uint8_t* output) const;
 
   std::uint32_t version_ = 0;
   std::uint32_t dateStamp_ = 0;
@@ -73,7 +83,6 @@ class PackageArchive {
   char path_[260] = {};
   std::unique_ptr<std::uint8_t[]> contents_;
   std::uint32_t fileLength_ = 0;
-  std::uint32_t position_ = 0;
 };
 
 }  // namespace zira

@@ -14,8 +14,8 @@ constexpr char kMaterialEnd[] = "_MDF";
 constexpr char kCloakMaterial[] = "CLK0401_MDF";
 constexpr std::size_t kMaterialPrefixCapacity = 32;  // 31 characters and the terminator
 constexpr std::size_t kMaterialSuffixLength = 6;
-constexpr std::uint32_t kMaterialType = 0x30;
-constexpr std::uint32_t kHeadMeshType = 0x36;
+constexpr std::uint32_t kMaterialType = world_format::kMaterial;
+constexpr std::uint32_t kHeadMeshType = world_format::kAlternateMesh;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -86,16 +86,17 @@ void AddBaseVariations(const S3dModel& model) {
 
 void ScanMeshMaterials(const S3dModel& model, const WldFragment& mesh) {
   WldFile& wld = *model.wld;
-  WldFragment* list = wld.FragmentByNumber(static_cast<std::int32_t>(wld.BodyU32At(mesh, 4)));
+  const std::uint32_t listReference = wld.BodyU32At(mesh, world_format::kMeshMaterialListField);
+  WldFragment* list = wld.FragmentByNumber(static_cast<std::int32_t>(listReference));
   if (list == nullptr) return;
+  ByteCursor references = wld.Body(*list);
+  references.SkipTo(world_format::kMaterialListCountField);
+  const std::uint32_t count = references.ReadU32();
   // References past the end of the list's body would all read as none, so the
   // walk stops there instead of trusting a count of up to four billion.
-  const std::uint64_t stored = wld.BodyU32At(*list, 4);
-  const std::uint64_t room = list->bodySize >= 8 ? (list->bodySize - 8u) / 4u : 0u;
-  const std::uint64_t count = stored < room ? stored : room;
-  for (std::uint64_t k = 0; k < count; ++k) {
-    const std::uint32_t reference = wld.BodyU32At(*list, static_cast<std::uint32_t>(8 + 4 * k));
-    WldFragment* material = wld.FragmentByNumber(static_cast<std::int32_t>(reference));
+  for (std::uint32_t k = 0; k < count; ++k) {
+    WldFragment* material = wld.FragmentByNumber(references.ReadI32());
+    if (!references.Ok()) break;
     if (material == nullptr || !HasName(*material)) continue;
     ApplyMaterial(model, *material);
   }

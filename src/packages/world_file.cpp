@@ -4,32 +4,67 @@
 #include <cstring>
 #include <new>
 
-#include "common/byte_cursor.h"
 #include "common/text.h"
 
 namespace zira {
 
 namespace {
 
-constexpr std::uint32_t kWldMagic = 0x54503D02;
-constexpr std::uint32_t kHeaderSize = 28;
-constexpr std::uint32_t kSmallestFragment = 12;  // size word, type and name reference
-constexpr std::uint32_t kSkipWord = 0xFFFFFFFF;
-constexpr std::uint8_t kScrambleKey[8] = {0x3C, 0x71, 0xE8, 0x05, 0xB2, 0x4D, 0x19, 0xA6};
-constexpr char kDefaultName[] = "NoName.wld";
+using namespace world_format;
 
-constexpr std::uint32_t kBitmapNames = 0x03;
-constexpr std::uint32_t kTexture = 0x04;
-constexpr std::uint32_t kSkeleton = 0x10;
-constexpr std::uint32_t kModel = 0x14;
-constexpr std::uint32_t kMesh = 0x2C;
-constexpr std::uint32_t kMeshReference = 0x2D;
-constexpr std::uint32_t kMaterial = 0x30;
-constexpr std::uint32_t kAlternateMesh = 0x36;
+constexpr char kDefaultName[] = "NoName.wld";
 constexpr std::uint8_t kMostSkeletonMeshes = 10;
+constexpr std::size_t kWordSize = 4;
 
 bool IsMesh(const WldFragment* fragment) {
   return fragment != nullptr && (fragment->type == kMesh || fragment->type == kAlternateMesh);
+}
+
+void Unscramble(std::span<std::uint8_t> bytes) {
+  for (std::size_t j = 0; j < bytes.size(); ++j) bytes[j] ^= kScrambleKey[j % sizeof(kScrambleKey)];
+}
+
+struct WorldHeader {
+  std::uint32_t magic;
+  std::uint32_t version;
+  std::uint32_t fragmentCount;
+  std::uint32_t stringTableSize;
+};
+
+WorldHeader DecodeHeader(ByteCursor header) {
+  WorldHeader fields{};
+  fields.magic = header.ReadU32();
+  fields.version = header.ReadU32();
+  fields.fragmentCount = header.ReadU32();
+  header.SkipTo(kStringTableSizeField);
+  fields.stringTableSize = header.ReadU32();
+  return fields;
+}
+
+// One fragment's frame; the body is an offset into the data.
+struct FragmentFrame {
+  std::uint32_t type;
+  std::int32_t nameReference;
+  std::size_t body;
+  std::uint32_t bodySize;
+};
+
+enum class FrameKind { kFragment, kSkipWord, kEnd };
+
+// Decodes the frame at the cursor and moves past it. A frame that does not
+// fit in the data, or whose size word cannot even hold the name reference,
+// ends the parse.
+FrameKind DecodeFrame(ByteCursor& fragments, FragmentFrame* frame) {
+  const std::uint32_t sizeWord = fragments.ReadU32();
+  if (!fragments.Ok() || (sizeWord < kNameReferenceSize && sizeWord != kSkipWord)) return FrameKind::kEnd;
+  if (sizeWord == kSkipWord) return FrameKind::kSkipWord;
+  const std::size_t typeAt = fragments.Position();
+  ByteCursor framed = fragments.Take(kTypeSize + std::size_t{sizeWord});
+  frame->type = framed.ReadU32();
+  frame->nameReference = framed.ReadI32();
+  frame->body = typeAt + kTypeSize + kNameReferenceSize;
+  frame->bodySize = sizeWord - static_cast<std::uint32_t>(kNameReferenceSize);
+  return fragments.Ok() ? FrameKind::kFragment : FrameKind::kEnd;
 }
 
 }  // namespace
@@ -46,7 +81,6 @@ void WldFile::Reset() {
   stringTableSize_ = 0;
   stringTable_ = {};
   dataSize_ = 0;
-  parsePosition_ = 0;
   data_ = {};
   fragmentCount_ = 0;
   recordedCount_ = 0;
@@ -55,82 +89,66 @@ void WldFile::Reset() {
 
 Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
   if (data.data() == nullptr || data.empty()) return E_INVALIDARG;
-  if (data.size() < kHeaderSize || data.size() > 0xFFFFFFFFu || LoadU32(data, 0) != kWldMagic) return E_FAIL;
+  ByteCursor file(data);
+  const WorldHeader header = DecodeHeader(file.Take(kHeaderSize));
+  if (!file.Ok()) return Fail("shorter than the header");
+  if (data.size() > 0xFFFFFFFFu) return Fail("larger than 32-bit offsets reach");
+  if (header.magic != kMagic) return Fail("wrong magic");
   Reset();
   dataSize_ = static_cast<std::uint32_t>(data.size());
-  version_ = LoadU32(data, 4);
+  version_ = header.version;
 
   const char* givenName = name != nullptr ? name : kDefaultName;
   const std::size_t givenLength = strnlen(givenName, sizeof(name_));
-  if (givenLength >= sizeof(name_)) return E_INVALIDARG;
+  if (givenLength >= sizeof(name_)) return Result(E_INVALIDARG.Code(), "name too long");
   std::memcpy(name_, givenName, givenLength);
   nameLength_ = static_cast<std::uint32_t>(givenLength);
 
   data_ = data;
   // A string table claimed larger than the data is cut to the data: the load
   // goes on, and no fragment can follow it.
-  stringTableSize_ = std::min(LoadU32(data, 20), dataSize_ - kHeaderSize);
+  stringTableSize_ = static_cast<std::uint32_t>(std::min<std::size_t>(header.stringTableSize, file.Remaining()));
   stringTable_ = data.subspan(kHeaderSize, stringTableSize_);
-  for (std::size_t j = 0; j < stringTable_.size(); ++j) stringTable_[j] ^= kScrambleKey[j % 8];
+  Unscramble(stringTable_);
+  file.Skip(stringTableSize_);
 
   // Slots are bounded by what the data can hold, so a huge count in the
   // header cannot make us allocate for fragments that are not there.
-  const std::uint32_t fragmentsStart = kHeaderSize + stringTableSize_;
-  const std::uint32_t backed = (dataSize_ - fragmentsStart) / kSmallestFragment;
-  fragmentCount_ = std::min(LoadU32(data, 8), backed);
-  parsePosition_ = fragmentsStart;
+  const std::size_t backed = file.Remaining() / kFrameSize;
+  fragmentCount_ = static_cast<std::uint32_t>(std::min<std::size_t>(header.fragmentCount, backed));
   if (fragmentCount_ > 0) {
     fragments_.reset(new (std::nothrow) WldFragment[fragmentCount_]());
     types_.reset(new (std::nothrow) std::uint8_t[fragmentCount_]());
     nextOfType_.reset(new (std::nothrow) std::uint32_t[fragmentCount_]());
-    if (!fragments_ || !types_ || !nextOfType_) return E_OUTOFMEMORY;
+    if (!fragments_ || !types_ || !nextOfType_) return Result(E_OUTOFMEMORY.Code(), "fragment table");
   }
+  RecordFragments(file);
+  return S_OK;
+}
 
+// The parse ends at the first fragment that does not fit, and once every slot
+// is filled; fragments before that stay recorded.
+void WldFile::RecordFragments(ByteCursor& fragments) {
   std::int32_t lastOfType[kWldTypeCount];
   std::fill(std::begin(lastOfType), std::end(lastOfType), -1);
-  std::uint64_t position = parsePosition_;
-  // The parse ends at the first fragment that does not fit, and once every
-  // slot is filled; fragments before that stay recorded.
-  while (position < dataSize_ && recordedCount_ < fragmentCount_) {
-    if (dataSize_ - position < 4) break;
-    const std::uint32_t sizeWord = LoadU32(data_, position);
-    if (sizeWord == kSkipWord) {
-      position += 4;
-      continue;
-    }
-    const std::uint64_t framed = 8ull + sizeWord;
-    if (sizeWord < 4 || framed > dataSize_ - position) break;
-    const std::uint32_t type = LoadU32(data_, position + 4);
-    const std::int32_t nameReference = static_cast<std::int32_t>(LoadU32(data_, position + 8));
-    const std::uint32_t body = static_cast<std::uint32_t>(position + 12);
-    position += framed;
-    if (type >= kWldTypeCount) continue;
-    Record(type, nameReference, body, sizeWord - 4, lastOfType);
+  FragmentFrame frame{};
+  while (recordedCount_ < fragmentCount_ && fragments.Remaining() > 0) {
+    const FrameKind kind = DecodeFrame(fragments, &frame);
+    if (kind == FrameKind::kEnd) break;
+    if (kind == FrameKind::kSkipWord || frame.type >= kWldTypeCount) continue;
+    Record(frame.type, frame.nameReference, static_cast<std::uint32_t>(frame.body), frame.bodySize, lastOfType);
   }
-  parsePosition_ = static_cast<std::uint32_t>(position);
-  return S_OK;
 }
 
 void WldFile::Record(std::uint32_t type, std::int32_t nameReference, std::uint32_t body, std::uint32_t bodySize,
                      std::int32_t* lastOfType) {
   const std::uint32_t index = recordedCount_;
   WldFragment& slot = fragments_[index];
-  slot.name = nullptr;
-  slot.nameLength = 0;
-  if (nameReference < 0) {
-    const std::uint32_t offset = 0u - static_cast<std::uint32_t>(nameReference);
-    if (offset < stringTableSize_) {
-      const std::span<const std::uint8_t> rest = stringTable_.subspan(offset);
-      const auto end = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-      slot.name = reinterpret_cast<const char*>(rest.data());
-      slot.nameLength = static_cast<std::uint32_t>(end - rest.begin());
-    }
-  }
+  NameSlot(slot, nameReference);
   slot.type = static_cast<std::uint8_t>(type);
   slot.body = body;
   slot.bodySize = bodySize;
   slot.index = index;
-  slot.cursor = 0;
   slot.owner = this;
   if (type == kBitmapNames) UnscrambleBitmapNames(slot);
 
@@ -144,19 +162,32 @@ void WldFile::Record(std::uint32_t type, std::int32_t nameReference, std::uint32
   ++recordedCount_;
 }
 
+// A negative reference -r names the string at table offset r; a name runs to
+// its terminator or the table's end.
+void WldFile::NameSlot(WldFragment& slot, std::int32_t nameReference) const {
+  slot.name = nullptr;
+  slot.nameLength = 0;
+  if (nameReference >= 0) return;
+  const std::uint32_t offset = 0u - static_cast<std::uint32_t>(nameReference);
+  if (offset >= stringTableSize_) return;
+  const std::span<const std::uint8_t> rest = stringTable_.subspan(offset);
+  const auto end = std::find(rest.begin(), rest.end(), std::uint8_t{0});
+  slot.name = reinterpret_cast<const char*>(rest.data());
+  slot.nameLength = static_cast<std::uint32_t>(end - rest.begin());
+}
+
 // Each name restarts the key. Names stay inside their own fragment's body: a
 // name that would run past it ends the unscrambling.
 void WldFile::UnscrambleBitmapNames(const WldFragment& fragment) {
-  const std::span<std::uint8_t> body = data_.subspan(fragment.body, fragment.bodySize);
-  const std::uint16_t count = static_cast<std::uint16_t>(LoadU16(body, 0) + 1);
-  std::size_t cursor = 4;
+  ByteCursor names = Body(fragment);
+  const std::uint16_t count = static_cast<std::uint16_t>(names.ReadU16() + 1);
+  names.SkipTo(kBitmapFirstNameField);
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (cursor > body.size() || body.size() - cursor < 2) break;
-    const std::uint16_t length = LoadU16(body, cursor);
-    cursor += 2;
-    if (length > body.size() - cursor) break;
-    for (std::size_t j = 0; j < length; ++j) body[cursor + j] ^= kScrambleKey[j % 8];
-    cursor += length;
+    const std::uint16_t length = names.ReadU16();
+    const std::size_t start = fragment.body + names.Position();
+    names.Skip(length);
+    if (!names.Ok()) break;
+    Unscramble(data_.subspan(start, length));
   }
 }
 
@@ -201,79 +232,51 @@ WldFragment* WldFile::Resolve(std::int32_t reference) {
   return FragmentByNumber(reference);
 }
 
-bool WldFile::CursorFits(const WldFragment& fragment) {
-  return fragment.cursor <= fragment.bodySize && fragment.bodySize - fragment.cursor >= 4;
-}
-
-void WldFile::AdvanceWide(WldFragment& fragment, std::uint64_t count) {
-  fragment.cursor = static_cast<std::uint32_t>(std::min<std::uint64_t>(fragment.cursor + count, 0xFFFFFFFFu));
-}
-
-std::uint32_t WldFile::BodyU32At(const WldFragment& fragment, std::uint32_t offset) const {
-  if (offset > fragment.bodySize || fragment.bodySize - offset < 4) return 0;
-  return LoadU32(data_, static_cast<std::size_t>(fragment.body) + offset);
-}
-
-std::uint32_t WldFile::BodyRead(WldFragment& fragment) const {
-  if (!CursorFits(fragment)) return 0;
-  const std::uint32_t value = BodyU32At(fragment, fragment.cursor);
-  fragment.cursor += 4;
-  return value;
-}
-
-void WldFile::BodySkip(WldFragment& fragment) const {
-  if (CursorFits(fragment)) fragment.cursor += 4;
-}
-
-void WldFile::BodyAdvance(WldFragment& fragment, std::uint32_t count) const { AdvanceWide(fragment, count); }
-
-// In the loops below, once a read no longer fits every later read yields 0,
-// so leaving the loop early gives the same result without walking a count
-// that the body cannot hold.
+// The readers below walk a body with its cursor: once a field no longer fits,
+// the cursor is in error and every later field reads as 0, so the loops stop
+// there instead of walking a count that the body cannot hold.
 
 WldFragment* WldFile::ModelTarget(WldFragment* model) {
   if (model == nullptr || model->type != kModel) return nullptr;
-  model->cursor = 0;
-  const std::uint32_t flags = BodyRead(*model);
-  BodyAdvance(*model, 4);
-  const std::uint32_t actions = BodyRead(*model);
-  BodySkip(*model);
-  BodyAdvance(*model, 4);
-  if (flags & 0x1) BodyAdvance(*model, 4);
-  if (flags & 0x2) BodyAdvance(*model, 28);
-  for (std::uint32_t a = 0; a < actions && CursorFits(*model); ++a) {
-    const std::uint32_t entries = BodyRead(*model);
-    AdvanceWide(*model, 8ull * entries);
+  ByteCursor body = Body(*model);
+  const std::uint32_t flags = body.ReadU32();
+  body.SkipTo(kModelActionCountField);
+  const std::uint32_t actions = body.ReadU32();
+  body.SkipTo(kModelOptionalFields);
+  if (flags & kModelOptionalA) body.Skip(kModelOptionalASize);
+  if (flags & kModelOptionalB) body.Skip(kModelOptionalBSize);
+  for (std::uint32_t a = 0; a < actions && body.Ok(); ++a) {
+    const std::uint32_t entries = body.ReadU32();
+    body.Skip(kModelActionEntrySize * entries);
   }
-  return Resolve(static_cast<std::int32_t>(BodyRead(*model)));
+  return Resolve(body.ReadI32());
 }
 
 std::uint8_t WldFile::SkeletonMeshes(WldFragment* skeleton, WldFragment** list, std::uint8_t* count) {
   if (list == nullptr || skeleton == nullptr || skeleton->type != kSkeleton) return 0;
-  skeleton->cursor = 0;
-  const std::uint32_t flags = BodyRead(*skeleton);
-  if (!(flags & 0x200)) {
+  ByteCursor body = Body(*skeleton);
+  const std::uint32_t flags = body.ReadU32();
+  if (!(flags & kSkeletonHasMeshes)) {
     if (count != nullptr) *count = 0;
     return 0;
   }
-  const std::uint32_t tracks = BodyRead(*skeleton);
-  BodyAdvance(*skeleton, 4);
-  if (flags & 0x1) BodyAdvance(*skeleton, 12);
-  if (flags & 0x2) BodyAdvance(*skeleton, 4);
-  for (std::uint32_t t = 0; t < tracks; ++t) {
-    BodyAdvance(*skeleton, 16);
-    if (!CursorFits(*skeleton)) break;
-    const std::uint32_t entries = BodyRead(*skeleton);
-    AdvanceWide(*skeleton, 4ull * entries);
+  const std::uint32_t tracks = body.ReadU32();
+  body.SkipTo(kSkeletonOptionalFields);
+  if (flags & kSkeletonOptionalA) body.Skip(kSkeletonOptionalASize);
+  if (flags & kSkeletonOptionalB) body.Skip(kSkeletonOptionalBSize);
+  for (std::uint32_t t = 0; t < tracks && body.Ok(); ++t) {
+    body.Skip(kSkeletonTrackHeadSize);
+    const std::uint32_t entries = body.ReadU32();
+    body.Skip(kWordSize * entries);
   }
-  const std::uint32_t listed = std::min<std::uint32_t>(BodyRead(*skeleton), kMostSkeletonMeshes);
+  const std::uint32_t listed = std::min<std::uint32_t>(body.ReadU32(), kMostSkeletonMeshes);
   std::uint8_t appended = 0;
   for (std::uint32_t i = 0; i < listed; ++i) {
-    WldFragment* fragment = FragmentByNumber(static_cast<std::int32_t>(BodyRead(*skeleton)));
+    WldFragment* fragment = FragmentByNumber(body.ReadI32());
     if (IsMesh(fragment)) {
       list[appended++] = fragment;
     } else if (fragment != nullptr && fragment->type == kMeshReference) {
-      WldFragment* mesh = FragmentByNumber(static_cast<std::int32_t>(BodyU32At(*fragment, 0)));
+      WldFragment* mesh = FragmentByNumber(Body(*fragment).ReadI32());
       if (IsMesh(mesh)) list[appended++] = mesh;
     }
   }
@@ -283,36 +286,37 @@ std::uint8_t WldFile::SkeletonMeshes(WldFragment* skeleton, WldFragment** list, 
 
 std::uint8_t WldFile::TextureFrameCount(WldFragment* texture) {
   if (texture == nullptr || texture->type != kTexture) return 0;
-  texture->cursor = texture->bodySize >= 4 ? 4 : 0;
-  return static_cast<std::uint8_t>(BodyRead(*texture));
+  ByteCursor body = Body(*texture);
+  body.SkipTo(kTextureFrameCountField);
+  return static_cast<std::uint8_t>(body.ReadU32());
 }
 
 WldFragment* WldFile::TextureFrameBitmaps(WldFragment* texture, std::uint32_t frame) {
   if (texture == nullptr || texture->type != kTexture) return nullptr;
-  texture->cursor = 0;
-  const std::uint32_t flags = BodyRead(*texture);
-  const std::uint32_t frames = BodyRead(*texture);
+  ByteCursor body = Body(*texture);
+  const std::uint32_t flags = body.ReadU32();
+  const std::uint32_t frames = body.ReadU32();
   if (frame >= frames) return nullptr;
-  if (flags & 0x4) BodySkip(*texture);
-  if (flags & 0x8) BodySkip(*texture);
-  for (std::uint32_t i = 0; i < frame && CursorFits(*texture); ++i) BodySkip(*texture);
-  return Resolve(static_cast<std::int32_t>(BodyRead(*texture)));
+  if (flags & kTextureOptionalA) body.Skip(kWordSize);
+  if (flags & kTextureOptionalB) body.Skip(kWordSize);
+  body.Skip(kWordSize * frame);
+  return Resolve(body.ReadI32());
 }
 
 std::uint8_t WldFile::MaterialBitmapCount(WldFragment* material) {
   if (material == nullptr || material->type != kMaterial) return 0;
-  material->cursor = 20;
-  const std::uint32_t link = BodyRead(*material);
-  WldFragment* textureLink = Resolve(static_cast<std::int32_t>(link));
+  ByteCursor body = Body(*material);
+  body.SkipTo(kMaterialTextureLinkField);
+  WldFragment* textureLink = Resolve(body.ReadI32());
   if (textureLink == nullptr) return 0;
-  WldFragment* texture = Resolve(static_cast<std::int32_t>(BodyU32At(*textureLink, 0)));
+  WldFragment* texture = Resolve(Body(*textureLink).ReadI32());
   if (texture == nullptr) return 0;
   std::uint8_t total = 0;
   const std::uint8_t frames = TextureFrameCount(texture);
   for (std::uint32_t i = 0; i < frames; ++i) {
     const WldFragment* bitmaps = TextureFrameBitmaps(texture, i);
     if (bitmaps != nullptr && bitmaps->type == kBitmapNames) {
-      total = static_cast<std::uint8_t>(total + (BodyU32At(*bitmaps, 0) & 0xFF) + 1);
+      total = static_cast<std::uint8_t>(total + (Body(*bitmaps).ReadU32() & 0xFF) + 1);
     }
   }
   return total;

@@ -4,13 +4,15 @@
 #include <memory>
 #include <span>
 
+#include "common/byte_cursor.h"
 #include "common/result.h"
+#include "common/world_format.h"
 
 namespace zira {
 
 class WldFile;
 
-inline constexpr std::uint32_t kWldTypeCount = 56;  // types 0 to 55 are recorded
+inline constexpr std::uint32_t kWldTypeCount = world_format::kTypeCount;  // types 0 to 55 are recorded
 
 // One recorded fragment; name and body are positions inside the caller's buffer.
 struct WldFragment {
@@ -20,7 +22,6 @@ struct WldFragment {
   std::uint32_t body;      // offset of the body in the data
   std::uint32_t bodySize;  // size word - 4
   std::uint32_t index;     // 0-based number among recorded fragments
-  std::uint32_t cursor;    // read position inside the body
   WldFile* owner;
 };
 
@@ -44,13 +45,14 @@ class WldFile {
   WldFragment* TextureFrameBitmaps(WldFragment* texture, std::uint32_t frame);
   std::uint8_t MaterialBitmapCount(WldFragment* material);
 
+  // A cursor over a fragment's body, which ends where the body ends.
+  ByteCursor Body(const WldFragment& fragment) const {
+    return ByteCursor(data_).Sub(fragment.body, fragment.bodySize);
+  }
   // The u32 at offset inside a fragment's body; 0 unless wholly inside it.
-  std::uint32_t BodyU32At(const WldFragment& fragment, std::uint32_t offset) const;
-  // Cursor reads: a u32 (0 and no move unless it fits), a skip of 4 under the
-  // same rule, and an unconditional advance that never wraps.
-  std::uint32_t BodyRead(WldFragment& fragment) const;
-  void BodySkip(WldFragment& fragment) const;
-  void BodyAdvance(WldFragment& fragment, std::uint32_t count) const;
+  std::uint32_t BodyU32At(const WldFragment& fragment, std::size_t offset) const {
+    return Body(fragment).U32At(offset);
+  }
 
   const char* Name() const { return name_; }
   std::uint32_t Version() const { return version_; }
@@ -58,12 +60,10 @@ class WldFile {
   std::uint32_t RecordedCount() const { return recordedCount_; }
 
  private:
-  // True when a u32 at the fragment's cursor lies wholly inside its body.
-  static bool CursorFits(const WldFragment& fragment);
-  // Advance by a 64-bit count, saturating where the 32-bit cursor would wrap.
-  static void AdvanceWide(WldFragment& fragment, std::uint64_t count);
+  void RecordFragments(ByteCursor& fragments);
   void Record(std::uint32_t type, std::int32_t nameReference, std::uint32_t body, std::uint32_t bodySize,
               std::int32_t* lastOfType);
+  void NameSlot(WldFragment& slot, std::int32_t nameReference) const;
   void UnscrambleBitmapNames(const WldFragment& fragment);
 
   std::uint32_t nameLength_ = 0;
@@ -72,7 +72,6 @@ class WldFile {
   std::uint32_t stringTableSize_ = 0;
   std::span<std::uint8_t> stringTable_;
   std::uint32_t dataSize_ = 0;
-  std::uint32_t parsePosition_ = 0;
   std::span<std::uint8_t> data_;
   std::uint32_t fragmentCount_ = 0;
   std::unique_ptr<std::uint8_t[]> types_;

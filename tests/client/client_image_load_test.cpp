@@ -5,6 +5,7 @@
 
 #include "client/client_image.h"
 #include "common/file_system.h"
+#include "common/pe_format.h"
 #include "store/inventory.h"
 #include "support/client_image_writer.h"
 #include "support/temp_dir.h"
@@ -78,7 +79,8 @@ TEST_F(ClientImageTest, AddressesMapIntoRdataAndStayInsideTheImage) {
   // A section that claims more raw data than the file holds: texts beyond the
   // file's end are empty rather than read out of range.
   ClientImageWriter tail(1);
-  tail.PutU32(0x80 + 248 + 40 + 20, FindEdition(1)->fileSize - 2);  // raw data offset near the end
+  // Raw data offset near the end.
+  tail.PutU32(tail.SectionHeaderOffset(1) + pe_format::kSectionRawOffsetField, FindEdition(1)->fileSize - 2);
   ASSERT_EQ(LoadFrom(tail), S_OK);
   const char* last = ImageAddressToText(Client(), tail.RdataStartAddress() + 1);
   EXPECT_EQ(std::strlen(last), 0u);

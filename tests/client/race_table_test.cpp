@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "client/client_fixture.h"
+#include "common/pe_format.h"
 
 namespace zira {
 namespace {
@@ -148,8 +149,7 @@ TEST(RaceTable, SharedTextIsOnePointerUpperCasedOnce) {
 TEST(RaceTable, TextsNeverRunPastTheImage) {
   ClientFixture fixture(1);
   const auto size = static_cast<std::uint32_t>(fixture.writer.Bytes().size());
-  constexpr std::uint32_t kRdataRawOffsetField = 0x80 + 248 + 40 + 20;
-  fixture.writer.PutU32(kRdataRawOffsetField, size - 3);
+  fixture.writer.PutU32(fixture.writer.SectionHeaderOffset(1) + pe_format::kSectionRawOffsetField, size - 3);
   const std::uint8_t tail[3] = {'a', 'b', 'c'};
   fixture.writer.Put(size - 3, tail);
   const std::uint32_t start = fixture.writer.RdataStartAddress();

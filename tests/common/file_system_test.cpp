@@ -86,10 +86,22 @@ TEST_F(FileSystemTest, MakesOneDirectoryLevelAndEntersDirectories) {
 TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
   WriteTextFile(dir_ / "lines.txt", "first\nsecond line\n");
   ScopedChdir in(dir_.Path());
-  std::vector<std::uint8_t> bytes;
-  ASSERT_TRUE(InputFile::ReadAll("LINES.TXT", &bytes));
-  EXPECT_EQ(bytes.size(), 18u);
-  EXPECT_FALSE(InputFile::ReadAll("none.txt", &bytes));
+  InputFile whole;
+  WholeFile<char> text;
+  EXPECT_EQ(whole.ReadAll(text), E_FAIL);  // nothing open
+  ASSERT_TRUE(whole.Open("LINES.TXT"));
+  ASSERT_EQ(whole.ReadAll(text), S_OK);
+  EXPECT_FALSE(whole.IsOpen());
+  ASSERT_EQ(text.length, 18u);
+  EXPECT_STREQ(text.bytes.get(), "first\nsecond line\n");  // a zero byte follows the file
+  ASSERT_TRUE(whole.Open("lines.txt"));
+  EXPECT_EQ(whole.ReadAll(text, 18), E_OUTOFMEMORY);  // at the limit it cannot be held
+  WriteTextFile(dir_ / "empty.txt", "");
+  ResetFileCache();
+  ASSERT_TRUE(whole.Open("empty.txt"));
+  ASSERT_EQ(whole.ReadAll(text), S_OK);
+  EXPECT_EQ(text.length, 0u);
+  EXPECT_EQ(text.bytes[0], '\0');
 
   InputFile file;
   ASSERT_TRUE(file.Open("lines.txt"));

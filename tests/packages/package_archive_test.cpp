@@ -155,6 +155,40 @@ TEST_F(PackageArchiveTest, OpenRejectsBrokenPackages) {
   EXPECT_EQ(archive_->OpenBytes(bytes), E_FAIL);
 }
 
+// Each refusal of a parse says why, so a log or a test can tell them apart.
+TEST_F(PackageArchiveTest, EachRefusalSaysWhy) {
+  using Bytes = std::vector<std::uint8_t>;
+  const struct {
+    const char* reason;
+    Bytes (*build)(PackageWriter&);
+  } cases[] = {
+      {"wrong magic", [](PackageWriter& w) { w.magic ^= 1; return w.Bytes(); }},
+      {"directory offset beyond the file",
+       [](PackageWriter& w) {
+         Bytes b = w.Bytes();
+         testing::SetU32(b, 0, static_cast<std::uint32_t>(b.size()));
+         return b;
+       }},
+      {"empty directory", [](PackageWriter& w) { w.rowCount = 0; return w.Bytes(); }},
+      {"directory runs past the file", [](PackageWriter& w) { w.rowCount = 9; return w.Bytes(); }},
+      {"directory row with data offset 0", [](PackageWriter& w) { w.EntrySpec(0).zeroOffset = true; return w.Bytes(); }},
+      {"empty name directory", [](PackageWriter& w) { w.rawNameDirectory.emplace(); return w.Bytes(); }},
+      {"name directory unreadable",
+       [](PackageWriter& w) {
+         Bytes b = w.Bytes();
+         b[w.DataOffsets().back() + 12] ^= 0xFF;  // inside the name directory's zlib stream
+         return b;
+       }},
+  };
+  for (const auto& c : cases) {
+    PackageWriter writer;
+    writer.AddTextEntry("a.txt", "a");
+    const Result opened = archive_->OpenBytes(c.build(writer));
+    EXPECT_EQ(opened, E_FAIL) << c.reason;
+    EXPECT_STREQ(opened.Reason(), c.reason);
+  }
+}
+
 // A count the rows behind the directory offset cannot back fails before any
 // table is sized from it (under the sanitizers, an allocation of that size aborts).
 TEST_F(PackageArchiveTest, DirectoryCountBeyondTheFileFailsWithoutAllocating) {
@@ -286,12 +320,9 @@ TEST_F(PackageArchiveTest, ReadAtStopsAtTheFileEndAndZeroesWhatNoBlockProduced) 
     ASSERT_EQ(allocated[i], 0) << i;
   }
 
-  EntryBuffer given(new std::uint8_t[asked]);
-  std::memset(given.get(), 0xCC, asked);
-  std::uint8_t* const before = given.get();
-  ASSERT_EQ(archive_->ReadAt(offset, asked, given), S_OK);
-  EXPECT_EQ(given.get(), before);
-  EXPECT_EQ(std::memcmp(given.get(), names.data(), names.size()), 0);
+  std::vector<std::uint8_t> given(asked, 0xCC);
+  ASSERT_EQ(archive_->ReadInto(offset, given), S_OK);
+  EXPECT_EQ(std::memcmp(given.data(), names.data(), names.size()), 0);
   for (std::uint32_t i = static_cast<std::uint32_t>(names.size()); i < asked; ++i) ASSERT_EQ(given[i], 0) << i;
 }
 

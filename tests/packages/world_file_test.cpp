@@ -43,7 +43,7 @@ class WldFileTest : public ::testing::Test {
 };
 
 TEST_F(WldFileTest, HeaderOnlyFileLoadsWithNoFragments) {
-  data_ = Words({0x54503D02, 7, 0, 0, 0, 0, 0});
+  data_ = Words({world_format::kMagic, 7, 0, 0, 0, 0, 0});
   ASSERT_EQ(data_.size(), 28u);
   ASSERT_EQ(world_.Load(data_, nullptr), S_OK);
   EXPECT_STREQ(world_.Name(), "NoName.wld");
@@ -63,7 +63,7 @@ TEST_F(WldFileTest, LoadRejectsBadInput) {
   EXPECT_EQ(world_.Load(shortData, nullptr), E_FAIL);
   builder.magic = 0x54503D03;
   EXPECT_EQ(Load(builder), E_FAIL);
-  builder.magic = 0x54503D02;
+  builder.magic = world_format::kMagic;
   EXPECT_EQ(Load(builder, std::string(260, 'n').c_str()), E_INVALIDARG);
   ASSERT_EQ(Load(builder, std::string(259, 'n').c_str()), S_OK);
   EXPECT_EQ(std::string(world_.Name()), std::string(259, 'n'));
@@ -211,7 +211,7 @@ TEST_F(WldFileTest, BitmapNamesAreUnscrambledOnlyInsideTheirBody) {
   const std::int32_t single = builder.AddBitmapNames({"only.bmp"});  // count field 0: one name
   std::vector<std::uint8_t> body = {1, 0, 0, 0};  // two names
   testing::AppendU16(body, 3);
-  for (int j = 0; j < 3; ++j) body.push_back(static_cast<std::uint8_t>("abc"[j] ^ WorldBuilder::kKey[j]));
+  for (int j = 0; j < 3; ++j) body.push_back(static_cast<std::uint8_t>("abc"[j] ^ world_format::kScrambleKey[j]));
   testing::AppendU16(body, 20);  // runs past the body, not past the data
   body.push_back(0x55);
   const std::int32_t overrun = builder.AddFragment(0x03, "", body);
@@ -227,24 +227,24 @@ TEST_F(WldFileTest, BitmapNamesAreUnscrambledOnlyInsideTheirBody) {
   EXPECT_EQ(world_.BodyU32At(*world_.FragmentByNumber(next), 4), 0x55667788u);
 }
 
-TEST_F(WldFileTest, BodyCursorNeverWraps) {
+// A body's cursor ends where the body ends, even with the next fragment's
+// bytes right behind it, and a skip far past it never wraps around.
+TEST_F(WldFileTest, BodyCursorEndsWithTheBody) {
   WorldBuilder builder;
   const std::int32_t n = builder.AddFragment(0x16, "", Words({10, 20, 30, 40, 50, 60}));
+  builder.AddFragment(0x16, "", Words({70, 80}));
   ASSERT_EQ(Load(builder), S_OK);
-  WldFragment& f = *world_.FragmentByNumber(n);
-  EXPECT_EQ(world_.BodyRead(f), 10u);
-  world_.BodySkip(f);
-  EXPECT_EQ(world_.BodyRead(f), 30u);
-  world_.BodyAdvance(f, 0xFFFFFFF0u);
-  world_.BodyAdvance(f, 0x20);  // would wrap to 0x1C
-  EXPECT_EQ(f.cursor, 0xFFFFFFFFu);
-  EXPECT_EQ(world_.BodyRead(f), 0u);
-  world_.BodySkip(f);
-  EXPECT_EQ(f.cursor, 0xFFFFFFFFu);
+  const WldFragment& f = *world_.FragmentByNumber(n);
+  ByteCursor body = world_.Body(f);
+  for (std::uint32_t word = 10; word <= 60; word += 10) EXPECT_EQ(body.ReadU32(), word);
+  EXPECT_EQ(body.ReadU32(), 0u);
+  EXPECT_FALSE(body.Ok());
 
-  f.cursor = 22;  // two bytes left: no read, no move
-  EXPECT_EQ(world_.BodyRead(f), 0u);
-  EXPECT_EQ(f.cursor, 22u);
+  ByteCursor far = world_.Body(f);
+  far.Skip(0xFFFFFFF0u);
+  far.Skip(0x20);
+  EXPECT_EQ(far.ReadU32(), 0u);
+
   EXPECT_EQ(world_.BodyU32At(f, 20), 60u);
   EXPECT_EQ(world_.BodyU32At(f, 21), 0u);
   EXPECT_EQ(world_.BodyU32At(f, 0xFFFFFFFE), 0u);

@@ -36,13 +36,17 @@ class ClientImageWriter {
   // The same text added twice shares one address.
   std::uint32_t AddText(std::string_view text);
   void Put(std::uint32_t offset, std::span<const std::uint8_t> bytes);
+  void PutU16(std::uint32_t offset, std::uint16_t value);
   void PutU32(std::uint32_t offset, std::uint32_t value);
+  // File offset of section header i (.text is 0, .rdata 1).
+  std::uint32_t SectionHeaderOffset(std::uint32_t i) const;
 
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   bool WriteTo(const char* path) const;
 
  private:
   std::uint32_t editionId_;
+  std::uint32_t peOffset_;
   std::uint32_t rdataOffset_;
   std::uint32_t rdataUsed_ = 16;
   std::vector<std::uint8_t> bytes_;

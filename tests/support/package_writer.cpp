@@ -8,6 +8,8 @@
 
 namespace zira::testing {
 
+using namespace package_format;
+
 void PutU32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
 }
@@ -40,7 +42,7 @@ std::uint32_t PackageWriter::Checksum(const std::vector<std::uint8_t>& bytes) {
   std::uint32_t crc = 0;
   for (std::uint8_t b : bytes) {
     crc ^= static_cast<std::uint32_t>(b) << 24;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ kChecksumPolynomial : crc << 1;
   }
   return crc;
 }
@@ -99,19 +101,18 @@ std::vector<std::uint8_t> PackageWriter::Bytes() {
     for (std::size_t i = 0; i < rows.size(); ++i) order.push_back(i);
     if (reverseRows) std::reverse(order.begin(), order.end());
   }
-  const std::uint32_t directorySize = static_cast<std::uint32_t>(4 + 12 * order.size() + (footer ? 9 : 0));
+  const std::uint32_t directorySize =
+      static_cast<std::uint32_t>(kRowCountSize + kRowSize * order.size() + (footer ? kFooterSize : 0));
 
   std::vector<std::uint8_t> out;
-  PutU32(out, 0);
+  PutU32(out, 0);  // the directory offset, set below
   PutU32(out, magic);
   PutU32(out, version);
-  const std::uint32_t directoryOffset =
-      directoryFirst ? 12 : 12 + [&] {
-        std::uint32_t total = 0;
-        for (const auto& d : data) total += static_cast<std::uint32_t>(d.size());
-        return total;
-      }();
-  std::uint32_t cursor = directoryFirst ? 12 + directorySize : 12;
+  std::uint32_t dataSize = 0;
+  for (const auto& d : data) dataSize += static_cast<std::uint32_t>(d.size());
+  const auto headerSize = static_cast<std::uint32_t>(kHeaderSize);
+  const std::uint32_t directoryOffset = headerSize + (directoryFirst ? 0 : dataSize);
+  std::uint32_t cursor = headerSize + (directoryFirst ? directorySize : 0);
   offsets_.clear();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     rows[i].offset = cursor;
@@ -130,14 +131,14 @@ std::vector<std::uint8_t> PackageWriter::Bytes() {
     PutU32(directoryBytes, rows[index].size);
   }
   if (footer) {
-    for (char c : std::string("KAVRO")) directoryBytes.push_back(static_cast<std::uint8_t>(c));
+    directoryBytes.insert(directoryBytes.end(), kFooterMark, kFooterMark + kFooterMarkSize);
     PutU32(directoryBytes, dateStamp);
   }
 
   if (directoryFirst) out.insert(out.end(), directoryBytes.begin(), directoryBytes.end());
   for (const auto& d : data) out.insert(out.end(), d.begin(), d.end());
   if (!directoryFirst) out.insert(out.end(), directoryBytes.begin(), directoryBytes.end());
-  SetU32(out, 0, directoryOffset);
+  SetU32(out, kDirectoryOffsetField, directoryOffset);
   if (truncateTo && *truncateTo < out.size()) out.resize(*truncateTo);
   return out;
 }

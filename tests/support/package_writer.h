@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/package_format.h"
+
 namespace zira::testing {
 
 // One entry of a package under construction and how it deviates from a sound one.
@@ -31,7 +33,7 @@ class PackageWriter {
 
   // Whole-package knobs.
   std::uint32_t version = 0x20000;
-  std::uint32_t magic = 0x20534650;
+  std::uint32_t magic = package_format::kMagic;
   bool footer = false;
   std::uint32_t dateStamp = 0;
   // Directory rows by data index (the name directory is index EntryCount());

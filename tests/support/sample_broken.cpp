@@ -13,6 +13,9 @@
 
 #include "client/client_image.h"
 #include "common/byte_cursor.h"
+#include "common/package_format.h"
+#include "common/pe_format.h"
+#include "common/world_format.h"
 #include "support/package_writer.h"
 #include "support/text_files.h"
 
@@ -23,9 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint32_t kPackageMagic = 0x20534650;
-constexpr std::size_t kDirectoryRowSize = 12;
-constexpr std::size_t kWorldHeaderSize = 28;
+namespace pf = package_format;
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -139,37 +140,37 @@ struct PackageLayout {
 };
 
 bool ReadLayout(const Bytes& bytes, PackageLayout* layout) {
-  ByteCursor cursor(bytes);
-  const std::uint32_t directoryOffset = cursor.ReadU32();
-  if (cursor.ReadU32() != kPackageMagic || directoryOffset >= bytes.size()) return false;
-  cursor.Seek(directoryOffset);
-  const std::uint32_t rows = cursor.ReadU32();
-  if (rows == 0 || !cursor.Contains(cursor.Position(), std::size_t{rows} * kDirectoryRowSize)) return false;
+  ByteCursor file(bytes);
+  const std::uint32_t directoryOffset = file.ReadU32();
+  if (file.ReadU32() != pf::kMagic || !file.Ok()) return false;
+  ByteCursor directory = file.Sub(directoryOffset);
+  const std::uint32_t rows = directory.ReadU32();
+  if (rows == 0 || !directory.Contains(directory.Position(), std::size_t{rows} * pf::kRowSize)) return false;
   layout->rows.clear();
   for (std::uint32_t i = 0; i < rows; ++i) {
     PackageRow row{};
-    row.at = cursor.Position();
-    row.checksum = cursor.ReadU32();
-    row.offset = cursor.ReadU32();
-    row.size = cursor.ReadU32();
+    row.at = directoryOffset + directory.Position();
+    row.checksum = directory.ReadU32();
+    row.offset = directory.ReadU32();
+    row.size = directory.ReadU32();
     layout->rows.push_back(row);
   }
-  layout->afterRows = cursor.Position();
+  layout->afterRows = directoryOffset + directory.Position();
   return true;
 }
 
 // Inflates the run of blocks at offset; false unless it yields exactly size bytes.
 bool Inflate(const Bytes& bytes, std::uint32_t offset, std::uint32_t size, Bytes* out) {
   out->assign(size, 0);
-  ByteCursor cursor(bytes, offset);
+  ByteCursor blocks = ByteCursor(bytes).Sub(offset);
   std::uint32_t produced = 0;
-  while (produced < size && !cursor.AtEnd()) {
-    const std::uint32_t deflated = cursor.ReadU32();
-    const std::uint32_t inflated = cursor.ReadU32();
-    if (std::uint64_t{produced} + inflated > size || !cursor.Contains(cursor.Position(), deflated)) return false;
+  while (produced < size && blocks.Remaining() > 0) {
+    const std::uint32_t deflated = blocks.ReadU32();
+    const std::uint32_t inflated = blocks.ReadU32();
+    const std::span<const std::uint8_t> stream = blocks.ReadBytes(deflated);
+    if (!blocks.Ok() || std::uint64_t{produced} + inflated > size) return false;
     uLongf written = inflated;
-    if (uncompress(out->data() + produced, &written, bytes.data() + cursor.Position(), deflated) != Z_OK) return false;
-    cursor.Skip(deflated);
+    if (uncompress(out->data() + produced, &written, stream.data(), deflated) != Z_OK) return false;
     produced += static_cast<std::uint32_t>(written);
   }
   return produced == size;
@@ -198,20 +199,20 @@ bool Unpack(const Bytes& bytes, UnpackedPackage* package) {
   package->entries.clear();
   for (std::size_t k = 0; k + 1 < sorted.size(); ++k) {
     const std::uint32_t length = names.ReadU32();
-    if (length == 0 || !names.Contains(names.Position(), length)) return false;
+    const std::span<const std::uint8_t> name = names.ReadBytes(length);
+    if (length == 0 || !names.Ok()) return false;
     UnpackedEntry entry;
-    entry.name.assign(reinterpret_cast<const char*>(directory.data() + names.Position()), length - 1);
-    names.Skip(length);
+    entry.name.assign(reinterpret_cast<const char*>(name.data()), length - 1);
     if (!Inflate(bytes, sorted[k].offset, sorted[k].size, &entry.contents)) return false;
     package->entries.push_back(std::move(entry));
   }
-  const ByteCursor tail(bytes);
-  static const char kMark[] = "KAVRO";
-  package->footer = tail.Contains(layout.afterRows, 9);
-  for (std::size_t i = 0; package->footer && i < 5; ++i) {
-    package->footer = (tail.U8At(layout.afterRows + i) | 0x20) == kMark[i];
+  ByteCursor footer = ByteCursor(bytes).Sub(layout.afterRows, pf::kFooterSize);
+  const std::span<const std::uint8_t> mark = footer.ReadBytes(pf::kFooterMarkSize);
+  package->footer = footer.Ok();
+  for (std::size_t i = 0; package->footer && i < pf::kFooterMarkSize; ++i) {
+    package->footer = (mark[i] | 0x20) == pf::kFooterMark[i];
   }
-  package->dateStamp = package->footer ? tail.U32At(layout.afterRows + 5) : 0;
+  package->dateStamp = package->footer ? footer.ReadU32() : 0;
   return true;
 }
 
@@ -259,7 +260,7 @@ bool CutPackage(Bytes& bytes, Cut cut) {
   } else if (cut != Cut::kHeader) {
     const std::vector<PackageRow> sorted = layout.ByOffset();
     const std::uint32_t offset = cut == Cut::kBlock ? sorted.front().offset : sorted.back().offset;
-    at = offset + 8 + LoadU32(bytes, offset) / 2;
+    at = offset + pf::kBlockHeaderSize + ByteCursor(bytes).U32At(offset) / 2;
   }
   if (at >= bytes.size()) return false;
   bytes.resize(at);
@@ -286,7 +287,7 @@ bool BitFlipped(const std::string& folder) {
 
 bool BadMagic(const std::string& folder) {
   return EditTargets(folder, [](Bytes& bytes, std::size_t) {
-    SetU32(bytes, 4, 0x21534650);
+    SetU32(bytes, pf::kMagicField, pf::kMagic ^ 0x01000000u);  // one bit off
     return true;
   });
 }
@@ -295,7 +296,7 @@ bool ZeroOffset(const std::string& folder) {
   return EditTargets(folder, [](Bytes& bytes, std::size_t) {
     PackageLayout layout;
     if (!ReadLayout(bytes, &layout)) return false;
-    SetU32(bytes, layout.rows.front().at + 4, 0);
+    SetU32(bytes, layout.rows.front().at + pf::kRowDataOffsetField, 0);
     return true;
   });
 }
@@ -332,9 +333,9 @@ bool WorldCut(const std::string& folder) {
       folder,
       [](Bytes& bytes, std::size_t index) {
         return EditWorld(bytes, [index](Bytes& world) {
-          const std::size_t table = LoadU32(world, 20);
-          const std::size_t fragments = std::min(world.size(), kWorldHeaderSize + table);
-          const std::size_t cuts[] = {20, kWorldHeaderSize + table / 2 + 1, (fragments + world.size()) / 2,
+          const std::size_t table = ByteCursor(world).U32At(world_format::kStringTableSizeField);
+          const std::size_t fragments = std::min(world.size(), world_format::kHeaderSize + table);
+          const std::size_t cuts[] = {20, world_format::kHeaderSize + table / 2 + 1, (fragments + world.size()) / 2,
                                       world.size() - 3, fragments + 6};
           world.resize(std::min(world.size(), cuts[std::min(index, std::size(cuts) - 1)]));
         });
@@ -537,15 +538,17 @@ bool ClientCutRdata(const std::string& folder) {
   const std::string path = FindFile(folder, "obgame.exe");
   Bytes bytes;
   if (path.empty() || !ReadBytes(path, &bytes)) return false;
-  const std::uint32_t header = LoadU32(bytes, 0x3C);
-  const std::uint16_t sections = LoadU16(bytes, header + 6);
+  const ByteCursor image(bytes);
+  const std::uint32_t header = image.U32At(pe_format::kPeOffsetField);
+  const std::uint16_t sections = image.U16At(header + pe_format::kSectionCountField);
+  ByteCursor table = image.Sub(header + pe_format::kSectionTableOffset);
   for (std::uint32_t i = 0; i < sections; ++i) {
-    const std::size_t section = header + 248 + 40 * std::size_t{i};
-    const ByteCursor image(bytes);
-    std::string name;
-    for (std::size_t k = 0; k < 8 && image.U8At(section + k) != 0; ++k) name += static_cast<char>(image.U8At(section + k));
+    ByteCursor section = table.Take(pe_format::kSectionHeaderSize);
+    const std::span<const std::uint8_t> raw = section.ReadBytes(pe_format::kSectionNameSize);
+    const std::string name(raw.begin(), std::find(raw.begin(), raw.end(), std::uint8_t{0}));
     if (Lower(name) != ".rdata") continue;
-    const std::size_t start = LoadU32(bytes, section + 20) + std::min<std::uint32_t>(256, LoadU32(bytes, section + 16));
+    const std::size_t start = section.U32At(pe_format::kSectionRawOffsetField) +
+                              std::min<std::uint32_t>(256, section.U32At(pe_format::kSectionRawSizeField));
     if (start >= bytes.size()) return false;
     std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(), std::uint8_t{0});
     return WriteBytes(path, bytes);

@@ -4,6 +4,20 @@
 
 namespace zira::testing {
 
+using namespace world_format;
+
+namespace {
+
+void Scramble(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& plain) {
+  for (std::size_t j = 0; j < plain.size(); ++j) out.push_back(plain[j] ^ kScrambleKey[j % sizeof(kScrambleKey)]);
+}
+
+void SetU32At(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
 void AppendU32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
 }
@@ -34,12 +48,12 @@ std::int32_t WorldBuilder::NameReference(std::string_view name) {
 
 std::int32_t WorldBuilder::AddFragmentWithNameRef(std::uint32_t type, std::int32_t nameReference,
                                                   const std::vector<std::uint8_t>& body) {
-  AppendU32(fragments_, static_cast<std::uint32_t>(body.size() + 4));
+  AppendU32(fragments_, static_cast<std::uint32_t>(body.size() + kNameReferenceSize));
   AppendU32(fragments_, type);
   AppendU32(fragments_, static_cast<std::uint32_t>(nameReference));
   const std::size_t bodyOffset = fragments_.size();
   fragments_.insert(fragments_.end(), body.begin(), body.end());
-  if (type > 55) return 0;
+  if (type >= kTypeCount) return 0;
   bodyOffsets_.push_back(bodyOffset);
   return ++numbered_;
 }
@@ -58,15 +72,14 @@ void WorldBuilder::AddRawBytes(const std::vector<std::uint8_t>& bytes) {
 std::int32_t WorldBuilder::AddBitmapNames(const std::vector<std::string>& names, std::string_view name) {
   std::vector<std::uint8_t> body;
   AppendU16(body, static_cast<std::uint16_t>(names.size() - 1));
-  AppendU16(body, 0);
+  body.resize(kBitmapFirstNameField, 0);
   for (const std::string& bitmap : names) {
     AppendU16(body, static_cast<std::uint16_t>(bitmap.size() + 1));
-    for (std::size_t j = 0; j <= bitmap.size(); ++j) {
-      const std::uint8_t plain = j < bitmap.size() ? static_cast<std::uint8_t>(bitmap[j]) : 0;
-      body.push_back(plain ^ kKey[j % 8]);
-    }
+    std::vector<std::uint8_t> plain(bitmap.begin(), bitmap.end());
+    plain.push_back(0);
+    Scramble(body, plain);
   }
-  return AddFragment(0x03, name, body);
+  return AddFragment(kBitmapNames, name, body);
 }
 
 std::int32_t WorldBuilder::AddTexture(const std::vector<std::int32_t>& frames, std::uint32_t flags,
@@ -74,17 +87,17 @@ std::int32_t WorldBuilder::AddTexture(const std::vector<std::int32_t>& frames, s
   std::vector<std::uint8_t> body;
   AppendU32(body, flags);
   AppendU32(body, static_cast<std::uint32_t>(frames.size()));
-  if (flags & 0x4) AppendU32(body, 0);
-  if (flags & 0x8) AppendU32(body, 0);
+  if (flags & kTextureOptionalA) AppendU32(body, 0);
+  if (flags & kTextureOptionalB) AppendU32(body, 0);
   for (std::int32_t frame : frames) AppendU32(body, static_cast<std::uint32_t>(frame));
-  return AddFragment(0x04, name, body);
+  return AddFragment(kTexture, name, body);
 }
 
 std::int32_t WorldBuilder::AddTextureLink(std::int32_t texture, std::string_view name) {
   std::vector<std::uint8_t> body;
   AppendU32(body, static_cast<std::uint32_t>(texture));
   AppendU32(body, 0);
-  return AddFragment(0x05, name, body);
+  return AddFragment(kTextureLink, name, body);
 }
 
 std::int32_t WorldBuilder::AddMaterial(std::string_view name, std::int32_t textureLink) {
@@ -94,23 +107,22 @@ std::int32_t WorldBuilder::AddMaterial(std::string_view name, std::int32_t textu
   AppendU32(body, 0x004E4E4E);  // colour
   AppendU32(body, 0);           // brightness
   AppendU32(body, 0);           // scaled ambient
-  AppendU32(body, static_cast<std::uint32_t>(textureLink));
+  AppendU32(body, static_cast<std::uint32_t>(textureLink));  // at kMaterialTextureLinkField
   AppendU32(body, 0);
-  return AddFragment(0x30, name, body);
+  return AddFragment(kMaterial, name, body);
 }
 
 std::int32_t WorldBuilder::AddMaterialList(const std::vector<std::int32_t>& materials, std::string_view name) {
-  std::vector<std::uint8_t> body;
-  AppendU32(body, 0);
+  std::vector<std::uint8_t> body(kMaterialListCountField, 0);
   AppendU32(body, static_cast<std::uint32_t>(materials.size()));
   for (std::int32_t material : materials) AppendU32(body, static_cast<std::uint32_t>(material));
-  return AddFragment(0x31, name, body);
+  return AddFragment(kMaterialList, name, body);
 }
 
 std::int32_t WorldBuilder::AddMesh(std::uint32_t type, std::string_view name, std::uint32_t bodySize,
                                    std::int32_t materialList) {
-  std::vector<std::uint8_t> body(std::max<std::uint32_t>(bodySize, 8), 0);
-  for (int i = 0; i < 4; ++i) body[4 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(materialList) >> (8 * i));
+  std::vector<std::uint8_t> body(std::max<std::size_t>(bodySize, kMeshMaterialListField + 4), 0);
+  SetU32At(body, kMeshMaterialListField, static_cast<std::uint32_t>(materialList));
   return AddFragment(type, name, body);
 }
 
@@ -118,7 +130,7 @@ std::int32_t WorldBuilder::AddMeshReference(std::int32_t mesh, std::string_view 
   std::vector<std::uint8_t> body;
   AppendU32(body, static_cast<std::uint32_t>(mesh));
   AppendU32(body, 0);
-  return AddFragment(0x2D, name, body);
+  return AddFragment(kMeshReference, name, body);
 }
 
 std::int32_t WorldBuilder::AddSkeleton(const std::vector<std::int32_t>& meshes, std::string_view name,
@@ -126,26 +138,26 @@ std::int32_t WorldBuilder::AddSkeleton(const std::vector<std::int32_t>& meshes, 
   std::vector<std::uint8_t> body;
   AppendU32(body, flags);
   AppendU32(body, static_cast<std::uint32_t>(trackEntries.size()));
-  AppendU32(body, 0);  // polygon animation reference
-  if (flags & 0x1) body.insert(body.end(), 12, 0);
-  if (flags & 0x2) body.insert(body.end(), 4, 0);
+  body.resize(kSkeletonOptionalFields, 0);
+  if (flags & kSkeletonOptionalA) body.insert(body.end(), kSkeletonOptionalASize, 0);
+  if (flags & kSkeletonOptionalB) body.insert(body.end(), kSkeletonOptionalBSize, 0);
   for (std::uint32_t entries : trackEntries) {
-    body.insert(body.end(), 16, 0);
+    body.insert(body.end(), kSkeletonTrackHeadSize, 0);
     AppendU32(body, entries);
     body.insert(body.end(), 4 * static_cast<std::size_t>(entries), 0);
   }
-  if (flags & 0x200) {
+  if (flags & kSkeletonHasMeshes) {
     AppendU32(body, static_cast<std::uint32_t>(meshes.size()));
     for (std::int32_t mesh : meshes) AppendU32(body, static_cast<std::uint32_t>(mesh));
   }
-  return AddFragment(0x10, name, body);
+  return AddFragment(kSkeleton, name, body);
 }
 
 std::int32_t WorldBuilder::AddSkeletonLink(std::int32_t skeleton, std::string_view name) {
   std::vector<std::uint8_t> body;
   AppendU32(body, static_cast<std::uint32_t>(skeleton));
   AppendU32(body, 0);
-  return AddFragment(0x11, name, body);
+  return AddFragment(kSkeletonLink, name, body);
 }
 
 std::int32_t WorldBuilder::AddModel(std::string_view name, std::int32_t target, std::uint32_t flags,
@@ -153,17 +165,17 @@ std::int32_t WorldBuilder::AddModel(std::string_view name, std::int32_t target, 
   std::vector<std::uint8_t> body;
   AppendU32(body, flags);
   AppendU32(body, 0);  // callback name
-  AppendU32(body, static_cast<std::uint32_t>(actions.size()));
+  AppendU32(body, static_cast<std::uint32_t>(actions.size()));  // at kModelActionCountField
   AppendU32(body, 1);  // fragment reference count
   AppendU32(body, 0);  // bounds reference
-  if (flags & 0x1) AppendU32(body, 0);
-  if (flags & 0x2) body.insert(body.end(), 28, 0);
+  if (flags & kModelOptionalA) body.insert(body.end(), kModelOptionalASize, 0);
+  if (flags & kModelOptionalB) body.insert(body.end(), kModelOptionalBSize, 0);
   for (std::uint32_t entries : actions) {
     AppendU32(body, entries);
-    body.insert(body.end(), 8 * static_cast<std::size_t>(entries), 0);
+    body.insert(body.end(), kModelActionEntrySize * entries, 0);
   }
   AppendU32(body, static_cast<std::uint32_t>(target));
-  return AddFragment(0x14, name, body);
+  return AddFragment(kModel, name, body);
 }
 
 std::size_t WorldBuilder::BodyOffset(std::int32_t number) const {
@@ -171,15 +183,12 @@ std::size_t WorldBuilder::BodyOffset(std::int32_t number) const {
 }
 
 std::vector<std::uint8_t> WorldBuilder::Bytes() const {
-  std::vector<std::uint8_t> out;
-  AppendU32(out, magic);
-  AppendU32(out, version);
-  AppendU32(out, fragmentCount.value_or(static_cast<std::uint32_t>(numbered_)));
-  AppendU32(out, 0);
-  AppendU32(out, 0);
-  AppendU32(out, stringTableSize.value_or(static_cast<std::uint32_t>(table_.size())));
-  AppendU32(out, 0);
-  for (std::size_t j = 0; j < table_.size(); ++j) out.push_back(table_[j] ^ kKey[j % 8]);
+  std::vector<std::uint8_t> out(kHeaderSize, 0);
+  SetU32At(out, kMagicField, magic);
+  SetU32At(out, kVersionField, version);
+  SetU32At(out, kFragmentCountField, fragmentCount.value_or(static_cast<std::uint32_t>(numbered_)));
+  SetU32At(out, kStringTableSizeField, stringTableSize.value_or(static_cast<std::uint32_t>(table_.size())));
+  Scramble(out, table_);
   out.insert(out.end(), fragments_.begin(), fragments_.end());
   return out;
 }

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/world_format.h"
+
 namespace zira::testing {
 
 // Builds world-file bytes: header, scrambled string table and fragments.
@@ -12,8 +14,6 @@ namespace zira::testing {
 // (as the Add functions return), RefByName gives a reference by name.
 class WorldBuilder {
  public:
-  static constexpr std::uint8_t kKey[8] = {0x3C, 0x71, 0xE8, 0x05, 0xB2, 0x4D, 0x19, 0xA6};
-
   WorldBuilder();
 
   // Places a name in the string table (once per distinct name) and returns
@@ -58,12 +58,12 @@ class WorldBuilder {
   // Header overrides for broken files.
   std::optional<std::uint32_t> fragmentCount;
   std::optional<std::uint32_t> stringTableSize;
-  std::uint32_t magic = 0x54503D02;
+  std::uint32_t magic = world_format::kMagic;
   std::uint32_t version = 0x00015500;
 
   std::int32_t FragmentsAdded() const { return numbered_; }
   // Offset of the string table's first byte and of the first fragment in Bytes().
-  static constexpr std::size_t kStringTableOffset = 28;
+  static constexpr std::size_t kStringTableOffset = world_format::kHeaderSize;
   std::size_t FragmentsOffset() const { return kStringTableOffset + table_.size(); }
   // Where the body of fragment number n starts in Bytes().
   std::size_t BodyOffset(std::int32_t number) const;
