@@ -129,7 +129,7 @@ static Result AdoptImage(ClientImage& client, std::unique_ptr<std::uint8_t[]> bu
   client.imageSize = static_cast<std::uint32_t>(size);
   if (!LocateRdata(client)) {
     ClearClientImage(client);
-    return E_FAIL;
+    return Fail("not a PE image with an .rdata section");
   }
   CopyEdition(client);
   return S_OK;

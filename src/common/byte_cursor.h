@@ -20,7 +20,6 @@ class ByteCursor {
   std::size_t Position() const { return position_; }
   std::size_t Remaining() const { return ok_ ? data_.size() - position_ : 0; }
 
-  std::uint8_t ReadU8() { return static_cast<std::uint8_t>(Read(1)); }
   std::uint16_t ReadU16() { return static_cast<std::uint16_t>(Read(2)); }
   std::uint32_t ReadU32() { return Read(4); }
   std::int32_t ReadI32() { return static_cast<std::int32_t>(Read(4)); }

@@ -78,10 +78,31 @@ std::vector<std::uint8_t> PackageWriter::NameDirectory() const {
   return out;
 }
 
+namespace {
+
+struct Row {
+  std::uint32_t checksum, offset, size;
+};
+
+std::vector<std::uint8_t> DirectoryBytes(const std::vector<Row>& rows, const std::vector<std::size_t>& order,
+                                         std::uint32_t count, bool footer, std::uint32_t dateStamp) {
+  std::vector<std::uint8_t> out;
+  PutU32(out, count);
+  for (std::size_t index : order) {
+    PutU32(out, rows[index].checksum);
+    PutU32(out, rows[index].offset);
+    PutU32(out, rows[index].size);
+  }
+  if (footer) {
+    out.insert(out.end(), kFooterMark, kFooterMark + kFooterMarkSize);
+    PutU32(out, dateStamp);
+  }
+  return out;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> PackageWriter::Bytes() {
-  struct Row {
-    std::uint32_t checksum, offset, size;
-  };
   std::vector<Row> rows;
   std::vector<std::vector<std::uint8_t>> data;
   for (const PackageEntrySpec& entrySpec : entries_) {
@@ -123,17 +144,8 @@ std::vector<std::uint8_t> PackageWriter::Bytes() {
     if (entries_[i].zeroOffset) rows[i].offset = 0;
   }
 
-  std::vector<std::uint8_t> directoryBytes;
-  PutU32(directoryBytes, rowCount.value_or(static_cast<std::uint32_t>(order.size())));
-  for (std::size_t index : order) {
-    PutU32(directoryBytes, rows[index].checksum);
-    PutU32(directoryBytes, rows[index].offset);
-    PutU32(directoryBytes, rows[index].size);
-  }
-  if (footer) {
-    directoryBytes.insert(directoryBytes.end(), kFooterMark, kFooterMark + kFooterMarkSize);
-    PutU32(directoryBytes, dateStamp);
-  }
+  const std::vector<std::uint8_t> directoryBytes =
+      DirectoryBytes(rows, order, rowCount.value_or(static_cast<std::uint32_t>(order.size())), footer, dateStamp);
 
   if (directoryFirst) out.insert(out.end(), directoryBytes.begin(), directoryBytes.end());
   for (const auto& d : data) out.insert(out.end(), d.begin(), d.end());
