@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "common/capacities.h"
+
 namespace zira {
 
 namespace {
-char g_sharedPath[260];
+char g_sharedPath[kPathCapacity];
 
 bool IsTrailingBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
 }  // namespace

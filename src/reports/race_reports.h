@@ -13,8 +13,7 @@ Result ExportRaceReports(Inventory& inventory, const char* outputPath);
 bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId);
 // The model a zone shows for race and gender: its own sources first (the
 // match is recorded on the model), then its imports in order; or nullptr.
-ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneRecord& zone, std::uint32_t raceId,
-                            std::uint32_t gender);
+ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneLinks& zone, std::uint32_t raceId, Gender gender);
 // True when a source of the global source list holds one of the race's models.
 bool IsRaceGloballyAvailable(Inventory& inventory, std::uint32_t raceId);
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "common/file_system.h"
 #include "store/inventory.h"
@@ -9,6 +10,6 @@ namespace zira {
 // Writes a model's variations in the report notation (no line end).
 Result WriteVariationSummary(OutputFile* file, const ClientImage& client, const ModelDef* model);
 // Writes one list: "00", then the numbers with runs folded.
-Result WriteVariationList(OutputFile* file, std::uint8_t count, const std::uint8_t* numbers);
+Result WriteVariationList(OutputFile* file, std::span<const std::uint8_t> numbers);
 
 }  // namespace zira
