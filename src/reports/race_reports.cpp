@@ -1,6 +1,7 @@
 #include "reports/race_reports.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "common/session_log.h"
 #include "client/race_table.h"
@@ -33,9 +34,7 @@ const char* CodeOf(const ClientImage& client, std::uint32_t raceId, Gender gende
 }
 
 bool ModelCodeIs(const ModelDef& model, const char* code) {
-  if (code == nullptr) return false;
-  const std::size_t length = strnlen(model.code, kModelCodeCapacity);
-  return length == std::strlen(code) && std::memcmp(model.code, code, length) == 0;
+  return code != nullptr && std::string_view(model.code, strnlen(model.code, kModelCodeCapacity)) == code;
 }
 
 const char* DatabaseText(const Inventory& inventory, std::uint32_t type, std::uint32_t id) {

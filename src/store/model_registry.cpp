@@ -67,14 +67,14 @@ ModelSource* FindInBucket(Inventory& inventory, int bucket, std::string_view nam
   for (const std::uint16_t row : inventory.SourceBucket(bucket)) {
     if (row >= kSourceCapacity) continue;
     ModelSource& source = inventory.sources[row];
-    if (SameText(source.name, source.nameLength, name.data(), name.size(), false)) return &source;
+    if (SameText(std::string_view(source.name, source.nameLength), name, false)) return &source;
   }
   return nullptr;
 }
 
 ModelDef* FindInSource(const ModelSource& source, std::string_view code) {
   for (ModelDef* model : source.Models()) {
-    if (model != nullptr && SameText(model->code, model->codeLength, code.data(), code.size(), false)) return model;
+    if (model != nullptr && SameText(std::string_view(model->code, model->codeLength), code, false)) return model;
   }
   return nullptr;
 }
