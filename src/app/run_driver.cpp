@@ -43,6 +43,7 @@ struct RunState {
   Inventory& inventory;
   PhaseTimes phases;
   bool foundAnything = false;
+  bool racePageWritten = false;
 };
 
 // A step lets the run go on (no value) or ends it with an exit code.
@@ -204,13 +205,17 @@ StepEnd DiscoverOrphanModels(RunState& run) {
   return std::nullopt;
 }
 
-// Its lookups also leave the race and gender marks on the models that the
-// zone page prints, so it runs before ExportZones.
 StepEnd ExportRaces(RunState& run) {
   Headline("Exporting Race Information...");
-  if (Failed(ExportRaceReports(run.inventory, run.settings.outputPath))) {
-    LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
-  }
+  run.racePageWritten = Succeeded(ExportRaceReports(run.inventory, run.settings.outputPath));
+  if (!run.racePageWritten) LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
+  return std::nullopt;
+}
+
+// The zone page prints each model under the race and gender that the race
+// page shows it with; without a race page the models keep their decoded ones.
+StepEnd MarkRaceModels(RunState& run) {
+  if (run.racePageWritten) RecordRaceMarks(run.inventory);
   return std::nullopt;
 }
 
@@ -263,7 +268,8 @@ constexpr RunStep kRunSteps[] = {
     {DiscoverGlobalModels, "global_models"},
     {DiscoverZoneModels, "zone_models"},
     {DiscoverOrphanModels, "orphan_models"},
-    {ExportRaces, "race_reports"},
+    {ExportRaces, nullptr},
+    {MarkRaceModels, "race_reports"},
     {ExportZones, "zone_reports"},
     {AnnounceAvailability, nullptr},
     {LogLimits, "maximums"},

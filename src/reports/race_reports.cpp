@@ -111,18 +111,19 @@ bool WriteZoneLines(const Inventory& inventory, const RaceReportIndex& index, Ou
   return wrote;
 }
 
-// The race's models that one source holds, looked up (and so marked) per gender.
+// The race's models that one source holds, per gender.
 struct SourceModels {
   PerGender<ModelDef*> models = {};
   int found = 0;
   bool hasVariations = false;
 };
 
-SourceModels FindSourceModels(Inventory& inventory, ModelSource& source, std::uint32_t raceId) {
+SourceModels FindSourceModels(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId) {
   SourceModels result;
   for (std::size_t g = 0; g < kGenderCount; ++g) {
     ModelDef*& model = result.models[g];
-    if (!FindRaceModel(inventory, &source, raceId, kGenders[g], &model) || !model) continue;
+    model = LookUpRaceModel(inventory, &source, raceId, kGenders[g]);
+    if (!model) continue;
     ++result.found;
     result.hasVariations = result.hasVariations || model->textures.count || model->heads.count;
   }
@@ -131,7 +132,8 @@ SourceModels FindSourceModels(Inventory& inventory, ModelSource& source, std::ui
 
 // The model lines of a source: none when it supplies exactly the race's codes
 // without variations; no code prefix for a race whose one code is found.
-void WriteSourceModelLines(const ClientImage& client, OutputFile& file, const SourceModels& held, int codeCount) {
+void WriteSourceModelLines(const ClientImage& client, OutputFile& file, const SourceModels& held, int codeCount,
+                           std::uint32_t raceId) {
   if (held.found == 0 || (held.found == codeCount && !held.hasVariations)) return;
   for (std::size_t g = 0; g < kGenderCount; ++g) {
     const ModelDef* model = held.models[g];
@@ -139,7 +141,8 @@ void WriteSourceModelLines(const ClientImage& client, OutputFile& file, const So
     if (held.found > 1 || held.found != codeCount) {
       file.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), model->code);
     }
-    static_cast<void>(WriteVariationSummary(&file, client, model));
+    // Shown as a model of this race, whatever race another section leaves on it.
+    static_cast<void>(WriteVariationSummaryAs(&file, client, model, raceId));
     file.Write("<br />\r\n");
   }
 }
@@ -153,7 +156,7 @@ bool WriteSourceEntry(Inventory& inventory, const RaceReportIndex& index, Output
     file.Print(" (<span class=\"Global%d\">%s</span>)", SourceKindNumber(source.kind), SourceKindLabel(source.kind));
   }
   file.Write("<br />\r\n");
-  WriteSourceModelLines(inventory.client, file, held, codeCount);
+  WriteSourceModelLines(inventory.client, file, held, codeCount, raceId);
   file.Write("<ul>\r\n");
   bool usedByZone = false;
   if (source.kind != SourceKind::kLocalToZone) {
@@ -180,7 +183,6 @@ void WriteAvailability(Inventory& inventory, const RaceReportIndex& index, Outpu
   for (const std::uint16_t row : index.sourcesOfRace[raceId]) {
     ModelSource& source = inventory.sources[row];
     if (!SourceHoldsRace(inventory, source, raceId)) continue;
-    // The lookups come first: they mark the models that the lines then show.
     const SourceModels held = FindSourceModels(inventory, source, raceId);
     if (held.found > 0) ++sourcesWithModels;
     zoneFound = WriteSourceEntry(inventory, index, file, row, raceId, held, codeCount) || zoneFound;
@@ -266,9 +268,8 @@ bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std:
 ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneLinks& zone, std::uint32_t raceId, Gender gender) {
   const char* code = CodeOf(inventory.client, raceId, gender);
   if (!code) return nullptr;
-  ModelDef* model = nullptr;
-  if (zone.chrSource && FindRaceModel(inventory, zone.chrSource, raceId, gender, &model) && model) return model;
-  if (zone.chr2Source && FindRaceModel(inventory, zone.chr2Source, raceId, gender, &model) && model) return model;
+  if (ModelDef* model = LookUpRaceModel(inventory, zone.chrSource, raceId, gender)) return model;
+  if (ModelDef* model = LookUpRaceModel(inventory, zone.chr2Source, raceId, gender)) return model;
   for (ModelDef* imported : zone.Imports()) {
     if (imported && ModelCodeIs(*imported, code)) return imported;
   }
@@ -287,6 +288,27 @@ bool IsRaceGloballyAvailable(Inventory& inventory, std::uint32_t raceId) {
     }
   }
   return false;
+}
+
+void RecordRaceMarks(Inventory& inventory) {
+  if (inventory.sourceCount == 0) return;
+  RaceReportIndex index;
+  BuildRaceReportIndex(inventory, &index);
+  const std::uint32_t lastRace = LastRaceRow(inventory.client);
+  // The race page's walk in its order, ascending races: a model that several
+  // races reach ends with the highest of them. A zone's own sources are
+  // walked as sources of their own, so the zone lines add no marks.
+  for (std::uint32_t raceId = 1; raceId <= lastRace; ++raceId) {
+    if (!IsListedRace(inventory, raceId)) continue;
+    for (const std::uint16_t row : index.sourcesOfRace[raceId]) {
+      ModelSource& source = inventory.sources[row];
+      if (!SourceHoldsRace(inventory, source, raceId)) continue;
+      for (const Gender gender : kGenders) {
+        ModelDef* model = nullptr;
+        static_cast<void>(FindRaceModel(inventory, &source, raceId, gender, &model));
+      }
+    }
+  }
 }
 
 Result ExportRaceReports(Inventory& inventory, const char* outputPath) {

@@ -29,17 +29,22 @@ void WriteCategory(OutputFile* file, const char** separator, const char* heading
 }  // namespace
 
 Result WriteVariationSummary(OutputFile* file, const ClientImage& client, const ModelDef* model) {
+  return WriteVariationSummaryAs(file, client, model, model != nullptr ? model->raceId : 0);
+}
+
+Result WriteVariationSummaryAs(OutputFile* file, const ClientImage& client, const ModelDef* model,
+                               std::uint32_t raceId) {
   if (file == nullptr || model == nullptr) return E_INVALIDARG;
   const char* separator = " -";
   WriteCategory(file, &separator, "Textures", model->textures);
   WriteCategory(file, &separator, "Heads", model->heads);
-  if (IsPlayableRaceRow(client, model->raceId)) {
+  if (IsPlayableRaceRow(client, raceId)) {
     WriteCategory(file, &separator, "Faces", model->faces);
     WriteCategory(file, &separator, "Hair", model->hair);
     WriteCategory(file, &separator, "Beards", model->beards);
     WriteCategory(file, &separator, "Detail", model->details);
     WriteCategory(file, &separator, "Tattoo", model->tattoos);
-    if (model->raceId == kHeritageRace) {
+    if (raceId == kHeritageRace) {
       file->Print("%s Heritage: <b>00-07", separator);
       file->Write("</b>");
       return S_OK;

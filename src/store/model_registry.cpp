@@ -178,16 +178,19 @@ ModelDef* AddModel(Inventory& inventory, ModelSource* source, std::string_view c
   return &model;
 }
 
+ModelDef* LookUpRaceModel(const Inventory& inventory, const ModelSource* source, std::uint32_t raceId, Gender gender) {
+  if (source == nullptr) return nullptr;
+  const char* raceCode = RaceCodeOf(inventory.client, raceId, gender);
+  if (raceCode == nullptr) return nullptr;
+  const std::string_view code(raceCode);
+  if (code.size() > kMaxModelCode) return nullptr;  // no stored model code is that long
+  return FindInSource(*source, code);
+}
+
 bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, Gender gender,
                    ModelDef** model) {
   if (model) *model = nullptr;
-  if (source == nullptr) return false;
-  const char* raceCode = RaceCodeOf(inventory.client, raceId, gender);
-  if (raceCode == nullptr) return false;
-  const std::string_view code(raceCode);
-  if (code.size() > kMaxModelCode) return false;  // no stored model code is that long
-
-  ModelDef* found = FindInSource(*source, code);
+  ModelDef* found = LookUpRaceModel(inventory, source, raceId, gender);
   if (found == nullptr) return false;
   if (model) {
     // The caller's race is what the reports show, whatever the code decoded to.

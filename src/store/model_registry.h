@@ -17,6 +17,8 @@ ModelSource* FindOrAddSource(Inventory& inventory, std::string_view name, Source
 ModelSource* FindSource(Inventory& inventory, std::string_view name);
 
 ModelDef* AddModel(Inventory& inventory, ModelSource* source, std::string_view code);
+// The race's model of gender in source, or nullptr; records nothing.
+ModelDef* LookUpRaceModel(const Inventory& inventory, const ModelSource* source, std::uint32_t raceId, Gender gender);
 // Finds race's model of gender in source; with model given, records race and
 // gender on the model found and hands it back.
 bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, Gender gender,
