@@ -54,7 +54,7 @@ void ClearModels(zira::Inventory& inventory) {
 zira::ModelSource* AddSource(zira::Inventory& inventory, const char* name, std::uint8_t kind) {
   zira::ModelSource& source = inventory.sources[inventory.sourceCount++];
   source.nameLength = static_cast<std::uint8_t>(zira::CopyText(source.name, sizeof(source.name), name));
-  source.kind = kind;
+  source.kind = static_cast<zira::SourceKind>(kind);
   return &source;
 }
 

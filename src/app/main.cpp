@@ -1,3 +1,3 @@
 #include "app/run_driver.h"
 
-int main() { return zira::RunInventory(); }
+int main() { return static_cast<int>(zira::RunInventory()); }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 #include "common/console.h"
 #include "app/key_press.h"
@@ -10,6 +11,7 @@
 #include "common/session_log.h"
 #include "app/settings.h"
 #include "client/race_table.h"
+#include "client/table_views.h"
 #include "client/zone_table.h"
 #include "common/file_names.h"
 #include "common/file_system.h"
@@ -26,6 +28,7 @@ namespace zira {
 namespace {
 
 constexpr const char* kMissingClientHint = "\nThis program must presently be run from your Ombrith directory.\n";
+constexpr std::size_t kFigureCapacity = 32;  // one "%1.2f" figure of the statistics line
 
 // The seconds figure is wall time since the run began.
 std::chrono::steady_clock::time_point& StartTime() {
@@ -33,10 +36,29 @@ std::chrono::steady_clock::time_point& StartTime() {
   return start;
 }
 
-int GateFailure(const char* format, const char* name, int code) {
+// What the steps of one run share.
+struct RunState {
+  const RunHooks& hooks;
+  const Settings& settings;
+  Inventory& inventory;
+  PhaseTimes phases;
+  bool foundAnything = false;
+  bool racePageWritten = false;
+};
+
+// A step lets the run go on (no value) or ends it with an exit code.
+using StepEnd = std::optional<ExitCode>;
+
+ExitCode GateFailure(const char* format, const char* name, ExitCode code) {
   LogBoth(format, name);
   ConsoleWrite(kMissingClientHint);
   return FinishRun(code);
+}
+
+// Console "\n", then the step's headline on both channels.
+void Headline(const char* text) {
+  ConsolePrint("\n");
+  LogBoth("%s", text);
 }
 
 // Tells a missing client from one of unknown size; every other load failure
@@ -55,8 +77,8 @@ void ReportClientFailure() {
 
 void LogRunStatistics() {
   const RunStats& stats = TheRunStats();
-  char megabytes[32];
-  char seconds[32];
+  char megabytes[kFigureCapacity];
+  char seconds[kFigureCapacity];
   std::snprintf(megabytes, sizeof(megabytes), "%1.2f", static_cast<double>(stats.bytes) / 1048576.0);
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - StartTime()).count();
@@ -64,149 +86,215 @@ void LogRunStatistics() {
   LogBoth("Processed %s MB in %d files in %s seconds.", megabytes, stats.files, seconds);
 }
 
+// --- The steps, in the order of kRunSteps ------------------------------------
+
+// Ends at once, without a log or a key press, when the client directory is out of reach.
+StepEnd EnterWorkingPath(RunState& run) {
+  const Settings& settings = run.settings;
+  if (!ChangeDirectory(settings.workingPath)) {
+    ConsolePrint("Error: Could not change to working path:\n\n%s", settings.workingPath);
+    return ExitCode::kNoClient;
+  }
+  if (!FileExists(settings.outputPath) && !MakeDirectory(settings.outputPath)) {
+    ConsolePrint("FAILURE: Could not find or create output path %s", settings.outputPath);
+  }
+  ConsolePrint("Ombrith Race Information Inventory v1.0\n");
+  ConsolePrint("-----------------------------------------\n");
+  return std::nullopt;
+}
+
+// A log that cannot be created does not end the run: the console still gets every message.
+StepEnd LoadClient(RunState& run) {
+  ClientImage& client = run.inventory.client;
+  ConsolePrint("Loading OB Client from: %s\n", kClientFileName);
+  if (Failed(LoadClientImage(client))) {
+    ReportClientFailure();
+    return FinishRun(ExitCode::kNoClient);
+  }
+  ConsolePrint("  OBGame.exe recognized as the %s version.\n\n", client.editionShort);
+  AccountBytes(client.imageSize);
+  static_cast<void>(CreateSessionLog(client.editionShort, run.settings.outputPath));
+  return std::nullopt;
+}
+
+StepEnd LoadStrings(RunState& run) {
+  StringList& strings = run.inventory.strings;
+  ConsolePrint("\n");
+  LogBoth("Loading String List from %s...", kStringListName);
+  if (Failed(LoadStringList(strings))) {
+    return GateFailure("FAILURE: Could not read String List from %s", kStringListName, ExitCode::kNoStringList);
+  }
+  LogBoth("  Found %d Strings. Highest StringID is %d", strings.count, strings.highestId);
+  AccountFile(kStringListName);
+  return std::nullopt;
+}
+
+StepEnd LoadDatabase(RunState& run) {
+  StringDatabase& database = run.inventory.database;
+  ConsolePrint("\n");
+  LogBoth("Loading String Database from %s...", kStringDatabaseName);
+  if (Failed(LoadStringDatabase(database))) {
+    return GateFailure("FAILURE: Could not read String Database from %s", kStringDatabaseName,
+                       ExitCode::kNoStringDatabase);
+  }
+  LogBoth("  Found %d DB Strings, %d Types. Highest DBStringID is %d", database.count, database.highestType,
+          static_cast<int>(database.highestId));
+  AccountFile(kStringDatabaseName);
+  return std::nullopt;
+}
+
+StepEnd LoadRaces(RunState& run) {
+  ClientImage& client = run.inventory.client;
+  Headline("Loading Race Information...");
+  if (Failed((run.hooks.readRaceTable ? run.hooks.readRaceTable : ReadRaceTable)(client))) {
+    return GateFailure("FAILURE: Could not read race code information from client %s", kClientFileName,
+                       ExitCode::kNoRaceTable);
+  }
+  LogBoth("  Found %d races, max RaceID is %d", client.raceCount, client.maxRaceId);
+  return std::nullopt;
+}
+
+StepEnd LoadZones(RunState& run) {
+  ClientImage& client = run.inventory.client;
+  Headline("Loading Zone Information...");
+  if (Failed((run.hooks.readZoneTable ? run.hooks.readZoneTable : ReadZoneTable)(client))) {
+    return GateFailure("FAILURE: Could not read zone information from client %s", kClientFileName,
+                       ExitCode::kNoZoneTable);
+  }
+  LogBoth("  Found %d zones, max ZoneID is %d", client.zoneCount, client.maxZoneId);
+  return std::nullopt;
+}
+
+// From here on every step runs whatever the previous ones gave.
+
+StepEnd DiscoverGlobalModels(RunState& run) {
+  Headline("Loading Global Model Information...");
+  if (Failed(LoadGlobalModels(run.inventory))) {
+    LogBoth("  FAILURE: Could not load global model information.");
+  } else {
+    run.foundAnything = true;
+  }
+  return std::nullopt;
+}
+
+// Every zone row with a nick (an empty one counts), in ascending id order.
+StepEnd DiscoverZoneModels(RunState& run) {
+  const ClientImage& client = run.inventory.client;
+  Headline("Loading Model Information For Each Zone...");
+  const std::size_t zoneRows = ZoneRows(client).size();
+  for (std::size_t id = 0; id < zoneRows; ++id) {
+    const ZoneRecord& zone = client.zones[id];
+    if (zone.zoneNick == nullptr) continue;
+    if (Failed(LoadZoneModels(run.inventory, id))) {
+      LogBoth("SKIPPED: Failed model loading for Zone %d (%s), '%s'", static_cast<int>(id), zone.zoneNick,
+              zone.zoneName ? zone.zoneName : "");
+    } else {
+      run.foundAnything = true;
+    }
+  }
+  return std::nullopt;
+}
+
+StepEnd DiscoverOrphanModels(RunState& run) {
+  Headline("Loading Orphan Model Information...");
+  if (Failed(LoadOrphanModels(run.inventory))) {
+    LogBoth("  FAILURE: Could not load orphan model information.");
+  } else {
+    run.foundAnything = true;
+  }
+  return std::nullopt;
+}
+
+StepEnd ExportRaces(RunState& run) {
+  Headline("Exporting Race Information...");
+  run.racePageWritten = Succeeded(ExportRaceReports(run.inventory, run.settings.outputPath));
+  if (!run.racePageWritten) LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
+  return std::nullopt;
+}
+
+// The zone page prints each model under the race and gender that the race
+// page shows it with; without a race page the models keep their decoded ones.
+StepEnd MarkRaceModels(RunState& run) {
+  if (run.racePageWritten) RecordRaceMarks(run.inventory);
+  return std::nullopt;
+}
+
+StepEnd ExportZones(RunState& run) {
+  Headline("Exporting Zone Information...");
+  if (Failed(ExportZoneReports(run.inventory, run.settings.outputPath))) {
+    LogBoth("FAILURE: Problem exporting Zone information to %s", kZonePageName);
+  }
+  return std::nullopt;
+}
+
+// This step is its headline alone.
+StepEnd AnnounceAvailability(RunState&) {
+  Headline("Exporting Zone/Race Availability Information...");
+  return std::nullopt;
+}
+
+StepEnd LogLimits(RunState& run) {
+  Headline("Logging Various Maximums Found...");
+  static_cast<void>(LogMaximums(run.inventory));
+  return std::nullopt;
+}
+
+// The reports are written either way; the exit code tells whether any discovery step succeeded.
+StepEnd Finish(RunState& run) {
+  if (!run.foundAnything) {
+    LogBoth("FAILURE: No Ombrith race-related files were found in the current directory.");
+    ConsoleWrite(kMissingClientHint);
+    return FinishRun(ExitCode::kNothingFound);
+  }
+  LogRunStatistics();
+  Headline("Finished!");
+  run.phases.Total();
+  return FinishRun(ExitCode::kDone);
+}
+
+struct RunStep {
+  StepEnd (*run)(RunState&);
+  const char* phase;  // the benchmark's name for the time up to its end; none for no mark
+};
+
+// The run sequence. Steps up to LoadZones are gates; Finish always ends the run.
+constexpr RunStep kRunSteps[] = {
+    {EnterWorkingPath, nullptr},
+    {LoadClient, "client_image"},
+    {LoadStrings, "string_list"},
+    {LoadDatabase, "string_database"},
+    {LoadRaces, "race_table"},
+    {LoadZones, "zone_table"},
+    {DiscoverGlobalModels, "global_models"},
+    {DiscoverZoneModels, "zone_models"},
+    {DiscoverOrphanModels, "orphan_models"},
+    {ExportRaces, nullptr},
+    {MarkRaceModels, "race_reports"},
+    {ExportZones, "zone_reports"},
+    {AnnounceAvailability, nullptr},
+    {LogLimits, "maximums"},
+    {Finish, nullptr},
+};
+
 }  // namespace
 
-int FinishRun(int code) {
+ExitCode FinishRun(ExitCode code) {
   ReleaseSessionLog();
   WaitForKeyPress();
   return code;
 }
 
-int RunInventory(const RunHooks& hooks) {
+ExitCode RunInventory(const RunHooks& hooks) {
   StartTime() = std::chrono::steady_clock::now();
-  PhaseTimes phases;
+  RunState run{hooks, TheSettings(), TheInventory(), PhaseTimes()};
   ResetRunStats();
   ReleaseSessionLog();
   LoadSettings();
-  const Settings& settings = TheSettings();
-
-  if (!ChangeDirectory(settings.workingPath)) {
-    ConsolePrint("Error: Could not change to working path:\n\n%s", settings.workingPath);
-    return 1;
+  for (const RunStep& step : kRunSteps) {
+    if (const StepEnd end = step.run(run)) return *end;
+    if (step.phase != nullptr) run.phases.End(step.phase);
   }
-  if (!FileExists(settings.outputPath) && !MakeDirectory(settings.outputPath)) {
-    ConsolePrint("FAILURE: Could not find or create output path %s", settings.outputPath);
-  }
-
-  ConsolePrint("Ombrith Race Information Inventory v1.0\n");
-  ConsolePrint("-----------------------------------------\n");
-  ConsolePrint("Loading OB Client from: %s\n", kClientFileName);
-
-  Inventory& inventory = TheInventory();
-  ClientImage& client = inventory.client;
-  if (Failed(LoadClientImage(client))) {
-    ReportClientFailure();
-    return FinishRun(1);
-  }
-  ConsolePrint("  OBGame.exe recognized as the %s version.\n\n", client.editionShort);
-  AccountBytes(client.imageSize);
-
-  static_cast<void>(CreateSessionLog(client.editionShort, settings.outputPath));
-  phases.End("client_image");
-
-  ConsolePrint("\n");
-  LogBoth("Loading String List from %s...", kStringListName);
-  if (Failed(LoadStringList(inventory.strings))) {
-    return GateFailure("FAILURE: Could not read String List from %s", kStringListName, 2);
-  }
-  LogBoth("  Found %d Strings. Highest StringID is %d", inventory.strings.count, inventory.strings.highestId);
-  AccountFile(kStringListName);
-  phases.End("string_list");
-
-  ConsolePrint("\n");
-  LogBoth("Loading String Database from %s...", kStringDatabaseName);
-  if (Failed(LoadStringDatabase(inventory.database))) {
-    return GateFailure("FAILURE: Could not read String Database from %s", kStringDatabaseName, 3);
-  }
-  LogBoth("  Found %d DB Strings, %d Types. Highest DBStringID is %d", inventory.database.count,
-          inventory.database.highestType, static_cast<int>(inventory.database.highestId));
-  AccountFile(kStringDatabaseName);
-  phases.End("string_database");
-
-  ConsolePrint("\n");
-  LogBoth("Loading Race Information...");
-  if (Failed((hooks.readRaceTable ? hooks.readRaceTable : ReadRaceTable)(client))) {
-    return GateFailure("FAILURE: Could not read race code information from client %s", kClientFileName, 4);
-  }
-  LogBoth("  Found %d races, max RaceID is %d", client.raceCount, client.maxRaceId);
-  phases.End("race_table");
-
-  ConsolePrint("\n");
-  LogBoth("Loading Zone Information...");
-  if (Failed((hooks.readZoneTable ? hooks.readZoneTable : ReadZoneTable)(client))) {
-    return GateFailure("FAILURE: Could not read zone information from client %s", kClientFileName, 5);
-  }
-  LogBoth("  Found %d zones, max ZoneID is %d", client.zoneCount, client.maxZoneId);
-  phases.End("zone_table");
-
-  // From here on every step runs whatever the previous ones gave.
-  bool foundAnything = false;
-
-  ConsolePrint("\n");
-  LogBoth("Loading Global Model Information...");
-  if (Failed(LoadGlobalModels(inventory))) {
-    LogBoth("  FAILURE: Could not load global model information.");
-  } else {
-    foundAnything = true;
-  }
-  phases.End("global_models");
-
-  ConsolePrint("\n");
-  LogBoth("Loading Model Information For Each Zone...");
-  for (std::size_t id = 0; id <= client.maxZoneId; ++id) {
-    ZoneRecord& zone = client.zones[id];
-    if (zone.zoneNick == nullptr) continue;
-    if (Failed(LoadZoneModels(inventory, &zone))) {
-      LogBoth("SKIPPED: Failed model loading for Zone %d (%s), '%s'", static_cast<int>(id), zone.zoneNick,
-              zone.zoneName ? zone.zoneName : "");
-    } else {
-      foundAnything = true;
-    }
-  }
-  phases.End("zone_models");
-
-  ConsolePrint("\n");
-  LogBoth("Loading Orphan Model Information...");
-  if (Failed(LoadOrphanModels(inventory))) {
-    LogBoth("  FAILURE: Could not load orphan model information.");
-  } else {
-    foundAnything = true;
-  }
-  phases.End("orphan_models");
-
-  ConsolePrint("\n");
-  LogBoth("Exporting Race Information...");
-  if (Failed(ExportRaceReports(inventory, settings.outputPath))) {
-    LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
-  }
-  phases.End("race_reports");
-
-  ConsolePrint("\n");
-  LogBoth("Exporting Zone Information...");
-  if (Failed(ExportZoneReports(inventory, settings.outputPath))) {
-    LogBoth("FAILURE: Problem exporting Zone information to %s", kZonePageName);
-  }
-  phases.End("zone_reports");
-
-  ConsolePrint("\n");
-  LogBoth("Exporting Zone/Race Availability Information...");
-
-  ConsolePrint("\n");
-  LogBoth("Logging Various Maximums Found...");
-  static_cast<void>(LogMaximums(inventory));
-  phases.End("maximums");
-
-  if (!foundAnything) {
-    LogBoth("FAILURE: No Ombrith race-related files were found in the current directory.");
-    ConsoleWrite(kMissingClientHint);
-    return FinishRun(9);
-  }
-
-  LogRunStatistics();
-  ConsolePrint("\n");
-  LogBoth("Finished!");
-  phases.Total();
-  return FinishRun(0);
+  return FinishRun(ExitCode::kDone);  // not reached: Finish ends every run
 }
 
 }  // namespace zira

@@ -4,6 +4,17 @@
 
 namespace zira {
 
+// How far a run got, as the process exit code.
+enum class ExitCode : int {
+  kDone = 0,
+  kNoClient = 1,  // the working path cannot be entered or the client cannot be loaded
+  kNoStringList = 2,
+  kNoStringDatabase = 3,
+  kNoRaceTable = 4,
+  kNoZoneTable = 5,
+  kNothingFound = 9,  // the run completed but no model discovery step succeeded
+};
+
 // Stand-ins for the table readers, so that their failures can be shown;
 // a run uses the real readers.
 struct RunHooks {
@@ -11,13 +22,11 @@ struct RunHooks {
   Result (*readZoneTable)(ClientImage&) = nullptr;
 };
 
-// Runs the whole inventory once and returns the process exit code:
-// 0 done, 1 working path or client, 2 string list, 3 string database,
-// 4 race table, 5 zone table, 9 no model discovery step succeeded.
-int RunInventory(const RunHooks& hooks = {});
+// Runs the whole inventory once and tells how far it got.
+ExitCode RunInventory(const RunHooks& hooks = {});
 
 // Closes the log, waits for a key when a person is at the console, and
 // hands the exit code back.
-int FinishRun(int code);
+ExitCode FinishRun(ExitCode code);
 
 }  // namespace zira

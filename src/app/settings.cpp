@@ -44,7 +44,7 @@ void LoadSettings() {
   settings.outputPath[0] = '\0';
 
   const char* chosen = nullptr;
-  char fallback[260];
+  char fallback[kPathCapacity];
   if (FileExists(kConfigFileName)) {
     chosen = kConfigFileName;
   } else if (JoinPath(kDefaultOutputPath, kConfigFileName, fallback, sizeof(fallback)) != nullptr &&

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 
+#include "common/capacities.h"
 #include "common/file_system.h"
 
 namespace zira {
@@ -8,8 +9,8 @@ namespace zira {
 // The two paths that steer a run: the client directory to work in and the
 // directory that receives the log and the reports.
 struct Settings {
-  char workingPath[260] = {};
-  char outputPath[260] = {};
+  char workingPath[kPathCapacity] = {};
+  char outputPath[kPathCapacity] = {};
 };
 
 Settings& TheSettings();

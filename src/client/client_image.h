@@ -8,9 +8,6 @@
 
 namespace zira {
 
-struct ModelSource;
-struct ModelDef;
-
 // One known client build: its exact size and where its start-up code
 // registers races and zones (file offsets; targets as the scanner computes them).
 struct ClientEdition {
@@ -42,7 +39,7 @@ struct RaceRecord {
   std::uint8_t codeLength[3];
 };
 
-// One zone registration; the last four fields are filled by zone discovery.
+// One zone registration, as the client's start-up code makes it.
 struct ZoneRecord {
   std::uint16_t zoneId;
   char* zoneNick;  // lower-cased in place inside the image
@@ -53,10 +50,6 @@ struct ZoneRecord {
   std::uint32_t unknown7;
   std::uint32_t unknown8;
   std::uint8_t minLevel;
-  ModelSource* chrSource;
-  ModelSource* chr2Source;
-  std::uint8_t importCount;
-  ModelDef* imports[kZoneImportCapacity];
 };
 
 // Race ids (or zone ids) by the LetterBucket of their codes (or nicks).

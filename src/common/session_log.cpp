@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 
+#include "common/capacities.h"
 #include "common/console.h"
 #include "common/text.h"
 
@@ -55,7 +56,7 @@ Result SessionLog::OpenLog(const char* path) {
   if (!file.Open(path)) return E_FAIL;
   file.Print("%s\r\n%s\r\n", kTitle, kDashes);
   LogLine(0, "Session started");
-  char cwd[260];
+  char cwd[kPathCapacity];
   CurrentDirectory(cwd, sizeof(cwd));
   LogFormat(0, "Current directory: %s", cwd);
   ConsolePrint("Logging to %s...\n", path);
@@ -94,10 +95,10 @@ void ReleaseSessionLog() {
 }
 
 Result CreateSessionLog(const char* editionShort, const char* outputPath) {
-  char name[260];
+  char name[kPathCapacity];
   std::snprintf(name, sizeof(name), "%s_%s", editionShort ? editionShort : "", "ZIRA.log");
   SessionLog* log = InstallSessionLog();
-  char path[260];
+  char path[kPathCapacity];
   if (JoinPath(outputPath, name, path, sizeof(path)) == nullptr || Failed(log->OpenLog(path))) {
     ConsolePrint("FAILURE: Could not create log file: %s\n", name);
     return E_FAIL;

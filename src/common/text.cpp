@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "common/capacities.h"
+
 namespace zira {
 
 namespace {
-char g_sharedPath[260];
+char g_sharedPath[kPathCapacity];
 
 bool IsTrailingBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
 }  // namespace
@@ -28,14 +30,27 @@ std::size_t TrimText(char* text) {
   return length;
 }
 
-bool SameText(const char* a, std::size_t lengthA, const char* b, std::size_t lengthB, bool folded) {
-  if (a == b) return true;
-  if (a == nullptr || b == nullptr || lengthA != lengthB) return false;
-  if (!folded) return std::memcmp(a, b, lengthA) == 0;
-  for (std::size_t i = 0; i < lengthA; ++i) {
+bool SameText(std::string_view a, std::string_view b, bool folded) {
+  if (a.size() != b.size()) return false;
+  if (!folded) return a == b;
+  for (std::size_t i = 0; i < a.size(); ++i) {
     if (!FoldedEqual(a[i], b[i])) return false;
   }
   return true;
+}
+
+bool SameText(const char* a, std::size_t lengthA, const char* b, std::size_t lengthB, bool folded) {
+  if (a == b) return true;
+  if (a == nullptr || b == nullptr) return false;
+  return SameText(std::string_view(a, lengthA), std::string_view(b, lengthB), folded);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix, true);
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && SameText(text.substr(text.size() - suffix.size()), suffix, true);
 }
 
 bool EqualsNoCase(const char* a, std::size_t lengthA, const char* b) {
@@ -43,11 +58,8 @@ bool EqualsNoCase(const char* a, std::size_t lengthA, const char* b) {
 }
 
 bool StartsWithNoCase(const char* text, std::size_t textLength, const char* prefix, std::size_t prefixLength) {
-  if (text == nullptr || prefix == nullptr || textLength < prefixLength) return false;
-  for (std::size_t i = 0; i < prefixLength; ++i) {
-    if (!FoldedEqual(text[i], prefix[i])) return false;
-  }
-  return true;
+  if (text == nullptr || prefix == nullptr) return false;
+  return StartsWithNoCase(std::string_view(text, textLength), std::string_view(prefix, prefixLength));
 }
 
 bool StartsWithNoCase(const char* text, const char* prefix) {
@@ -56,12 +68,8 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
 }
 
 bool EndsWithNoCase(const char* text, std::size_t textLength, const char* suffix, std::size_t suffixLength) {
-  if (text == nullptr || suffix == nullptr || textLength < suffixLength) return false;
-  const char* tail = text + (textLength - suffixLength);
-  for (std::size_t i = 0; i < suffixLength; ++i) {
-    if (!FoldedEqual(tail[i], suffix[i])) return false;
-  }
-  return true;
+  if (text == nullptr || suffix == nullptr) return false;
+  return EndsWithNoCase(std::string_view(text, textLength), std::string_view(suffix, suffixLength));
 }
 
 bool EndsWithNoCase(const char* text, const char* suffix) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace zira {
 
@@ -15,10 +16,16 @@ void TrimCounted(char* text, std::size_t* length);
 // The same with the text's own length; returns the new length (0 for none).
 std::size_t TrimText(char* text);
 
-// Same pointer, or both present with equal lengths and equal bytes (folded on request).
+// Equal lengths and equal bytes (letters folded on request).
+bool SameText(std::string_view a, std::string_view b, bool folded);
+// The same for counted texts that may be missing: the same pointer, or both present and equal.
 bool SameText(const char* a, std::size_t lengthA, const char* b, std::size_t lengthB, bool folded);
 bool EqualsNoCase(const char* a, std::size_t lengthA, const char* b);
 
+// The text is at least as long and begins (ends) with the other, letters
+// folded. The pointer forms never match a missing text.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 bool StartsWithNoCase(const char* text, const char* prefix);
 bool StartsWithNoCase(const char* text, std::size_t textLength, const char* prefix, std::size_t prefixLength);
 bool EndsWithNoCase(const char* text, const char* suffix);

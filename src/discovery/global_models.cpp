@@ -1,6 +1,5 @@
 #include "discovery/global_models.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "common/run_stats.h"
@@ -10,27 +9,23 @@
 #include "common/file_system.h"
 #include "common/races.h"
 #include "common/text.h"
+#include "client/table_views.h"
+#include "common/capacities.h"
 #include "discovery/package_names.h"
-#include "packages/obg_scanner.h"
-#include "packages/s3d_scanner.h"
 #include "store/model_registry.h"
 
 namespace zira {
 namespace {
 
-constexpr std::size_t kLineCapacity = 1024;  // lines of up to 1023 characters
-constexpr std::size_t kNameCapacity = 260;
 constexpr std::size_t kRaceNameCapacity = 1024;
 constexpr int kListFields = 5;  // four fields and the rest of the line
 
 // One hard-coded or per-race package: missing files are passed over silently.
-void LoadHardCodedPackage(Inventory& inventory, const char* name, std::uint8_t kind, bool obg) {
+void LoadHardCodedPackage(Inventory& inventory, const char* name, SourceKind kind) {
   if (!FileExists(name)) return;
   LogOnly("   Loading global models from %s", name);
   ModelSource* source = FindOrAddSource(inventory, name, kind, false);
-  const bool loaded =
-      source != nullptr && Succeeded(obg ? ScanObgSource(inventory, source) : ScanS3dSource(inventory, source));
-  if (!loaded) {
+  if (source == nullptr || Failed(ScanPackage(inventory, source, PackageTypeOf(name)))) {
     LogBoth("    SKIPPED: Problem loading global models from %s", name);
     return;
   }
@@ -38,25 +33,25 @@ void LoadHardCodedPackage(Inventory& inventory, const char* name, std::uint8_t k
 }
 
 // Both endings of a hard-coded name, the .obg one first.
-void LoadHardCodedName(Inventory& inventory, const char* base, std::uint8_t kind) {
-  char name[kNameCapacity];
-  if (FormatName(name, sizeof name, "%s.obg", base)) LoadHardCodedPackage(inventory, name, kind, true);
-  if (FormatName(name, sizeof name, "%s.s3d", base)) LoadHardCodedPackage(inventory, name, kind, false);
+void LoadHardCodedName(Inventory& inventory, const char* base, SourceKind kind) {
+  char name[kPathCapacity];
+  if (FormatName(name, sizeof name, "%s.obg", base)) LoadHardCodedPackage(inventory, name, kind);
+  if (FormatName(name, sizeof name, "%s.s3d", base)) LoadHardCodedPackage(inventory, name, kind);
 }
 
 void LoadRacePackages(Inventory& inventory) {
   const ClientImage& client = inventory.client;
-  const std::size_t lastRace = std::min<std::size_t>(client.maxRaceId, kMaxRaceId);
-  for (std::size_t race = 0; race <= lastRace; ++race) {
+  const std::size_t raceRows = RaceRows(client).size();
+  for (std::size_t race = 0; race < raceRows; ++race) {
     if (!IsPlayableRace(client.races[race].raceId)) continue;
-    for (std::uint32_t gender = 1; gender <= 3; ++gender) {
-      const char* code = RaceCode(client, static_cast<std::uint32_t>(race), gender);
+    for (const Gender gender : kGenders) {
       // An empty code is no code: it would only name the plain "global_chr" package.
-      if (code == nullptr || code[0] == '\0') continue;
+      const char* code = RaceCodeOf(client, static_cast<std::uint32_t>(race), gender);
+      if (code == nullptr) continue;
       for (const char* suffix : {"", "2"}) {
         char name[kRaceNameCapacity];
         if (FormatName(name, sizeof name, "global%s_chr%s.s3d", code, suffix)) {
-          LoadHardCodedPackage(inventory, name, kWithOstraModels, false);
+          LoadHardCodedPackage(inventory, name, SourceKind::kWithOstraModels);
         }
       }
     }
@@ -84,38 +79,28 @@ void LoadListedPackage(Inventory& inventory, char* package) {
   if (TrimText(package) == 0) return;
   LowerInPlace(package);
 
-  char resolved[kNameCapacity];
-  const char* name = package;
-  if (HasDot(package)) {
-    if (!FileExists(package)) {
-      LogBoth("   SKIPPED: GlobalLoad - Could not find model source %s", package);
-      return;
-    }
-  } else if (FormatName(resolved, sizeof resolved, "%s.obg", package) && FileExists(resolved)) {
-    name = resolved;
-  } else if (FormatName(resolved, sizeof resolved, "%s.s3d", package) && FileExists(resolved)) {
-    name = resolved;
-  } else {
+  char buffer[kPathCapacity];
+  const char* name = ResolvePackageName(package, buffer, sizeof buffer);
+  if (name == nullptr) {
     LogBoth("   SKIPPED: GlobalLoad - Could not find model source %s.*", package);
     return;
   }
-
-  bool obg = false;
-  if (EndsWithNoCase(name, ".s3d")) {
-    obg = false;
-  } else if (EndsWithNoCase(name, ".obg")) {
-    obg = true;
-  } else {
+  if (name == package && !FileExists(name)) {
+    LogBoth("   SKIPPED: GlobalLoad - Could not find model source %s", package);
+    return;
+  }
+  const PackageType type = PackageTypeOf(name);
+  if (type == PackageType::kOther) {
     LogBoth("   ODDITY: Did not recognize model source file extension for %s", name);
     return;
   }
-  ModelSource* source = FindOrAddSource(inventory, name, kGlobalLoadList, false);
+  ModelSource* source = FindOrAddSource(inventory, name, SourceKind::kGlobalLoadList, false);
   if (source == nullptr) {
     LogBoth("   SKIPPED: Could not add model source for %s", name);
     return;
   }
   LogOnly("   Loading global model source %s", name);
-  if (Failed(obg ? ScanObgSource(inventory, source) : ScanS3dSource(inventory, source))) {
+  if (Failed(ScanPackage(inventory, source, type))) {
     LogBoth("   SKIPPED: Could not load model source %s", name);
     return;
   }
@@ -128,8 +113,8 @@ void LoadGlobalLoadList(Inventory& inventory) {
   if (!list.Open(kGlobalLoadListName)) {
     LogBoth("  SKIPPING: %s not found", kGlobalLoadListName);
   } else {
-    char line[kLineCapacity];
-    char fieldBuffer[kLineCapacity];
+    char line[kListLineCapacity];
+    char fieldBuffer[kListLineCapacity];
     while (list.ReadLine(line, sizeof line)) {
       std::size_t length = std::strlen(line);
       TrimCounted(line, &length);
@@ -148,14 +133,14 @@ void LoadGlobalLoadList(Inventory& inventory) {
 
 Result LoadGlobalModels(Inventory& inventory) {
   LogBoth("  Loading Hard-Coded Non-Ostra Global Models...");
-  LoadHardCodedName(inventory, "global7_chr", kWithoutOstraModels);
+  LoadHardCodedName(inventory, "global7_chr", SourceKind::kWithoutOstraModels);
 
   LogBoth("  Loading Ostra playable race model sources...");
   LoadRacePackages(inventory);
 
   LogBoth("  Loading Hard-Coded Ostra Global Models...");
   for (const char* base : {"global5_chr2", "global5_chr", "frog_mount_chr"}) {
-    LoadHardCodedName(inventory, base, kWithOstraModels);
+    LoadHardCodedName(inventory, base, SourceKind::kWithOstraModels);
   }
 
   LoadGlobalLoadList(inventory);

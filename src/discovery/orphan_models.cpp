@@ -1,36 +1,29 @@
 #include "discovery/orphan_models.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "common/run_stats.h"
 #include "common/session_log.h"
-#include "client/race_table.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "client/table_views.h"
 #include "discovery/package_names.h"
-#include "packages/obg_scanner.h"
-#include "packages/s3d_scanner.h"
 #include "store/model_registry.h"
 
 namespace zira {
 namespace {
 
-constexpr std::size_t kNameCapacity = 64;
-
 using CodeSet = std::unordered_set<std::string_view>;
 
-// The model codes of the first sourceLimit sources. Those sources gain no
+// The model codes of the given sources. Those sources gain no
 // models during this step, so one set answers every code's question.
-CodeSet HeldCodes(const Inventory& inventory, std::size_t sourceLimit) {
+CodeSet HeldCodes(std::span<const ModelSource> sources) {
   CodeSet codes;
-  for (std::size_t row = 0; row < sourceLimit; ++row) {
-    const ModelSource& source = inventory.sources[row];
-    const std::size_t count = std::min<std::size_t>(source.modelCount, kModelsPerSource);
-    for (std::size_t i = 0; i < count; ++i) {
-      const ModelDef* model = source.models[i];
+  for (const ModelSource& source : sources) {
+    for (const ModelDef* model : source.Models()) {
       // Only a code of up to 13 characters can equal a race code a lookup accepts.
       if (model != nullptr && model->codeLength < kModelCodeCapacity) codes.emplace(model->code, model->codeLength);
     }
@@ -54,13 +47,13 @@ bool FindOrphanPackage(const char* code, char* name, std::size_t capacity) {
 }
 
 void LoadOrphanPackage(Inventory& inventory, const char* name) {
-  ModelSource* source = FindOrAddSource(inventory, name, kLocalToZone, true);
+  ModelSource* source = FindOrAddSource(inventory, name, SourceKind::kLocalToZone, true);
   if (source == nullptr) {
     LogBoth("  FAILURE: Problem adding orphan model source %s", name);
     return;
   }
-  const bool obg = EndsWithNoCase(name, ".obg");
-  if (Failed(obg ? ScanObgSource(inventory, source) : ScanS3dSource(inventory, source))) {
+  // Orphan package names end in .obg or _chr.s3d.
+  if (Failed(ScanPackage(inventory, source, PackageTypeOf(name)))) {
     LogBoth("  SKIPPED: Problem loading model information from %s", name);
     return;
   }
@@ -73,17 +66,15 @@ void LoadOrphanPackage(Inventory& inventory, const char* name) {
 Result LoadOrphanModels(Inventory& inventory) {
   // Sources registered below are not searched, so a code met again finds its
   // package by file name.
-  const std::size_t sourceLimit = std::min<std::size_t>(inventory.sourceCount, kSourceCapacity);
-  const std::size_t lastRace = std::min<std::size_t>(inventory.client.maxRaceId, kMaxRaceId);
-  const CodeSet held = HeldCodes(inventory, sourceLimit);
+  const CodeSet held = HeldCodes(std::as_const(inventory).Sources());
+  const std::size_t raceRows = RaceRows(inventory.client).size();
   const char* lastReported = nullptr;
-  for (std::size_t raceRow = 1; raceRow <= lastRace; ++raceRow) {
+  for (std::size_t raceRow = 1; raceRow < raceRows; ++raceRow) {
     const auto race = static_cast<std::uint32_t>(raceRow);
-    for (std::uint32_t gender = 1; gender <= 3; ++gender) {
-      const char* code = RaceCode(inventory.client, race, gender);
-      if (code == nullptr || code[0] == '\0') continue;
-      if (IsCovered(held, code)) continue;
-      char name[kNameCapacity];
+    for (const Gender gender : kGenders) {
+      const char* code = RaceCodeOf(inventory.client, race, gender);
+      if (code == nullptr || IsCovered(held, code)) continue;
+      char name[kSourceNameCapacity];  // a longer name could not be registered
       if (!FindOrphanPackage(code, name, sizeof name)) {
         // Two genders sharing one stored code are reported once; equal text
         // stored twice is two codes.

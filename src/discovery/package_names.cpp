@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/file_system.h"
+#include "common/text.h"
+#include "packages/obg_scanner.h"
+#include "packages/s3d_scanner.h"
+
 namespace zira {
 
 bool FormatName(char* buffer, std::size_t capacity, const char* format, ...) {
@@ -20,5 +25,27 @@ bool FormatName(char* buffer, std::size_t capacity, const char* format, ...) {
 }
 
 bool HasDot(const char* name) { return name != nullptr && std::strchr(name, '.') != nullptr; }
+
+const char* ResolvePackageName(const char* name, char* buffer, std::size_t capacity) {
+  if (HasDot(name)) return name;
+  if (FormatName(buffer, capacity, "%s.obg", name) && FileExists(buffer)) return buffer;
+  if (FormatName(buffer, capacity, "%s.s3d", name) && FileExists(buffer)) return buffer;
+  return nullptr;
+}
+
+PackageType PackageTypeOf(const char* name) {
+  if (EndsWithNoCase(name, ".obg")) return PackageType::kObg;
+  if (EndsWithNoCase(name, ".s3d")) return PackageType::kS3d;
+  return PackageType::kOther;
+}
+
+Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type) {
+  switch (type) {
+    case PackageType::kObg: return ScanObgSource(inventory, source);
+    case PackageType::kS3d: return ScanS3dSource(inventory, source);
+    case PackageType::kOther: break;
+  }
+  return E_INVALIDARG;
+}
 
 }  // namespace zira

@@ -1,5 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+
+#include "store/inventory.h"
 
 namespace zira {
 
@@ -9,5 +12,19 @@ bool FormatName(char* buffer, std::size_t capacity, const char* format, ...) __a
 
 // True when the name has a '.' anywhere, i.e. it already carries an extension.
 bool HasDot(const char* name);
+
+// The package a listed name stands for: the name itself when it carries an
+// extension (its existence is the caller's question), otherwise name.obg when
+// that file exists, else name.s3d when that one does (written into buffer).
+// nullptr when neither exists.
+const char* ResolvePackageName(const char* name, char* buffer, std::size_t capacity);
+
+// The kind of package a file name ends with, letters folded.
+enum class PackageType : std::uint8_t { kOther, kObg, kS3d };
+PackageType PackageTypeOf(const char* name);
+
+// Scans a registered source with the scanner of its package type;
+// E_INVALIDARG for a type no scanner reads.
+Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type);
 
 }  // namespace zira

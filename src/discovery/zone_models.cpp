@@ -6,69 +6,59 @@
 #include "common/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "common/capacities.h"
 #include "discovery/package_names.h"
-#include "packages/obg_scanner.h"
-#include "packages/s3d_scanner.h"
 #include "store/model_registry.h"
 
 namespace zira {
 namespace {
 
-constexpr std::size_t kNameCapacity = 260;
-constexpr std::size_t kLineCapacity = 1024;  // lines of up to 1023 characters
 constexpr std::size_t kLongestListName = 63;
+
+// The nick of a zone row that discovery can load, or nullptr.
+const char* NickOf(const Inventory& inventory, std::size_t zoneId) {
+  if (zoneId > kMaxZoneId) return nullptr;
+  const char* nick = inventory.client.zones[zoneId].zoneNick;
+  return nick != nullptr && nick[0] != '\0' ? nick : nullptr;
+}
 
 // One of the zone's own packages; a missing file leaves the field untouched.
 void LoadZonePackage(Inventory& inventory, const char* nick, const char* format, ModelSource** field) {
-  char name[kNameCapacity];
+  char name[kPathCapacity];
   if (!FormatName(name, sizeof name, format, nick) || !FileExists(name)) return;
   // A refused name (too long, bucket or table full) is passed over silently.
-  *field = FindOrAddSource(inventory, name, kLocalToZone, false);
+  *field = FindOrAddSource(inventory, name, SourceKind::kLocalToZone, false);
   if (*field == nullptr) return;
   LogOnly("  Found Zone Model File: %s", name);
-  static_cast<void>(ScanS3dSource(inventory, *field));  // the scanner reports its own problems
+  // The scanner reports its own problems.
+  static_cast<void>(ScanPackage(inventory, *field, PackageType::kS3d));
   AccountFile(name);
 }
 
-// The package of an entry: as written when it has an extension (not tested
-// here), otherwise the .obg file before the .s3d one. None when neither exists.
-const char* ResolvePackage(const char* package, char* buffer, std::size_t capacity) {
-  if (HasDot(package)) return package;
-  if (FormatName(buffer, capacity, "%s.obg", package) && FileExists(buffer)) return buffer;
-  if (FormatName(buffer, capacity, "%s.s3d", package) && FileExists(buffer)) return buffer;
-  return nullptr;
-}
-
-// Registers and scans a package no earlier step has seen; false when the
+// Registers and scans a package no earlier step has seen; nullptr when the
 // registry refuses it. A failed scan still lets the model lookup run.
 ModelSource* AddImportSource(Inventory& inventory, const char* name, const char* listName) {
-  ModelSource* source = FindOrAddSource(inventory, name, kLocalToZone, false);
+  ModelSource* source = FindOrAddSource(inventory, name, SourceKind::kLocalToZone, false);
   if (source == nullptr) {
     LogBoth("      SKIPPED: Could not add model source %s from %s", name, listName);
     return nullptr;
   }
-  if (EndsWithNoCase(name, ".obg")) {
-    if (Failed(ScanObgSource(inventory, source))) {
-      LogBoth("      SKIPPED: Problem loading models from %s in %s", name, listName);
-    } else {
-      LogOnly("      Loaded models from %s in %s", name, listName);
-      AccountFile(name);
-    }
-  } else if (EndsWithNoCase(name, ".s3d")) {
-    if (Failed(ScanS3dSource(inventory, source))) {
-      LogBoth("   SKIPPED: Problem loading models from %s in %s", name, listName);
-    } else {
-      LogOnly("      Loaded models from %s in %s", name, listName);
-      AccountFile(name);
-    }
-  } else {
+  const PackageType type = PackageTypeOf(name);
+  if (type == PackageType::kOther) {
     LogBoth("   SKIPPED: Unknown model source type %s in %s", name, listName);
+  } else if (Failed(ScanPackage(inventory, source, type))) {
+    // The two endings' messages are indented differently.
+    if (type == PackageType::kObg) LogBoth("      SKIPPED: Problem loading models from %s in %s", name, listName);
+    else LogBoth("   SKIPPED: Problem loading models from %s in %s", name, listName);
+  } else {
+    LogOnly("      Loaded models from %s in %s", name, listName);
+    AccountFile(name);
   }
   return source;
 }
 
 // One "code, package" entry of an import list.
-void ImportEntry(Inventory& inventory, ZoneRecord* zone, char* line, char* comma, const char* listName) {
+void ImportEntry(Inventory& inventory, std::size_t zoneId, char* line, char* comma, const char* listName) {
   *comma = '\0';
   char* code = line;
   char* package = comma + 1;
@@ -78,13 +68,13 @@ void ImportEntry(Inventory& inventory, ZoneRecord* zone, char* line, char* comma
   LowerInPlace(package);
 
   std::uint16_t raceId = 0;
-  std::uint8_t gender = 0;
+  Gender gender = Gender::kNone;
   if (Failed(DecodeModelCode(inventory, code, &raceId, &gender))) {
     LogBoth("   SKIPPED: No race found to match model code %s in %s", code, listName);
     return;
   }
-  char buffer[kNameCapacity];
-  const char* resolved = ResolvePackage(package, buffer, sizeof buffer);
+  char buffer[kPathCapacity];
+  const char* resolved = ResolvePackageName(package, buffer, sizeof buffer);
   if (resolved == nullptr) {
     LogBoth("   SKIPPED: Model %s in %s, nonexistent %s.*", code, listName, package);
     return;
@@ -99,27 +89,31 @@ void ImportEntry(Inventory& inventory, ZoneRecord* zone, char* line, char* comma
     LogBoth("   SKIPPED: Model %s in %s, not in %s", code, listName, resolved);
     return;
   }
-  static_cast<void>(AddZoneImport(zone, model));  // a full import list still logs the line below
+  // A full import list still logs the line below.
+  static_cast<void>(AddZoneImport(inventory.zoneLinks[zoneId], model));
   LogOnly("      Imported Model %s (Race %d, Gender %d) to Zone %s", code, static_cast<int>(model->raceId),
-          static_cast<int>(model->gender), zone->zoneNick);
+          static_cast<int>(GenderNumber(model->gender)), NickOf(inventory, zoneId));
 }
 
 }  // namespace
 
-Result LoadZoneModels(Inventory& inventory, ZoneRecord* zone) {
-  if (zone == nullptr) return E_INVALIDARG;
-  if (zone->zoneNick == nullptr || zone->zoneNick[0] == '\0') return E_FAIL;
-  LoadZonePackage(inventory, zone->zoneNick, "%s_chr.s3d", &zone->chrSource);
-  LoadZonePackage(inventory, zone->zoneNick, "%s_chr2.s3d", &zone->chr2Source);
-  static_cast<void>(LoadZoneImports(inventory, zone));
+Result LoadZoneModels(Inventory& inventory, std::size_t zoneId) {
+  if (zoneId > kMaxZoneId) return E_INVALIDARG;
+  const char* nick = NickOf(inventory, zoneId);
+  if (nick == nullptr) return E_FAIL;
+  ZoneLinks& links = inventory.zoneLinks[zoneId];
+  LoadZonePackage(inventory, nick, "%s_chr.s3d", &links.chrSource);
+  LoadZonePackage(inventory, nick, "%s_chr2.s3d", &links.chr2Source);
+  static_cast<void>(LoadZoneImports(inventory, zoneId));
   return S_OK;
 }
 
-Result LoadZoneImports(Inventory& inventory, ZoneRecord* zone) {
-  if (zone == nullptr) return E_INVALIDARG;
-  if (zone->zoneNick == nullptr || zone->zoneNick[0] == '\0') return E_FAIL;
-  char listName[kNameCapacity];
-  if (!FormatName(listName, sizeof listName, "%s_chr.txt", zone->zoneNick) || !FileExists(listName)) return S_OK;
+Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
+  if (zoneId > kMaxZoneId) return E_INVALIDARG;
+  const char* nick = NickOf(inventory, zoneId);
+  if (nick == nullptr) return E_FAIL;
+  char listName[kPathCapacity];
+  if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || !FileExists(listName)) return S_OK;
   if (std::strlen(listName) > kLongestListName) {
     LogBoth("  SKIPPED: _sTXTFile '%s' is too long. Max allowed is %d characters!", listName,
             static_cast<int>(kLongestListName));
@@ -132,7 +126,7 @@ Result LoadZoneImports(Inventory& inventory, ZoneRecord* zone) {
   }
   LogOnly("  Found Zone Model Import File: %s", listName);
 
-  char line[kLineCapacity];
+  char line[kListLineCapacity];
   bool haveHeader = false;
   int expected = 0;
   int processed = 0;
@@ -153,7 +147,7 @@ Result LoadZoneImports(Inventory& inventory, ZoneRecord* zone) {
     }
     char* comma = std::strchr(line, ',');
     if (comma == nullptr) continue;
-    ImportEntry(inventory, zone, line, comma, listName);
+    ImportEntry(inventory, zoneId, line, comma, listName);
     ++processed;
   }
   // A list without a single non-blank line has nothing to compare.

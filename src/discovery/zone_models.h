@@ -1,11 +1,14 @@
 #pragma once
+#include <cstddef>
 
 #include "store/inventory.h"
 
 namespace zira {
 
-// A zone's own packages, then its import list.
-Result LoadZoneModels(Inventory& inventory, ZoneRecord* zone);
-Result LoadZoneImports(Inventory& inventory, ZoneRecord* zone);
+// A zone's own packages, then its import list; what they give goes into the
+// zone's links in the store. E_INVALIDARG for an id beyond the zone table,
+// E_FAIL for a zone without a nick.
+Result LoadZoneModels(Inventory& inventory, std::size_t zoneId);
+Result LoadZoneImports(Inventory& inventory, std::size_t zoneId);
 
 }  // namespace zira

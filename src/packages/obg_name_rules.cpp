@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "common/text.h"
-#include "store/inventory.h"
+#include "store/variation_kind.h"
 
 namespace zira {
 
@@ -36,11 +37,11 @@ void Final(NameVariations& out, std::uint8_t kind, std::uint8_t value) {
 }
 
 // The code that the texture files of a few models carry instead of their own.
-const char* AlternateCode(std::uint16_t race, std::uint8_t gender) {
-  if (race == 474 && gender == 3) return "KOR";
-  if (race == 497 && gender == 2) return "VAM";
-  if (race == 522 && gender == 2) return "DKM";
-  if ((race == 547 || race == 548) && gender == 3) return "GUS";
+const char* AlternateCode(std::uint16_t race, Gender gender) {
+  if (race == 474 && gender == Gender::kNeutral) return "KOR";
+  if (race == 497 && gender == Gender::kFemale) return "VAM";
+  if (race == 522 && gender == Gender::kFemale) return "DKM";
+  if ((race == 547 || race == 548) && gender == Gender::kNeutral) return "GUS";
   return nullptr;
 }
 

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "client/gender.h"
+
 namespace zira {
 
 // One AddVariation call that a file name asks for.
@@ -24,7 +26,7 @@ struct NameVariations {
 struct ObgModel {
   const char* code;
   std::uint16_t raceId;
-  std::uint8_t gender;
+  Gender gender;
 };
 
 // The variations that the file name gives the model (none for most names).

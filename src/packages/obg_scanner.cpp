@@ -37,7 +37,7 @@ bool ModelFileCode(const PackageEntry& entry, char (&code)[kModelCodeCapacity]) 
 
 void ScanModelFile(Inventory& inventory, ModelSource* source, PackageArchive& archive, const char* code) {
   std::uint16_t raceId = 0;
-  std::uint8_t gender = 0;
+  Gender gender = Gender::kNone;
   // Only models of races the client knows are registered.
   if (Failed(DecodeModelCode(inventory, code, &raceId, &gender))) return;
   ModelDef* model = AddModel(inventory, source, code);

@@ -66,20 +66,21 @@ void AddBaseVariations(const S3dModel& model) {
   if (!model.playable) return;
   ModelDef* m = model.model;
   static_cast<void>(AddVariationRange(m, kHead, 3));
-  if (model.sourceKind != kWithOstraModels) return;
+  if (model.sourceKind != SourceKind::kWithOstraModels) return;
   const std::uint16_t race = m->raceId;
-  const std::uint8_t gender = m->gender;
-  if (gender == 1 && (race == 1 || race == 2 || race == 8 || race == 11 || race == 12)) {
+  const bool male = m->gender == Gender::kMale;
+  const bool female = m->gender == Gender::kFemale;
+  if (male && (race == 1 || race == 2 || race == 8 || race == 11 || race == 12)) {
     static_cast<void>(AddVariationRange(m, kHair, 3));
     static_cast<void>(AddVariationRange(m, kBeard, 5));
-  } else if (gender == 2 && ((race >= 1 && race <= 2) || (race >= 8 && race <= 12))) {
+  } else if (female && ((race >= 1 && race <= 2) || (race >= 8 && race <= 12))) {
     static_cast<void>(AddVariationRange(m, kHair, 3));
-  } else if ((gender == 1 || gender == 2) && race >= 4 && race <= 7) {
+  } else if ((male || female) && race >= 4 && race <= 7) {
     static_cast<void>(AddVariationRange(m, kHair, 3));
-  } else if (gender == 1 && race == 3) {
+  } else if (male && race == 3) {
     static_cast<void>(AddVariationRange(m, kBeard, 5));
     static_cast<void>(AddVariation(m, kHead, 4));
-  } else if (gender == 2 && race == 3) {
+  } else if (female && race == 3) {
     static_cast<void>(AddVariation(m, kHead, 4));
   }
 }

@@ -14,7 +14,7 @@ struct S3dModel {
   WldFile* wld;
   ModelDef* model;
   bool playable;
-  std::uint8_t sourceKind;
+  SourceKind sourceKind;
   char headPrefix[20];  // the code followed by HE
   std::size_t headPrefixLength;
 };

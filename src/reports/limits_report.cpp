@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "client/table_views.h"
 #include "common/session_log.h"
 
 namespace zira {
@@ -23,17 +24,12 @@ Result LogMaximums(const Inventory& inventory) {
   for (int bucket = kFirstSourceBucket; bucket <= kOrphanBucket; ++bucket) {
     sourcesPerLetter = std::max<int>(sourcesPerLetter, inventory.sourceIndex.count[bucket]);
   }
+  // The table spans stop at their tables' room, so a damaged counter cannot
+  // lead the report out of range.
   int sourceModels = 0;
-  // Counters are clamped to their tables so that a damaged one cannot lead
-  // the report out of range.
-  const std::size_t sourceCount = std::min<std::size_t>(inventory.sourceCount, kSourceCapacity);
-  for (std::size_t i = 0; i < sourceCount; ++i) {
-    sourceModels = std::max<int>(sourceModels, inventory.sources[i].modelCount);
-  }
+  for (const ModelSource& source : inventory.Sources()) sourceModels = std::max<int>(sourceModels, source.modelCount);
   int textures = 0, heads = 0, faces = 0, tattoos = 0, hair = 0, beards = 0, details = 0;
-  const std::size_t modelCount = std::min<std::size_t>(inventory.modelDefCount, kModelCapacity);
-  for (std::size_t i = 0; i < modelCount; ++i) {
-    const ModelDef& model = inventory.models[i];
+  for (const ModelDef& model : inventory.ModelDefs()) {
     textures = std::max<int>(textures, model.textures.count);
     heads = std::max<int>(heads, model.heads.count);
     faces = std::max<int>(faces, model.faces.count);
@@ -43,9 +39,9 @@ Result LogMaximums(const Inventory& inventory) {
     details = std::max<int>(details, model.details.count);
   }
   int imports = 0;
-  const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
-  for (std::size_t zone = 0; zone <= lastZone; ++zone) {
-    imports = std::max<int>(imports, client.zones[zone].importCount);
+  const std::size_t zoneRows = ZoneRows(client).size();
+  for (std::size_t zone = 0; zone < zoneRows; ++zone) {
+    imports = std::max<int>(imports, inventory.zoneLinks[zone].importCount);
   }
 
   LogOnly("  MAXIMUM: RaceID = %d", client.maxRaceId);

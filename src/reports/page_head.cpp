@@ -41,36 +41,34 @@ void WriteStyleBlock(OutputFile& file, const char* rules) {
   file.Write(kStyleClose);
 }
 
-// Sections are reached through setDisplay: one that is not on the page
-// (race 1 unlisted, say) is passed over, so the menu keeps working.
-void WriteScript(OutputFile& file, const PageScript& script) {
-  const char* name = script.sectionName;
-  const char* lastTest = script.hidesSectionZero ? ">= 0" : "> 0";
-  file.Write("<script language=\"javascript\">\r\n<!--\r\n\r\n");
-  file.Print("  var iSave%s = %d;\r\n", name, script.firstSection);
-  file.Print("  var iLast%s = %d;\r\n", name, script.firstSection);
-  file.Write(
-      "\r\n"
-      "  function setDisplay(sId, s) {\r\n"
-      "    var o = document.getElementById(sId);\r\n"
-      "    if (o) o.style.display = s;\r\n"
-      "  }\r\n"
-      "\r\n"
-      "  function hideStyle(s) {\r\n"
-      "    var oSheet = document.styleSheets[1];\r\n"
-      "    var oRules = oSheet.rules ? oSheet.rules : oSheet.cssRules;\r\n"
-      "    oRules[0].style.display = s;\r\n"
-      "    var oLink = document.getElementById('HideShow');\r\n"
-      "    if (oLink) oLink.innerHTML = (s == 'none') ? 'Show All' : 'Show Single';\r\n"
-      "  }\r\n"
-      "\r\n"
-      "  function menuLink() {\r\n"
-      "    var e = window.event;\r\n"
-      "    if (!e) return null;\r\n"
-      "    var o = e.srcElement ? e.srcElement : e.target;\r\n"
-      "    return (o && o.tagName == 'A') ? o : null;\r\n"
-      "  }\r\n"
-      "\r\n");
+// Helpers that do not depend on the page. Sections are reached through
+// setDisplay: one that is not on the page (race 1 unlisted, say) is passed
+// over, so the menu keeps working.
+constexpr const char* kScriptHelpers =
+    "\r\n"
+    "  function setDisplay(sId, s) {\r\n"
+    "    var o = document.getElementById(sId);\r\n"
+    "    if (o) o.style.display = s;\r\n"
+    "  }\r\n"
+    "\r\n"
+    "  function hideStyle(s) {\r\n"
+    "    var oSheet = document.styleSheets[1];\r\n"
+    "    var oRules = oSheet.rules ? oSheet.rules : oSheet.cssRules;\r\n"
+    "    oRules[0].style.display = s;\r\n"
+    "    var oLink = document.getElementById('HideShow');\r\n"
+    "    if (oLink) oLink.innerHTML = (s == 'none') ? 'Show All' : 'Show Single';\r\n"
+    "  }\r\n"
+    "\r\n"
+    "  function menuLink() {\r\n"
+    "    var e = window.event;\r\n"
+    "    if (!e) return null;\r\n"
+    "    var o = e.srcElement ? e.srcElement : e.target;\r\n"
+    "    return (o && o.tagName == 'A') ? o : null;\r\n"
+    "  }\r\n"
+    "\r\n";
+
+// Over<name> and Out<name>: the menu entry under the mouse turns blue.
+void WriteHoverHandlers(OutputFile& file, const char* name) {
   file.Print("  function Over%s() {\r\n", name);
   file.Write(
       "    var o = menuLink();\r\n"
@@ -83,6 +81,13 @@ void WriteScript(OutputFile& file, const PageScript& script) {
       "    if (o) o.style.color = '';\r\n"
       "  }\r\n"
       "\r\n");
+}
+
+// Show<name>: a numbered entry shows its section alone; the Show All link
+// (no '-' in it) switches between all sections and the last one shown.
+void WriteShowHandler(OutputFile& file, const PageScript& script) {
+  const char* name = script.sectionName;
+  const char* lastTest = script.hidesSectionZero ? ">= 0" : "> 0";
   file.Print("  function Show%s(e) {\r\n", name);
   file.Write(
       "    if (window.event) e = window.event;\r\n"
@@ -107,6 +112,15 @@ void WriteScript(OutputFile& file, const PageScript& script) {
   file.Print("      iSave%s = iLast%s;\r\n", name, name);
   file.Write("    }\r\n");
   file.Write("  }\r\n");
+}
+
+void WriteScript(OutputFile& file, const PageScript& script) {
+  file.Write("<script language=\"javascript\">\r\n<!--\r\n\r\n");
+  file.Print("  var iSave%s = %d;\r\n", script.sectionName, script.firstSection);
+  file.Print("  var iLast%s = %d;\r\n", script.sectionName, script.firstSection);
+  file.Write(kScriptHelpers);
+  WriteHoverHandlers(file, script.sectionName);
+  WriteShowHandler(file, script);
   file.Write("\r\n//-->\r\n</script>\r\n");
 }
 

@@ -1,11 +1,11 @@
 #include "reports/race_report_index.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
 
-#include "client/race_table.h"
+#include "client/table_views.h"
+#include "store/model_registry.h"
 
 namespace zira {
 
@@ -25,25 +25,22 @@ std::size_t RowOf(const Inventory& inventory, const ModelSource* source, std::si
 
 void BuildRaceReportIndex(const Inventory& inventory, RaceReportIndex* index) {
   const ClientImage& client = inventory.client;
-  const std::size_t lastRace = std::min<std::size_t>(client.maxRaceId, kMaxRaceId);
-  const std::size_t sourceCount = std::min<std::size_t>(inventory.sourceCount, kSourceCapacity);
+  const std::size_t lastRace = RaceRows(client).size() - 1;
+  const std::span<const ModelSource> sources = inventory.Sources();
+  const std::size_t sourceCount = sources.size();
   index->sourcesOfRace.assign(lastRace + 1, {});
   index->zonesOfSource.assign(sourceCount, {});
 
   // Races by code text; one code may stand for several races.
   std::unordered_map<std::string_view, std::vector<std::uint16_t>> racesOfCode;
   for (std::size_t race = 1; race <= lastRace; ++race) {
-    for (std::uint32_t gender = 1; gender <= 3; ++gender) {
-      const char* code = RaceCode(client, static_cast<std::uint32_t>(race), gender);
-      if (code == nullptr || code[0] == '\0') continue;
-      AddRow(racesOfCode[std::string_view(code)], race);
+    for (const Gender gender : kGenders) {
+      const char* code = RaceCodeOf(client, static_cast<std::uint32_t>(race), gender);
+      if (code != nullptr) AddRow(racesOfCode[std::string_view(code)], race);
     }
   }
   for (std::size_t row = 0; row < sourceCount; ++row) {
-    const ModelSource& source = inventory.sources[row];
-    const std::size_t models = std::min<std::size_t>(source.modelCount, kModelsPerSource);
-    for (std::size_t i = 0; i < models; ++i) {
-      const ModelDef* model = source.models[i];
+    for (const ModelDef* model : sources[row].Models()) {
       if (model == nullptr) continue;
       const auto found = racesOfCode.find(std::string_view(model->code, strnlen(model->code, kModelCodeCapacity)));
       if (found != racesOfCode.end()) {
@@ -53,16 +50,15 @@ void BuildRaceReportIndex(const Inventory& inventory, RaceReportIndex* index) {
     }
   }
 
-  const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
-  for (std::size_t z = 0; z <= lastZone; ++z) {
-    const ZoneRecord& zone = client.zones[z];
-    const std::size_t imports = std::min<std::size_t>(zone.importCount, kZoneImportCapacity);
+  const std::size_t zoneRows = ZoneRows(client).size();
+  for (std::size_t z = 0; z < zoneRows; ++z) {
+    const ZoneLinks& zone = inventory.zoneLinks[z];
     std::size_t rows[2 + kZoneImportCapacity];
     std::size_t count = 0;
     rows[count++] = RowOf(inventory, zone.chrSource, sourceCount);
     rows[count++] = RowOf(inventory, zone.chr2Source, sourceCount);
-    for (std::size_t i = 0; i < imports; ++i) {
-      rows[count++] = zone.imports[i] ? RowOf(inventory, zone.imports[i]->source, sourceCount) : sourceCount;
+    for (const ModelDef* model : zone.Imports()) {
+      rows[count++] = model ? RowOf(inventory, model->source, sourceCount) : sourceCount;
     }
     for (std::size_t i = 0; i < count; ++i) {
       if (rows[i] < sourceCount) AddRow(index->zonesOfSource[rows[i]], z);

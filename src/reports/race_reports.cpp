@@ -1,11 +1,13 @@
 #include "reports/race_reports.h"
 
-#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "common/session_log.h"
 #include "client/race_table.h"
 #include "client/string_database.h"
+#include "client/table_views.h"
+#include "common/capacities.h"
 #include "common/file_names.h"
 #include "common/races.h"
 #include "reports/page_head.h"
@@ -18,33 +20,21 @@ namespace zira {
 
 namespace {
 
-constexpr int kGenderCount = 3;
+// One value per gender, indexed by the gender's position in kGenders.
+template <typename T>
+using PerGender = T[kGenderCount];
 
 // The highest race row that can be read, whatever maxRaceId claims.
 std::uint32_t LastRaceRow(const ClientImage& client) {
-  return std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId);
+  return static_cast<std::uint32_t>(RaceRows(client).size() - 1);
 }
 
-// The race's code for gender 1 to 3 when present and not empty; rows 0 and
-// above the highest race id have none.
-const char* CodeOf(const ClientImage& client, std::uint32_t raceId, std::uint32_t gender) {
-  if (raceId == 0 || raceId > LastRaceRow(client)) return nullptr;
-  const char* code = RaceCode(client, raceId, gender);
-  return HasText(code) ? code : nullptr;
+const char* CodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender) {
+  return RaceCodeOf(client, raceId, gender);
 }
 
 bool ModelCodeIs(const ModelDef& model, const char* code) {
-  if (code == nullptr) return false;
-  const std::size_t length = strnlen(model.code, kModelCodeCapacity);
-  return length == std::strlen(code) && std::memcmp(model.code, code, length) == 0;
-}
-
-std::size_t ModelCountOf(const ModelSource& source) {
-  return std::min<std::size_t>(source.modelCount, kModelsPerSource);
-}
-
-std::size_t ImportCountOf(const ZoneRecord& zone) {
-  return std::min<std::size_t>(zone.importCount, kZoneImportCapacity);
+  return code != nullptr && std::string_view(model.code, strnlen(model.code, kModelCodeCapacity)) == code;
 }
 
 const char* DatabaseText(const Inventory& inventory, std::uint32_t type, std::uint32_t id) {
@@ -55,9 +45,9 @@ void WriteRaceCodeList(const Inventory& inventory, OutputFile& file) {
   const ClientImage& client = inventory.client;
   file.Write("RaceID\tRaceName\tModelCode_M\tModelCode_F\tModelCode_N\r\n");
   for (std::uint32_t row = 0; row <= kMaxRaceId; ++row) {
-    const char* male = CodeOf(client, row, 1);
-    const char* female = CodeOf(client, row, 2);
-    const char* neutral = CodeOf(client, row, 3);
+    const char* male = CodeOf(client, row, Gender::kMale);
+    const char* female = CodeOf(client, row, Gender::kFemale);
+    const char* neutral = CodeOf(client, row, Gender::kNeutral);
     if (!male && !female && !neutral) continue;
     // A race without a name keeps its row; the name field is left empty
     // like the fields of its missing codes.
@@ -70,21 +60,17 @@ void WriteRaceCodeList(const Inventory& inventory, OutputFile& file) {
 bool IsListedRace(const Inventory& inventory, std::uint32_t raceId) {
   const ClientImage& client = inventory.client;
   if (client.races[raceId].raceId != raceId) return false;
-  for (int gender = 1; gender <= kGenderCount; ++gender) {
+  for (const Gender gender : kGenders) {
     if (CodeOf(client, raceId, gender)) return true;
   }
   return HasText(DatabaseText(inventory, kRaceNameType, raceId)) ||
          HasText(DatabaseText(inventory, kRacePluralType, raceId));
 }
 
-bool IsSourceOfZone(const ZoneRecord& zone, const ModelSource* source) {
-  return zone.chrSource == source || zone.chr2Source == source;
-}
-
-bool ZoneConsidersSource(const ZoneRecord& zone, const ModelSource* source) {
-  if (IsSourceOfZone(zone, source)) return true;
-  for (std::size_t i = 0; i < ImportCountOf(zone); ++i) {
-    if (zone.imports[i] && zone.imports[i]->source == source) return true;
+bool ZoneConsidersSource(const ZoneLinks& zone, const ModelSource* source) {
+  if (zone.IsOwnSource(source)) return true;
+  for (const ModelDef* model : zone.Imports()) {
+    if (model && model->source == source) return true;
   }
   return false;
 }
@@ -97,24 +83,25 @@ bool WriteZoneLines(const Inventory& inventory, const RaceReportIndex& index, Ou
   bool wrote = false;
   for (const std::uint16_t z : index.zonesOfSource[row]) {
     const ZoneRecord& zone = client.zones[z];
-    if (!ZoneConsidersSource(zone, source)) continue;
-    bool counts[kGenderCount + 1] = {};
+    const ZoneLinks& links = inventory.zoneLinks[z];
+    if (!ZoneConsidersSource(links, source)) continue;
+    PerGender<bool> counts = {};
     int counted = 0;
-    for (int gender = 1; gender <= kGenderCount; ++gender) {
-      const ModelDef* model = ZoneFindRaceModel(inventory, zone, raceId, gender);
-      counts[gender] = model && model->source == source;
-      counted += counts[gender] ? 1 : 0;
+    for (std::size_t g = 0; g < kGenderCount; ++g) {
+      const ModelDef* model = ZoneFindRaceModel(inventory, links, raceId, kGenders[g]);
+      counts[g] = model && model->source == source;
+      counted += counts[g] ? 1 : 0;
     }
     if (counted == 0) continue;
     file.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId, TextOr(zone.zoneName, ""),
                TextOr(zone.zoneNick, ""));
-    file.Write(IsSourceOfZone(zone, source) ? ", <span class=\"Global0\">Local</span>"
-                                            : ", <span class=\"Global4\">Imported</span>");
+    file.Write(links.IsOwnSource(source) ? ", <span class=\"Global0\">Local</span>"
+                                         : ", <span class=\"Global4\">Imported</span>");
     if (counted != found) {
       file.Write(" -");
-      for (int gender = 1; gender <= kGenderCount; ++gender) {
-        if (counts[gender]) {
-          file.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(gender), CodeOf(client, raceId, gender));
+      for (std::size_t g = 0; g < kGenderCount; ++g) {
+        if (counts[g]) {
+          file.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), CodeOf(client, raceId, kGenders[g]));
         }
       }
     }
@@ -124,58 +111,81 @@ bool WriteZoneLines(const Inventory& inventory, const RaceReportIndex& index, Ou
   return wrote;
 }
 
+// The race's models that one source holds, per gender.
+struct SourceModels {
+  PerGender<ModelDef*> models = {};
+  int found = 0;
+  bool hasVariations = false;
+};
+
+SourceModels FindSourceModels(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId) {
+  SourceModels result;
+  for (std::size_t g = 0; g < kGenderCount; ++g) {
+    ModelDef*& model = result.models[g];
+    model = LookUpRaceModel(inventory, &source, raceId, kGenders[g]);
+    if (!model) continue;
+    ++result.found;
+    result.hasVariations = result.hasVariations || model->textures.count || model->heads.count;
+  }
+  return result;
+}
+
+// The model lines of a source: none when it supplies exactly the race's codes
+// without variations; no code prefix for a race whose one code is found.
+void WriteSourceModelLines(const ClientImage& client, OutputFile& file, const SourceModels& held, int codeCount,
+                           std::uint32_t raceId) {
+  if (held.found == 0 || (held.found == codeCount && !held.hasVariations)) return;
+  for (std::size_t g = 0; g < kGenderCount; ++g) {
+    const ModelDef* model = held.models[g];
+    if (!model) continue;
+    if (held.found > 1 || held.found != codeCount) {
+      file.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), model->code);
+    }
+    // Shown as a model of this race, whatever race another section leaves on it.
+    static_cast<void>(WriteVariationSummaryAs(&file, client, model, raceId));
+    file.Write("<br />\r\n");
+  }
+}
+
+// One "Via Source" entry; returns whether a zone (or all zones) uses it.
+bool WriteSourceEntry(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint16_t row,
+                      std::uint32_t raceId, const SourceModels& held, int codeCount) {
+  const ModelSource& source = inventory.sources[row];
+  file.Print("<li>Via Source: %s", source.name);
+  if (source.kind != SourceKind::kLocalToZone) {
+    file.Print(" (<span class=\"Global%d\">%s</span>)", SourceKindNumber(source.kind), SourceKindLabel(source.kind));
+  }
+  file.Write("<br />\r\n");
+  WriteSourceModelLines(inventory.client, file, held, codeCount, raceId);
+  file.Write("<ul>\r\n");
+  bool usedByZone = false;
+  if (source.kind != SourceKind::kLocalToZone) {
+    file.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
+    usedByZone = true;
+  } else {
+    usedByZone = WriteZoneLines(inventory, index, file, row, raceId, held.found);
+  }
+  if (held.found > 0 && !usedByZone) file.Write("<li>No zones found using this source.</li>\r\n");
+  file.Write("</ul>\r\n</li>\r\n");
+  return usedByZone;
+}
+
 void WriteAvailability(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
-  const ClientImage& client = inventory.client;
   if (inventory.sourceCount == 0) {
     file.Write("None! No model sources found!\r\n");
     return;
   }
   int codeCount = 0;
-  for (int gender = 1; gender <= kGenderCount; ++gender) codeCount += CodeOf(client, raceId, gender) ? 1 : 0;
+  for (const Gender gender : kGenders) codeCount += CodeOf(inventory.client, raceId, gender) ? 1 : 0;
 
   int sourcesWithModels = 0;
   bool zoneFound = false;
-  for (const std::uint16_t s : index.sourcesOfRace[raceId]) {
-    ModelSource& source = inventory.sources[s];
+  for (const std::uint16_t row : index.sourcesOfRace[raceId]) {
+    ModelSource& source = inventory.sources[row];
     if (!SourceHoldsRace(inventory, source, raceId)) continue;
-    file.Print("<li>Via Source: %s", source.name);
-    if (source.kind != kLocalToZone) {
-      const char* label = source.kind < kSourceKindCount ? kSourceKindLabels[source.kind] : "";
-      file.Print(" (<span class=\"Global%d\">%s</span>)", source.kind, label);
-    }
-    file.Write("<br />\r\n");
-
-    ModelDef* models[kGenderCount + 1] = {};
-    int found = 0;
-    bool hasVariations = false;
-    for (int gender = 1; gender <= kGenderCount; ++gender) {
-      if (!FindRaceModel(inventory, &source, raceId, gender, &models[gender]) || !models[gender]) continue;
-      ++found;
-      hasVariations = hasVariations || models[gender]->textures.count || models[gender]->heads.count;
-    }
-    if (found > 0) ++sourcesWithModels;
-    if (found > 0 && (found != codeCount || hasVariations)) {
-      for (int gender = 1; gender <= kGenderCount; ++gender) {
-        const ModelDef* model = models[gender];
-        if (!model) continue;
-        if (found > 1 || found != codeCount) {
-          file.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(gender), model->code);
-        }
-        static_cast<void>(WriteVariationSummary(&file, client, model));
-        file.Write("<br />\r\n");
-      }
-    }
-    file.Write("<ul>\r\n");
-    bool usedByZone = false;
-    if (source.kind != kLocalToZone) {
-      file.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
-      usedByZone = true;
-    } else {
-      usedByZone = WriteZoneLines(inventory, index, file, s, raceId, found);
-    }
-    zoneFound = zoneFound || usedByZone;
-    if (found > 0 && !usedByZone) file.Write("<li>No zones found using this source.</li>\r\n");
-    file.Write("</ul>\r\n</li>\r\n");
+    const SourceModels held = FindSourceModels(inventory, source, raceId);
+    if (held.found > 0) ++sourcesWithModels;
+    zoneFound = WriteSourceEntry(inventory, index, file, row, raceId, held, codeCount) || zoneFound;
   }
   if (sourcesWithModels == 0) {
     file.Write("None! No model sources found!\r\n");
@@ -198,9 +208,9 @@ void WriteRaceSection(Inventory& inventory, const RaceReportIndex& index, Output
   }
   // The fallback closes the bold element first, so N/A shows plain.
   const char* kNoCode = "</b>N/A</b>";
-  const char* male = CodeOf(client, raceId, 1);
-  const char* female = CodeOf(client, raceId, 2);
-  const char* neutral = CodeOf(client, raceId, 3);
+  const char* male = CodeOf(client, raceId, Gender::kMale);
+  const char* female = CodeOf(client, raceId, Gender::kFemale);
+  const char* neutral = CodeOf(client, raceId, Gender::kNeutral);
   file.Print(
       "<p><b>Model Codes:</b></p>\r\n<ul>\r\n<li>Male = <b class=\"GenM\">%s</b></li>\r\n"
       "<li>Female = <b class=\"GenF\">%s</b></li>\r\n<li>Neutral = <b class=\"GenN\">%s</b></li>\r\n</ul>\r\n",
@@ -243,10 +253,9 @@ void WriteRacePage(Inventory& inventory, OutputFile& file) {
 }  // namespace
 
 bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId) {
-  const char* codes[kGenderCount];
-  for (int gender = 1; gender <= kGenderCount; ++gender) codes[gender - 1] = CodeOf(inventory.client, raceId, gender);
-  for (std::size_t i = 0; i < ModelCountOf(source); ++i) {
-    const ModelDef* model = source.models[i];
+  PerGender<const char*> codes;
+  for (std::size_t g = 0; g < kGenderCount; ++g) codes[g] = CodeOf(inventory.client, raceId, kGenders[g]);
+  for (const ModelDef* model : source.Models()) {
     if (!model) continue;
     if (model->raceId == raceId) return true;
     for (const char* code : codes) {
@@ -256,16 +265,13 @@ bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std:
   return false;
 }
 
-ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneRecord& zone, std::uint32_t raceId,
-                            std::uint32_t gender) {
-  if (gender < 1 || gender > kGenderCount) return nullptr;
+ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneLinks& zone, std::uint32_t raceId, Gender gender) {
   const char* code = CodeOf(inventory.client, raceId, gender);
   if (!code) return nullptr;
-  ModelDef* model = nullptr;
-  if (zone.chrSource && FindRaceModel(inventory, zone.chrSource, raceId, gender, &model) && model) return model;
-  if (zone.chr2Source && FindRaceModel(inventory, zone.chr2Source, raceId, gender, &model) && model) return model;
-  for (std::size_t i = 0; i < ImportCountOf(zone); ++i) {
-    if (zone.imports[i] && ModelCodeIs(*zone.imports[i], code)) return zone.imports[i];
+  if (ModelDef* model = LookUpRaceModel(inventory, zone.chrSource, raceId, gender)) return model;
+  if (ModelDef* model = LookUpRaceModel(inventory, zone.chr2Source, raceId, gender)) return model;
+  for (ModelDef* imported : zone.Imports()) {
+    if (imported && ModelCodeIs(*imported, code)) return imported;
   }
   return nullptr;
 }
@@ -274,7 +280,7 @@ bool IsRaceGloballyAvailable(Inventory& inventory, std::uint32_t raceId) {
   const ClientImage& client = inventory.client;
   if (raceId == 0 || raceId > LastRaceRow(client)) return false;
   const std::uint8_t globalCount = SourceBucketCount(inventory, kGlobalBucket);
-  for (int gender = 1; gender <= kGenderCount; ++gender) {
+  for (const Gender gender : kGenders) {
     if (!CodeOf(client, raceId, gender)) continue;
     for (std::size_t i = 0; i < globalCount; ++i) {
       ModelSource* source = SourceInBucket(inventory, kGlobalBucket, i);
@@ -284,9 +290,30 @@ bool IsRaceGloballyAvailable(Inventory& inventory, std::uint32_t raceId) {
   return false;
 }
 
+void RecordRaceMarks(Inventory& inventory) {
+  if (inventory.sourceCount == 0) return;
+  RaceReportIndex index;
+  BuildRaceReportIndex(inventory, &index);
+  const std::uint32_t lastRace = LastRaceRow(inventory.client);
+  // The race page's walk in its order, ascending races: a model that several
+  // races reach ends with the highest of them. A zone's own sources are
+  // walked as sources of their own, so the zone lines add no marks.
+  for (std::uint32_t raceId = 1; raceId <= lastRace; ++raceId) {
+    if (!IsListedRace(inventory, raceId)) continue;
+    for (const std::uint16_t row : index.sourcesOfRace[raceId]) {
+      ModelSource& source = inventory.sources[row];
+      if (!SourceHoldsRace(inventory, source, raceId)) continue;
+      for (const Gender gender : kGenders) {
+        ModelDef* model = nullptr;
+        static_cast<void>(FindRaceModel(inventory, &source, raceId, gender, &model));
+      }
+    }
+  }
+}
+
 Result ExportRaceReports(Inventory& inventory, const char* outputPath) {
   const char* edition = inventory.client.editionShort;
-  char baseName[kReportPathCapacity];
+  char baseName[kPathCapacity];
   {
     OutputFile list;
     if (!OpenReportFile(list, edition, outputPath, kRaceListName, baseName)) {

@@ -5,16 +5,17 @@
 
 namespace zira {
 
-// Writes the race code list and the race page into outputPath. Records race
-// and gender on the models its lookups find, which the zone page prints.
+// Writes the race code list and the race page into outputPath.
 Result ExportRaceReports(Inventory& inventory, const char* outputPath);
+// Records on each model the race and gender the race page shows it under
+// (the highest race whose section lists it); the zone page prints them.
+void RecordRaceMarks(Inventory& inventory);
 
 // True when one of the source's models carries the race or one of its codes.
 bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId);
-// The model a zone shows for race and gender: its own sources first (the
-// match is recorded on the model), then its imports in order; or nullptr.
-ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneRecord& zone, std::uint32_t raceId,
-                            std::uint32_t gender);
+// The model a zone shows for race and gender: its own sources first, then
+// its imports in order; or nullptr.
+ModelDef* ZoneFindRaceModel(const Inventory& inventory, const ZoneLinks& zone, std::uint32_t raceId, Gender gender);
 // True when a source of the global source list holds one of the race's models.
 bool IsRaceGloballyAvailable(Inventory& inventory, std::uint32_t raceId);
 

@@ -8,15 +8,15 @@ namespace zira {
 
 bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outputPath, const char* fixedName,
                     char* baseName) {
-  std::snprintf(baseName, kReportPathCapacity, "%s_%s", editionShort ? editionShort : "", fixedName);
-  char path[kReportPathCapacity];
+  std::snprintf(baseName, kPathCapacity, "%s_%s", editionShort ? editionShort : "", fixedName);
+  char path[kPathCapacity];
   if (JoinPath(outputPath ? outputPath : "", baseName, path, sizeof(path)) == nullptr) return false;
   return file.Open(path);
 }
 
-char GenderLetter(std::uint32_t gender) {
+char GenderLetter(Gender gender) {
   static constexpr char kLetters[] = {'M', 'F', 'N'};
-  return (gender >= 1 && gender <= 3) ? kLetters[gender - 1] : 0;
+  return IsGender(gender) ? kLetters[GenderNumber(gender) - 1] : 0;
 }
 
 }  // namespace zira

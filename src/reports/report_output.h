@@ -2,14 +2,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "client/gender.h"
+#include "common/capacities.h"
 #include "common/file_system.h"
 
 namespace zira {
 
-inline constexpr std::size_t kReportPathCapacity = 260;
-
-// Forms the base name "<edition short>_<fixed name>" into baseName (260
-// bytes, used by the messages) and opens it in the output directory. False
+// Forms the base name "<edition short>_<fixed name>" into baseName
+// (kPathCapacity bytes, used by the messages) and opens it in the output directory. False
 // when the joined path does not fit or the file cannot be created.
 bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outputPath, const char* fixedName,
                     char* baseName);
@@ -19,7 +19,7 @@ inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0
 // The text, or the fallback when it is missing or empty.
 inline const char* TextOr(const char* text, const char* fallback) { return HasText(text) ? text : fallback; }
 
-// "M", "F", "N" for genders 1 to 3; 0 for anything else.
-char GenderLetter(std::uint32_t gender);
+// "M", "F", "N" for male, female, neutral; 0 for none.
+char GenderLetter(Gender gender);
 
 }  // namespace zira

@@ -1,7 +1,5 @@
 #include "reports/variation_summary.h"
 
-#include <algorithm>
-
 #include "store/model_registry.h"
 
 namespace zira {
@@ -21,28 +19,32 @@ char RunMark(int last, int start) { return last == start + 1 ? ' ' : '-'; }
 template <std::size_t Capacity>
 void WriteCategory(OutputFile* file, const char** separator, const char* heading,
                    const VariationList<Capacity>& list) {
-  // A count beyond the list's room would read past it.
-  const std::uint8_t count = static_cast<std::uint8_t>(std::min<std::size_t>(list.count, Capacity));
-  if (count == 0) return;
+  const std::span<const std::uint8_t> values = list.Values();
+  if (values.empty()) return;
   file->Print("%s %s: <b>", *separator, heading);
-  static_cast<void>(WriteVariationList(file, count, list.values));
+  static_cast<void>(WriteVariationList(file, values));
   *separator = "</b>,";
 }
 
 }  // namespace
 
 Result WriteVariationSummary(OutputFile* file, const ClientImage& client, const ModelDef* model) {
+  return WriteVariationSummaryAs(file, client, model, model != nullptr ? model->raceId : 0);
+}
+
+Result WriteVariationSummaryAs(OutputFile* file, const ClientImage& client, const ModelDef* model,
+                               std::uint32_t raceId) {
   if (file == nullptr || model == nullptr) return E_INVALIDARG;
   const char* separator = " -";
   WriteCategory(file, &separator, "Textures", model->textures);
   WriteCategory(file, &separator, "Heads", model->heads);
-  if (IsPlayableRaceRow(client, model->raceId)) {
+  if (IsPlayableRaceRow(client, raceId)) {
     WriteCategory(file, &separator, "Faces", model->faces);
     WriteCategory(file, &separator, "Hair", model->hair);
     WriteCategory(file, &separator, "Beards", model->beards);
     WriteCategory(file, &separator, "Detail", model->details);
     WriteCategory(file, &separator, "Tattoo", model->tattoos);
-    if (model->raceId == kHeritageRace) {
+    if (raceId == kHeritageRace) {
       file->Print("%s Heritage: <b>00-07", separator);
       file->Write("</b>");
       return S_OK;
@@ -52,14 +54,13 @@ Result WriteVariationSummary(OutputFile* file, const ClientImage& client, const 
   return S_OK;
 }
 
-Result WriteVariationList(OutputFile* file, std::uint8_t count, const std::uint8_t* numbers) {
-  if (file == nullptr || numbers == nullptr || count == 0) return E_INVALIDARG;
+Result WriteVariationList(OutputFile* file, std::span<const std::uint8_t> numbers) {
+  if (file == nullptr || numbers.empty()) return E_INVALIDARG;
   file->Write("00");
   int previous = 0;  // the implied base variation
   int runStart = 0;
   bool runOpen = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    const int number = numbers[i];
+  for (const int number : numbers) {
     if (number == previous + 1) {
       runOpen = true;
     } else {

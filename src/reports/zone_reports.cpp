@@ -7,6 +7,7 @@
 #include "common/session_log.h"
 #include "client/string_database.h"
 #include "client/string_list.h"
+#include "client/table_views.h"
 #include "common/file_names.h"
 #include "reports/page_head.h"
 #include "reports/report_output.h"
@@ -27,19 +28,22 @@ constexpr std::size_t kFixedExpansionCount = sizeof(kFixedExpansionNames) / size
 int Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
 
 std::uint32_t LastZoneRow(const ClientImage& client) {
-  return std::min<std::uint32_t>(client.maxZoneId, kMaxZoneId);
+  return static_cast<std::uint32_t>(ZoneRows(client).size() - 1);
 }
 
-const char* GenderWord(std::uint32_t gender) {
-  if (gender == 1) return " Male";
-  if (gender == 2) return " Female";
+const char* GenderWord(Gender gender) {
+  if (gender == Gender::kMale) return " Male";
+  if (gender == Gender::kFemale) return " Female";
   return "";
 }
+
+// Genders print as 0 male, 1 female, 2 neutral.
+int PrintedGender(Gender gender) { return static_cast<int>(GenderNumber(gender)) - 1; }
 
 // The race name of a model: the name of the race id its race row holds.
 const char* ModelRaceName(const Inventory& inventory, const ModelDef& model) {
   const ClientImage& client = inventory.client;
-  if (model.raceId > std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId)) return "Unknown";
+  if (model.raceId >= RaceRows(client).size()) return "Unknown";
   const std::uint32_t id = client.races[model.raceId].raceId;
   return TextOr(StringDatabaseText(inventory.database, kRaceNameType, id), "Unknown");
 }
@@ -52,7 +56,7 @@ void WriteModelLine(const Inventory& inventory, OutputFile& file, const ModelDef
     return;
   }
   file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d)", GenderLetter(model.gender), model.code,
-             ModelRaceName(inventory, model), GenderWord(model.gender), model.raceId, model.gender - 1);
+             ModelRaceName(inventory, model), GenderWord(model.gender), model.raceId, PrintedGender(model.gender));
   static_cast<void>(WriteVariationSummary(&file, inventory.client, &model));
   file.Write("</li>\r\n");
 }
@@ -62,13 +66,13 @@ void WriteImportLine(const Inventory& inventory, OutputFile& file, const ModelDe
   if (HasRaceAndGender(model)) {
     file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d), via <span class=\"Global3\">%s</span>",
                GenderLetter(model.gender), model.code, ModelRaceName(inventory, model), GenderWord(model.gender),
-               model.raceId, model.gender - 1, sourceName);
+               model.raceId, PrintedGender(model.gender), sourceName);
   } else {
     file.Print("<li><b>%s</b> (", model.code);
     if (model.raceId != 0) file.Print("Race %d", model.raceId);
     else file.Write("Race Unknown");
     file.Write(", ");
-    if (model.gender != 0) file.Print("Gender %d", model.gender - 1);
+    if (model.gender != Gender::kNone) file.Print("Gender %d", PrintedGender(model.gender));
     else file.Write("Gender Unknown");
     file.Print("), via %s\r\n", sourceName);
   }
@@ -79,10 +83,9 @@ void WriteImportLine(const Inventory& inventory, OutputFile& file, const ModelDe
 // The source's model lines; returns how many were written.
 int WriteSourceModels(const Inventory& inventory, OutputFile& file, const ModelSource& source) {
   int written = 0;
-  const std::size_t count = std::min<std::size_t>(source.modelCount, kModelsPerSource);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (!source.models[i]) continue;
-    WriteModelLine(inventory, file, *source.models[i]);
+  for (const ModelDef* model : source.Models()) {
+    if (!model) continue;
+    WriteModelLine(inventory, file, *model);
     ++written;
   }
   return written;
@@ -134,8 +137,8 @@ void WriteGlobalsSection(Inventory& inventory, OutputFile& file) {
   for (std::size_t i = 0; i < globalCount; ++i) {
     const ModelSource* source = SourceInBucket(inventory, kGlobalBucket, i);
     if (!source || source->modelCount == 0) continue;
-    const char* label = source->kind < kSourceKindCount ? kSourceKindLabels[source->kind] : "";
-    file.Print("<li><b>Source:</b> %s (<span class=\"Global%d\">%s</span>)\r\n", source->name, source->kind, label);
+    file.Print("<li><b>Source:</b> %s (<span class=\"Global%d\">%s</span>)\r\n", source->name,
+               SourceKindNumber(source->kind), SourceKindLabel(source->kind));
     file.Write("<ul>\r\n");
     written += WriteSourceModels(inventory, file, *source);
     file.Write("</ul>\r\n</li>\r\n");
@@ -162,10 +165,8 @@ bool SameAsZoneName(const char* text, const char* zoneName) {
   return zoneName != nullptr && std::strcmp(text, zoneName) == 0;
 }
 
-void WriteZoneSection(const Inventory& inventory, OutputFile& file, std::uint32_t index) {
-  const ZoneRecord& zone = inventory.client.zones[index];
-  file.Print("<span id=\"Zone%d\" class=\"ScriptHide\">\r\n\r\n", static_cast<int>(index));
-  file.Write("<hr>\r\n\r\n");
+// The section's data lines, from its heading to the flags ruler.
+void WriteZoneData(const Inventory& inventory, OutputFile& file, const ZoneRecord& zone, std::uint32_t index) {
   file.Print("<h3>Zone # %d - %s - &quot;%s&quot;</h3>\r\n", static_cast<int>(index), TextOr(zone.zoneNick, "N/A"),
              TextOr(zone.zoneName, "N/A"));
   // String list ids are 16-bit: a larger StringID has no text, it is not cut down.
@@ -181,28 +182,40 @@ void WriteZoneSection(const Inventory& inventory, OutputFile& file, std::uint32_
   if (zone.unknown7 != 0) file.Print("<p><b>Unknown7:</b> %d</p>\r\n", Signed(zone.unknown7));
   if (zone.unknown8 != 0) file.Print("<p><b>Unknown8:</b> %d</p>\r\n", Signed(zone.unknown8));
   WriteFlags(file, zone.flags);
-  file.Write("<p><b>Non-Global Race Models Available:</b></p>\r\n\r\n");
-  file.Write("<ul>\r\n");
+}
+
+// The zone's own and imported models; returns how many lines were written.
+int WriteZoneModels(const Inventory& inventory, OutputFile& file, const ZoneRecord& zone, const ZoneLinks& links) {
   int written = 0;
-  for (const ModelSource* source : {zone.chrSource, zone.chr2Source}) {
+  for (const ModelSource* source : {links.chrSource, links.chr2Source}) {
     if (!source) continue;
     file.Print("<li>Inside: <b class=\"Global0\">%s</b>\r\n", source->name);
     file.Write("<ul>\r\n");
     written += WriteSourceModels(inventory, file, *source);
     file.Write("</ul>\r\n</li>\r\n");
   }
-  const std::size_t importCount = std::min<std::size_t>(zone.importCount, kZoneImportCapacity);
-  if (importCount > 0) {
+  const std::span<ModelDef* const> imports = links.Imports();
+  if (!imports.empty()) {
     file.Print("<li>Imports via: <b class=\"Global2\">%s_chr.txt</b>\r\n", TextOr(zone.zoneNick, ""));
     file.Write("<ul>\r\n");
-    for (std::size_t i = 0; i < importCount; ++i) {
-      if (!zone.imports[i]) continue;
-      WriteImportLine(inventory, file, *zone.imports[i]);
+    for (const ModelDef* model : imports) {
+      if (!model) continue;
+      WriteImportLine(inventory, file, *model);
       ++written;
     }
     file.Write("</ul>\r\n</li>\r\n");
   }
-  if (written == 0) {
+  return written;
+}
+
+void WriteZoneSection(const Inventory& inventory, OutputFile& file, std::uint32_t index) {
+  const ZoneRecord& zone = inventory.client.zones[index];
+  file.Print("<span id=\"Zone%d\" class=\"ScriptHide\">\r\n\r\n", static_cast<int>(index));
+  file.Write("<hr>\r\n\r\n");
+  WriteZoneData(inventory, file, zone, index);
+  file.Write("<p><b>Non-Global Race Models Available:</b></p>\r\n\r\n");
+  file.Write("<ul>\r\n");
+  if (WriteZoneModels(inventory, file, zone, inventory.zoneLinks[index]) == 0) {
     file.Write("<li>No in-zone or imported race models found. Rendering limited to global models.</li>\r\n");
   }
   file.Write("</ul>\r\n");
@@ -239,7 +252,7 @@ const char* ExpansionName(const Inventory& inventory, std::uint32_t expansion) {
 
 Result ExportZoneReports(Inventory& inventory, const char* outputPath) {
   const char* edition = inventory.client.editionShort;
-  char baseName[kReportPathCapacity];
+  char baseName[kPathCapacity];
   {
     OutputFile list;
     if (!OpenReportFile(list, edition, outputPath, kZoneListName, baseName)) {

@@ -5,12 +5,12 @@
 
 namespace zira {
 
-const char* const kSourceKindLabels[kSourceKindCount] = {
+namespace {
+
+constexpr const char* kSourceKindLabels[kSourceKindCount] = {
     "Local to zone", "Hard-coded", "Loaded via GlobalLoad.txt", "Loaded with Ostra models",
     "Loaded when Ostra models disabled",
 };
-
-namespace {
 
 std::unique_ptr<Inventory>& Store() {
   static std::unique_ptr<Inventory> store;
@@ -31,15 +31,24 @@ void ResetInventory() {
   TheInventory();
 }
 
+const char* SourceKindLabel(SourceKind kind) {
+  const auto number = static_cast<std::size_t>(kind);
+  return number < kSourceKindCount ? kSourceKindLabels[number] : "";
+}
+
+std::span<const std::uint16_t> Inventory::SourceBucket(int bucket) const {
+  if (bucket < kFirstSourceBucket || bucket > kOrphanBucket) return {};
+  return {sourceIndex.rows[bucket], std::min<std::size_t>(sourceIndex.count[bucket], kSourcesPerBucket)};
+}
+
 std::uint8_t SourceBucketCount(const Inventory& inventory, int bucket) {
-  if (bucket < kFirstSourceBucket || bucket > kOrphanBucket) return 0;
-  return inventory.sourceIndex.count[bucket];
+  return static_cast<std::uint8_t>(inventory.SourceBucket(bucket).size());
 }
 
 ModelSource* SourceInBucket(Inventory& inventory, int bucket, std::size_t position) {
-  if (position >= SourceBucketCount(inventory, bucket)) return nullptr;
-  return &inventory.sources[inventory.sourceIndex.rows[bucket][position]];
+  const std::span<const std::uint16_t> rows = inventory.SourceBucket(bucket);
+  if (position >= rows.size() || rows[position] >= kSourceCapacity) return nullptr;
+  return &inventory.sources[rows[position]];
 }
-
 
 }  // namespace zira

@@ -1,10 +1,13 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "client/client_image.h"
+#include "client/gender.h"
 #include "client/string_database.h"
 #include "client/string_list.h"
+#include "store/variation_kind.h"
 
 namespace zira {
 
@@ -18,30 +21,24 @@ inline constexpr int kFirstSourceBucket = 1;
 inline constexpr int kGlobalBucket = 28;
 inline constexpr int kOrphanBucket = 29;
 
-enum VariationKind : std::uint8_t {
-  kTexture = 1,
-  kHead = 2,
-  kFace = 3,
-  kHair = 4,
-  kBeard = 6,
-  kTattoo = 7,
-  kDetail = 8,
-};
-
 // Variation numbers in strictly ascending order, never 0, never twice.
 template <std::size_t Capacity>
 struct VariationList {
   static constexpr std::size_t kCapacity = Capacity;
   std::uint8_t count;
   std::uint8_t values[Capacity];
+
+  std::span<const std::uint8_t> Values() const { return {values, count < Capacity ? count : Capacity}; }
 };
+
+struct ModelSource;
 
 // One model found in one source.
 struct ModelDef {
   std::uint8_t codeLength;
   char code[kModelCodeCapacity];  // trimmed, upper case
   std::uint16_t raceId;
-  std::uint8_t gender;  // 0 none, 1 male, 2 female, 3 neutral
+  Gender gender;
   ModelSource* source;
   std::uint8_t slot;
   VariationList<30> textures;
@@ -53,8 +50,8 @@ struct ModelDef {
   VariationList<15> details;
 };
 
-// Source kinds; their labels are what the reports print.
-enum SourceKind : std::uint8_t {
+// How a source reaches the client; the reports print its number and label.
+enum class SourceKind : std::uint8_t {
   kLocalToZone = 0,
   kHardCoded = 1,
   kGlobalLoadList = 2,
@@ -62,7 +59,10 @@ enum SourceKind : std::uint8_t {
   kWithoutOstraModels = 4,
 };
 inline constexpr std::size_t kSourceKindCount = 5;
-extern const char* const kSourceKindLabels[kSourceKindCount];
+
+constexpr int SourceKindNumber(SourceKind kind) { return static_cast<int>(kind); }
+// The label the reports print; empty for a number without one.
+const char* SourceKindLabel(SourceKind kind);
 
 // One package known to hold character models.
 struct ModelSource {
@@ -70,9 +70,31 @@ struct ModelSource {
   std::uint8_t nameLength;
   char name[kSourceNameCapacity];  // trimmed, lower case, with extension
   std::uint8_t scanned;
-  std::uint8_t kind;
+  SourceKind kind;
   std::uint8_t modelCount;
   ModelDef* models[kModelsPerSource];
+
+  // The source's models in the order they were added.
+  std::span<ModelDef* const> Models() const {
+    return {models, modelCount < kModelsPerSource ? modelCount : kModelsPerSource};
+  }
+};
+
+// What discovery learned about one zone: its own two packages and the models
+// its import list brings in, in order of import.
+struct ZoneLinks {
+  ModelSource* chrSource;
+  ModelSource* chr2Source;
+  std::uint8_t importCount;
+  ModelDef* imports[kZoneImportCapacity];
+
+  std::span<ModelDef* const> Imports() const {
+    return {imports, importCount < kZoneImportCapacity ? importCount : kZoneImportCapacity};
+  }
+  // Whether source is one of the zone's own packages.
+  bool IsOwnSource(const ModelSource* source) const {
+    return source != nullptr && (chrSource == source || chr2Source == source);
+  }
 };
 
 // Source rows by bucket: 1 non-letter names, 2 to 27 letters A to Z (all
@@ -93,6 +115,21 @@ struct Inventory {
   SourceIndex sourceIndex;
   std::uint16_t modelDefCount;
   ModelDef models[kModelCapacity];
+  // By zone id, like the client's zone rows.
+  ZoneLinks zoneLinks[kMaxZoneId + 1];
+
+  // The registered sources in registration order, and the models in the order taken.
+  std::span<ModelSource> Sources() { return {sources, SourceRows()}; }
+  std::span<const ModelSource> Sources() const { return {sources, SourceRows()}; }
+  std::span<const ModelDef> ModelDefs() const {
+    return {models, modelDefCount < kModelCapacity ? modelDefCount : kModelCapacity};
+  }
+  // The source rows of a bucket in registration order (the global bucket is
+  // the global source list); empty for a number that is no bucket.
+  std::span<const std::uint16_t> SourceBucket(int bucket) const;
+
+ private:
+  std::size_t SourceRows() const { return sourceCount < kSourceCapacity ? sourceCount : kSourceCapacity; }
 };
 
 // The process-wide store.
@@ -100,8 +137,7 @@ Inventory& TheInventory();
 // Replaces the store by an empty one (tests start from here).
 void ResetInventory();
 
-// The source rows of a bucket in registration order (the global bucket is the
-// global source list).
+// The count of a bucket and the source at a position of it (nullptr past its end).
 std::uint8_t SourceBucketCount(const Inventory& inventory, int bucket);
 ModelSource* SourceInBucket(Inventory& inventory, int bucket, std::size_t position);
 

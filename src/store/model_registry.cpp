@@ -1,9 +1,9 @@
 #include "store/model_registry.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "client/race_table.h"
+#include "client/table_views.h"
 #include "common/races.h"
 #include "common/text.h"
 
@@ -15,17 +15,10 @@ constexpr std::size_t kMaxSourceName = kSourceNameCapacity - 1;
 constexpr std::size_t kMinSourceName = 5;
 constexpr std::size_t kMaxModelCode = kModelCodeCapacity - 1;
 
-// Length of a text, but never counting past limit + 1: enough to tell a text
-// that is too long without walking all of it.
-std::size_t BoundedLength(const char* text, std::size_t limit) {
-  std::size_t length = 0;
-  while (length <= limit && text[length] != '\0') ++length;
-  return length;
-}
-
 // Copies a text already known to fit, trims it and returns the new length.
-std::size_t CopyTrimmed(char* buffer, const char* text, std::size_t length) {
-  std::memcpy(buffer, text, length);
+std::size_t CopyTrimmed(char* buffer, std::string_view text) {
+  std::memcpy(buffer, text.data(), text.size());
+  std::size_t length = text.size();
   buffer[length] = '\0';
   TrimCounted(buffer, &length);
   return length;
@@ -59,7 +52,7 @@ bool ListOfKind(ModelDef& model, std::uint32_t kind, ListView* view) {
 // Keeps the list ascending and free of repeats; a value already present is
 // accepted even by a full list.
 Result InsertVariation(const ListView& list, std::uint8_t value) {
-  const std::size_t count = std::min<std::size_t>(*list.count, list.capacity);
+  const std::size_t count = *list.count < list.capacity ? *list.count : list.capacity;
   std::size_t at = 0;
   while (at < count && list.values[at] < value) ++at;
   if (at < count && list.values[at] == value) return S_OK;
@@ -70,51 +63,43 @@ Result InsertVariation(const ListView& list, std::uint8_t value) {
   return S_OK;
 }
 
-ModelSource* FindInBucket(Inventory& inventory, int bucket, const char* name, std::size_t length) {
-  const std::size_t count = std::min<std::size_t>(inventory.sourceIndex.count[bucket], kSourcesPerBucket);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint16_t row = inventory.sourceIndex.rows[bucket][i];
+ModelSource* FindInBucket(Inventory& inventory, int bucket, std::string_view name) {
+  for (const std::uint16_t row : inventory.SourceBucket(bucket)) {
     if (row >= kSourceCapacity) continue;
     ModelSource& source = inventory.sources[row];
-    if (SameText(source.name, source.nameLength, name, length, false)) return &source;
+    if (SameText(std::string_view(source.name, source.nameLength), name, false)) return &source;
   }
   return nullptr;
 }
 
-ModelDef* FindInSource(ModelSource& source, const char* code, std::size_t length) {
-  const std::size_t count = std::min<std::size_t>(source.modelCount, kModelsPerSource);
-  for (std::size_t i = 0; i < count; ++i) {
-    ModelDef* model = source.models[i];
-    if (model != nullptr && SameText(model->code, model->codeLength, code, length, false)) return model;
+ModelDef* FindInSource(const ModelSource& source, std::string_view code) {
+  for (ModelDef* model : source.Models()) {
+    if (model != nullptr && SameText(std::string_view(model->code, model->codeLength), code, false)) return model;
   }
   return nullptr;
 }
 
 }  // namespace
 
-Result DecodeModelCode(const Inventory& inventory, const char* code, std::uint16_t* raceId, std::uint8_t* gender) {
+Result DecodeModelCode(const Inventory& inventory, std::string_view code, std::uint16_t* raceId, Gender* gender) {
   if (raceId) *raceId = 0;
-  if (gender) *gender = 0;
-  if (code == nullptr || raceId == nullptr || gender == nullptr) return E_INVALIDARG;
-  const std::size_t length = BoundedLength(code, kMaxModelCode);
-  if (length > kMaxModelCode || length == 0) return E_FAIL;
+  if (gender) *gender = Gender::kNone;
+  if (raceId == nullptr || gender == nullptr) return E_INVALIDARG;
+  if (code.size() > kMaxModelCode || code.empty()) return E_FAIL;
   char upper[kModelCodeCapacity];
-  std::memcpy(upper, code, length);
-  upper[length] = '\0';
+  std::memcpy(upper, code.data(), code.size());
+  upper[code.size()] = '\0';
   UpperInPlace(upper);
+  const std::string_view wanted(upper, code.size());
 
   const ClientImage& client = inventory.client;
-  const int bucket = LetterBucket(upper);
-  const std::size_t count = std::min<std::size_t>(client.codeIndex.count[bucket], kCodesPerLetter);
+  const std::span<const std::uint16_t> races = BucketIds(client.codeIndex, LetterBucket(upper));
   // The bucket is ascending, so walking it backwards lets the highest race win.
-  for (std::size_t i = count; i-- > 0;) {
-    const std::uint16_t race = client.codeIndex.ids[bucket][i];
-    if (race > kMaxRaceId) continue;
-    for (std::uint8_t g = 1; g <= 3; ++g) {
-      const char* raceCode = RaceCode(client, race, g);
-      if (raceCode == nullptr) continue;
-      if (SameText(raceCode, BoundedLength(raceCode, kMaxModelCode), upper, length, false)) {
-        *raceId = race;
+  for (auto race = races.rbegin(); race != races.rend(); ++race) {
+    for (const Gender g : kGenders) {
+      const char* raceCode = RaceCodeOf(client, *race, g);
+      if (raceCode != nullptr && std::string_view(raceCode) == wanted) {
+        *raceId = *race;
         *gender = g;
         return S_OK;
       }
@@ -123,20 +108,20 @@ Result DecodeModelCode(const Inventory& inventory, const char* code, std::uint16
   return E_FAIL;
 }
 
-ModelSource* FindOrAddSource(Inventory& inventory, const char* name, std::uint8_t kind, bool orphan) {
-  if (name == nullptr || name[0] == '\0') return nullptr;
+ModelSource* FindOrAddSource(Inventory& inventory, std::string_view name, SourceKind kind, bool orphan) {
+  if (name.empty()) return nullptr;
   // The reports print the kind's label, so a kind without one is refused.
-  if (kind >= kSourceKindCount || (kind != kLocalToZone && orphan)) return nullptr;
+  const bool local = kind == SourceKind::kLocalToZone;
+  if (static_cast<std::size_t>(kind) >= kSourceKindCount || (!local && orphan)) return nullptr;
   // The length is tested before trimming: padding can carry a short name past it.
-  std::size_t length = BoundedLength(name, kMaxSourceName);
-  if (length < kMinSourceName || length > kMaxSourceName) return nullptr;
+  if (name.size() < kMinSourceName || name.size() > kMaxSourceName) return nullptr;
   char normal[kSourceNameCapacity];
-  length = CopyTrimmed(normal, name, length);
+  const std::size_t length = CopyTrimmed(normal, name);
   if (length == 0) return nullptr;
   LowerInPlace(normal);
 
-  const int bucket = kind != kLocalToZone ? kGlobalBucket : orphan ? kOrphanBucket : LetterBucket(normal) + 1;
-  if (ModelSource* found = FindInBucket(inventory, bucket, normal, length)) return found;
+  const int bucket = !local ? kGlobalBucket : orphan ? kOrphanBucket : LetterBucket(normal) + 1;
+  if (ModelSource* found = FindInBucket(inventory, bucket, {normal, length})) return found;
 
   const std::uint8_t slot = inventory.sourceIndex.count[bucket];
   if (slot >= kSourcesPerBucket || inventory.sourceCount >= kSourceCapacity) return nullptr;
@@ -154,38 +139,34 @@ ModelSource* FindOrAddSource(Inventory& inventory, const char* name, std::uint8_
   return &source;
 }
 
-ModelSource* FindSource(Inventory& inventory, const char* name) {
-  if (name == nullptr || name[0] == '\0') return nullptr;
-  std::size_t length = BoundedLength(name, kMaxSourceName);
-  if (length > kMaxSourceName) return nullptr;
+ModelSource* FindSource(Inventory& inventory, std::string_view name) {
+  if (name.empty() || name.size() > kMaxSourceName) return nullptr;
   char normal[kSourceNameCapacity];
-  length = CopyTrimmed(normal, name, length);
+  const std::size_t length = CopyTrimmed(normal, name);
   if (length == 0) return nullptr;
   LowerInPlace(normal);
   // Orphans stay out of sight: only discovery's own last step knows them.
-  if (ModelSource* found = FindInBucket(inventory, LetterBucket(normal) + 1, normal, length)) return found;
-  return FindInBucket(inventory, kGlobalBucket, normal, length);
+  if (ModelSource* found = FindInBucket(inventory, LetterBucket(normal) + 1, {normal, length})) return found;
+  return FindInBucket(inventory, kGlobalBucket, {normal, length});
 }
 
-ModelDef* AddModel(Inventory& inventory, ModelSource* source, const char* code) {
-  if (source == nullptr || code == nullptr || code[0] == '\0') return nullptr;
-  std::size_t length = BoundedLength(code, kMaxModelCode);
-  if (length > kMaxModelCode) return nullptr;
+ModelDef* AddModel(Inventory& inventory, ModelSource* source, std::string_view code) {
+  if (source == nullptr || code.empty() || code.size() > kMaxModelCode) return nullptr;
   char normal[kModelCodeCapacity];
-  length = CopyTrimmed(normal, code, length);
+  const std::size_t length = CopyTrimmed(normal, code);
   if (length == 0) return nullptr;
   UpperInPlace(normal);
 
-  if (ModelDef* found = FindInSource(*source, normal, length)) return found;
+  if (ModelDef* found = FindInSource(*source, {normal, length})) return found;
   // Both limits are settled before a row is taken, so a refusal changes nothing.
   if (source->modelCount >= kModelsPerSource || inventory.modelDefCount >= kModelCapacity) return nullptr;
 
   ModelDef& model = inventory.models[inventory.modelDefCount];
   inventory.modelDefCount = static_cast<std::uint16_t>(inventory.modelDefCount + 1);
   std::uint16_t raceId = 0;
-  std::uint8_t gender = 0;
+  Gender gender = Gender::kNone;
   // An unknown code is still a model; it simply has no race.
-  static_cast<void>(DecodeModelCode(inventory, normal, &raceId, &gender));
+  static_cast<void>(DecodeModelCode(inventory, {normal, length}, &raceId, &gender));
   model.codeLength = static_cast<std::uint8_t>(length);
   std::memcpy(model.code, normal, length + 1);
   model.raceId = raceId;
@@ -197,23 +178,24 @@ ModelDef* AddModel(Inventory& inventory, ModelSource* source, const char* code) 
   return &model;
 }
 
-bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, std::uint32_t gender,
+ModelDef* LookUpRaceModel(const Inventory& inventory, const ModelSource* source, std::uint32_t raceId, Gender gender) {
+  if (source == nullptr) return nullptr;
+  const char* raceCode = RaceCodeOf(inventory.client, raceId, gender);
+  if (raceCode == nullptr) return nullptr;
+  const std::string_view code(raceCode);
+  if (code.size() > kMaxModelCode) return nullptr;  // no stored model code is that long
+  return FindInSource(*source, code);
+}
+
+bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, Gender gender,
                    ModelDef** model) {
   if (model) *model = nullptr;
-  const ClientImage& client = inventory.client;
-  if (source == nullptr || raceId == 0 || raceId > client.maxRaceId || raceId > kMaxRaceId) return false;
-  if (gender < 1 || gender > 3) return false;
-  const char* raceCode = RaceCode(client, raceId, gender);
-  if (raceCode == nullptr || raceCode[0] == '\0') return false;
-  const std::size_t length = BoundedLength(raceCode, kMaxModelCode);
-  if (length > kMaxModelCode) return false;  // no stored model code is that long
-
-  ModelDef* found = FindInSource(*source, raceCode, length);
+  ModelDef* found = LookUpRaceModel(inventory, source, raceId, gender);
   if (found == nullptr) return false;
   if (model) {
     // The caller's race is what the reports show, whatever the code decoded to.
     found->raceId = static_cast<std::uint16_t>(raceId);
-    found->gender = static_cast<std::uint8_t>(gender);
+    found->gender = gender;
     *model = found;
   }
   return true;
@@ -234,20 +216,26 @@ Result AddVariationRange(ModelDef* model, std::uint32_t kind, std::uint8_t count
   return S_OK;
 }
 
-Result AddZoneImport(ZoneRecord* zone, ModelDef* model) {
-  if (zone == nullptr || model == nullptr) return E_INVALIDARG;
-  const std::size_t count = std::min<std::size_t>(zone->importCount, kZoneImportCapacity);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (zone->imports[i] == model) return S_OK;
+Result AddZoneImport(ZoneLinks& zone, ModelDef* model) {
+  if (model == nullptr) return E_INVALIDARG;
+  const std::span<ModelDef* const> imports = zone.Imports();
+  for (const ModelDef* present : imports) {
+    if (present == model) return S_OK;
   }
-  if (count >= kZoneImportCapacity) return E_OUTOFMEMORY;
-  zone->imports[count] = model;
-  zone->importCount = static_cast<std::uint8_t>(count + 1);
+  if (imports.size() >= kZoneImportCapacity) return E_OUTOFMEMORY;
+  zone.imports[imports.size()] = model;
+  zone.importCount = static_cast<std::uint8_t>(imports.size() + 1);
   return S_OK;
 }
 
+const char* RaceCodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender) {
+  if (raceId == 0 || raceId >= RaceRows(client).size() || !IsGender(gender)) return nullptr;
+  const char* code = RaceCode(client, raceId, GenderNumber(gender));
+  return code != nullptr && code[0] != '\0' ? code : nullptr;
+}
+
 bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId) {
-  if (raceId == 0 || raceId > client.maxRaceId || raceId > kMaxRaceId) return false;
+  if (raceId == 0 || raceId >= RaceRows(client).size()) return false;
   return IsPlayableRace(client.races[raceId].raceId);
 }
 

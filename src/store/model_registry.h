@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "store/inventory.h"
 
@@ -7,23 +8,30 @@ namespace zira {
 
 // The race and gender a model code stands for: the highest race whose code
 // matches, male before female before neutral.
-Result DecodeModelCode(const Inventory& inventory, const char* code, std::uint16_t* raceId, std::uint8_t* gender);
+Result DecodeModelCode(const Inventory& inventory, std::string_view code, std::uint16_t* raceId, Gender* gender);
 
 // Registers a package as a model source (or finds it in its bucket); nullptr
 // for bad input or a full bucket or table.
-ModelSource* FindOrAddSource(Inventory& inventory, const char* name, std::uint8_t kind, bool orphan);
+ModelSource* FindOrAddSource(Inventory& inventory, std::string_view name, SourceKind kind, bool orphan);
 // Finds a source by name in its letter bucket, then the global bucket.
-ModelSource* FindSource(Inventory& inventory, const char* name);
+ModelSource* FindSource(Inventory& inventory, std::string_view name);
 
-ModelDef* AddModel(Inventory& inventory, ModelSource* source, const char* code);
+ModelDef* AddModel(Inventory& inventory, ModelSource* source, std::string_view code);
+// The race's model of gender in source, or nullptr; records nothing.
+ModelDef* LookUpRaceModel(const Inventory& inventory, const ModelSource* source, std::uint32_t raceId, Gender gender);
 // Finds race's model of gender in source; with model given, records race and
 // gender on the model found and hands it back.
-bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, std::uint32_t gender,
+bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, Gender gender,
                    ModelDef** model);
 
 Result AddVariation(ModelDef* model, std::uint32_t kind, std::uint8_t value);
 Result AddVariationRange(ModelDef* model, std::uint32_t kind, std::uint8_t count);
-Result AddZoneImport(ZoneRecord* zone, ModelDef* model);
+// Appends model to the zone's imports unless it is there already.
+Result AddZoneImport(ZoneLinks& zone, ModelDef* model);
+
+// The race's model code for a gender, when present and not empty; nullptr
+// for race 0, a race above the table and a gender that is none.
+const char* RaceCodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender);
 
 // Whether the race table row of raceId holds a playable race id.
 bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId);

@@ -127,14 +127,14 @@ TEST_F(RunDriverTest, TableReaderFailuresEndTheRunWithFourAndFive) {
   WriteStrings();
   testing::ScopedChdir in(dir_.Path());
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(RunInventory({.readRaceTable = Refuse}), 4);
+  EXPECT_EQ(RunInventory({.readRaceTable = Refuse}), ExitCode::kNoRaceTable);
   std::string out = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Loading Race Information...\nFAILURE: Could not read race code information from client "
                      "obgame.exe\n" + std::string(kHint)),
             std::string::npos)
       << out;
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(RunInventory({.readZoneTable = Refuse}), 5);
+  EXPECT_EQ(RunInventory({.readZoneTable = Refuse}), ExitCode::kNoZoneTable);
   out = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Loading Zone Information...\nFAILURE: Could not read zone information from client "
                      "obgame.exe\n" + std::string(kHint)),

@@ -44,7 +44,6 @@ TEST(ZoneTable, ReadsAllNineArguments) {
   EXPECT_EQ(row.unknown7, 7u);
   EXPECT_EQ(row.unknown8, 0xFFFFFFFFu);
   EXPECT_EQ(row.minLevel, 2);
-  EXPECT_EQ(row.chrSource, nullptr);
   EXPECT_EQ(fixture.client->zoneCount, 1);
   EXPECT_EQ(fixture.client->maxZoneId, 42);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include <cstring>
 #include <string>
 
@@ -73,6 +75,19 @@ TEST(CompareTest, StartsAndEndsWithFoldedLetters) {
   EXPECT_FALSE(EndsWithNoCase(nullptr, ""));
   EXPECT_TRUE(EndsWithNoCase("a.wldxx", 5, ".WLD", 4));
   EXPECT_FALSE(EndsWithNoCase("a.wld", 5, ".wl", 3));
+}
+
+// Views compare only their own bytes: a text cut out of a buffer needs no terminator.
+TEST(CompareTest, ViewsEndAtTheirLength) {
+  const char bytes[] = {'A', 'b', 'C', 'x'};
+  const std::string_view abc(bytes, 3);
+  EXPECT_TRUE(SameText(abc, "abc", true));
+  EXPECT_FALSE(SameText(abc, "abc", false));
+  EXPECT_FALSE(SameText(abc, "abcx", true));
+  EXPECT_TRUE(StartsWithNoCase(abc, "ab"));
+  EXPECT_TRUE(EndsWithNoCase(abc, "BC"));
+  EXPECT_FALSE(EndsWithNoCase(abc, "cx"));
+  EXPECT_FALSE(StartsWithNoCase(abc, "abcx"));
 }
 
 TEST(LetterBucketTest, LettersInEitherCaseElseZero) {

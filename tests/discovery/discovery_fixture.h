@@ -69,13 +69,15 @@ class DiscoveryTest : public ::testing::Test {
     }
   }
 
-  // A writable zone nick in the table, as the zone reader leaves it.
-  ZoneRecord& Zone(std::uint16_t id, const std::string& nick) {
+  // A writable zone nick in the table, as the zone reader leaves it; returns the id.
+  std::size_t Zone(std::uint16_t id, const std::string& nick) {
     ZoneRecord& zone = inv().client.zones[id];
     zone.zoneId = id;
     zone.zoneNick = Text(nick);
-    return zone;
+    return id;
   }
+  // What zone discovery has linked to the zone.
+  ZoneLinks& Links(std::size_t id) { return inv().zoneLinks[id]; }
 
   static std::pair<int, std::string> Both(const std::string& text) { return {1, text}; }
   static std::pair<int, std::string> Log(const std::string& text) { return {0, text}; }

@@ -66,7 +66,7 @@ TEST_F(GlobalModelsTest, HardCodedPackagesAreTriedObgFirstInTheirFixedOrder) {
   const int kinds[] = {4, 4, 3, 3, 3};
   for (std::size_t i = 0; i < 5; ++i) {
     EXPECT_STREQ(SourceInBucket(inv(), kGlobalBucket, i)->name, names[i]);
-    EXPECT_EQ(SourceInBucket(inv(), kGlobalBucket, i)->kind, kinds[i]);
+    EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, i)->kind), kinds[i]);
   }
   EXPECT_EQ(TheRunStats().files, 0);  // failed packages are not counted
 }
@@ -96,7 +96,7 @@ TEST_F(GlobalModelsTest, RacePackagesFollowPlayableRacesGendersAndSuffixes) {
   EXPECT_EQ(loads, expected);
   ASSERT_EQ(SourceBucketCount(inv(), kGlobalBucket), 4);
   EXPECT_STREQ(SourceInBucket(inv(), kGlobalBucket, 0)->name, "globalhum_chr.s3d");
-  EXPECT_EQ(SourceInBucket(inv(), kGlobalBucket, 0)->kind, 3);
+  EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 0)->kind), 3);
 }
 
 TEST_F(GlobalModelsTest, EditionOneKeepsLinesByFirstFieldAndPackageEnding) {
@@ -170,7 +170,7 @@ TEST_F(GlobalModelsTest, ListedPackagesAreTrimmedLowerCasedAndResolvedObgFirst) 
   };
   EXPECT_EQ(ListLines(), expected);
   ASSERT_EQ(SourceBucketCount(inv(), kGlobalBucket), 2);
-  EXPECT_EQ(SourceInBucket(inv(), kGlobalBucket, 0)->kind, 2);
+  EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 0)->kind), 2);
   // Only the list itself was read in full.
   EXPECT_EQ(TheRunStats().files, 1);
 }

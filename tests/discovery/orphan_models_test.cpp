@@ -39,7 +39,7 @@ TEST_F(OrphanModelsTest, TrulyOrphanedCodesAreReportedOncePerStoredCode) {
 TEST_F(OrphanModelsTest, CoveredCodesAreNeverLookedUp) {
   SetCode(1, 1, Text("HUM"));
   SetCode(1, 2, Text("HUF"));
-  ModelSource* global = FindOrAddSource(inv(), "global_chr.s3d", 2, false);
+  ModelSource* global = FindOrAddSource(inv(), "global_chr.s3d", SourceKind::kGlobalLoadList, false);
   AddModel(inv(), global, "HUM");
   Write("HUM.obg");
   Write("huf_CHR.s3d");
@@ -62,13 +62,13 @@ TEST_F(OrphanModelsTest, ObgPackageComesBeforeTheChrPackage) {
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
   ModelSource* orphan = SourceInBucket(inv(), kOrphanBucket, 0);
   EXPECT_STREQ(orphan->name, "xyz.obg");
-  EXPECT_EQ(orphan->kind, 0);
+  EXPECT_EQ(SourceKindNumber(orphan->kind), 0);
   EXPECT_EQ(FindSource(inv(), "xyz.obg"), nullptr);
 }
 
 TEST_F(OrphanModelsTest, FullOrphanBucketRefusesThePackage) {
   for (std::size_t i = 0; i < kSourcesPerBucket; ++i) {
-    ASSERT_NE(FindOrAddSource(inv(), ("o" + std::to_string(i) + ".obg").c_str(), 0, true), nullptr);
+    ASSERT_NE(FindOrAddSource(inv(), ("o" + std::to_string(i) + ".obg").c_str(), SourceKind::kLocalToZone, true), nullptr);
   }
   SetCode(9, 1, Text("XYZ"));
   Write("xyz.obg");

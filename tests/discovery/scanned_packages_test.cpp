@@ -63,9 +63,9 @@ TEST_F(ScannedPackagesTest, GlobalPackagesAreScannedAndCounted) {
   ASSERT_EQ(SourceBucketCount(inv(), kGlobalBucket), 2);
   ModelSource* obg = SourceInBucket(inv(), kGlobalBucket, 0);
   ModelSource* s3d = SourceInBucket(inv(), kGlobalBucket, 1);
-  EXPECT_EQ(obg->kind, 4);
+  EXPECT_EQ(SourceKindNumber(obg->kind), 4);
   EXPECT_EQ(obg->modelCount, 1);
-  EXPECT_EQ(s3d->kind, 3);
+  EXPECT_EQ(SourceKindNumber(s3d->kind), 3);
   EXPECT_EQ(s3d->modelCount, 2);
   // The .obg once, the .s3d twice and its world file once.
   EXPECT_EQ(TheRunStats().files, 4);
@@ -91,8 +91,8 @@ TEST_F(ScannedPackagesTest, ListedPackagesAreScannedOnceAndCountedEachTime) {
   };
   EXPECT_EQ(From("   Loading global model source global7_chr.s3d"), expected);
   ASSERT_EQ(SourceBucketCount(inv(), kGlobalBucket), 2);
-  EXPECT_EQ(SourceInBucket(inv(), kGlobalBucket, 0)->kind, 4);
-  EXPECT_EQ(SourceInBucket(inv(), kGlobalBucket, 1)->kind, 2);
+  EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 0)->kind), 4);
+  EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 1)->kind), 2);
   // global7_chr.s3d twice, its world file once, extra.obg and the list.
   EXPECT_EQ(TheRunStats().files, 5);
 }
@@ -117,15 +117,15 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
   Write("xyz_chr.txt", "2\nelm,other.obg\nelm,abc_chr.s3d\n");
   static_cast<void>(LoadGlobalModels(inv()));
   const std::uint16_t globals = inv().sourceCount;
-  ZoneRecord& abc = Zone(3, "abc");
-  ZoneRecord& xyz = Zone(4, "xyz");
+  const std::size_t abc = Zone(3, "abc");
+  const std::size_t xyz = Zone(4, "xyz");
   lines_.clear();
   ResetRunStats();
 
-  EXPECT_EQ(LoadZoneModels(inv(), &abc), S_OK);
-  ASSERT_NE(abc.chrSource, nullptr);
-  EXPECT_EQ(abc.chrSource->modelCount, 1);
-  EXPECT_EQ(abc.chr2Source, nullptr);
+  EXPECT_EQ(LoadZoneModels(inv(), abc), S_OK);
+  ASSERT_NE(Links(abc).chrSource, nullptr);
+  EXPECT_EQ(Links(abc).chrSource->modelCount, 1);
+  EXPECT_EQ(Links(abc).chr2Source, nullptr);
   const Lines expected = {
       Log("  Found Zone Model File: abc_chr.s3d"),
       Log("     Found model ELM in source abc_chr.s3d"),
@@ -142,13 +142,13 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
       Log("      Imported Model HUF (Race 1, Gender 2) to Zone abc"),
   };
   EXPECT_EQ(lines_, expected);
-  EXPECT_EQ(abc.importCount, 3);
+  EXPECT_EQ(Links(abc).importCount, 3);
   // abc_chr.s3d, other.obg, far.s3d and two world files; never the list.
   EXPECT_EQ(TheRunStats().files, 5);
   EXPECT_EQ(inv().sourceCount, globals + 3);
 
   lines_.clear();
-  EXPECT_EQ(LoadZoneModels(inv(), &xyz), S_OK);
+  EXPECT_EQ(LoadZoneModels(inv(), xyz), S_OK);
   const Lines again = {
       Log("  Found Zone Model Import File: xyz_chr.txt"),
       Log("   Looking for 2 model code/source entries in xyz_chr.txt"),
@@ -156,8 +156,8 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
       Log("      Imported Model ELM (Race 2, Gender 1) to Zone xyz"),
   };
   EXPECT_EQ(lines_, again);
-  ASSERT_EQ(xyz.importCount, 2);
-  EXPECT_EQ(xyz.imports[1], abc.chrSource->models[0]);
+  ASSERT_EQ(Links(xyz).importCount, 2);
+  EXPECT_EQ(Links(xyz).imports[1], Links(abc).chrSource->models[0]);
   EXPECT_EQ(inv().sourceCount, globals + 3);
 }
 
@@ -165,9 +165,9 @@ TEST_F(ScannedPackagesTest, SameModelTwiceIsImportedOnceAndCountedTwice) {
   SetCode(1, 1, Text("HUM"));
   WriteObg("pack.obg", {"hum.mod"});
   Write("abc_chr.txt", "3\nHUM,pack\nhum,PACK.obg\n");
-  ZoneRecord& zone = Zone(1, "abc");
-  static_cast<void>(LoadZoneModels(inv(), &zone));
-  EXPECT_EQ(zone.importCount, 1);
+  const std::size_t zone = Zone(1, "abc");
+  static_cast<void>(LoadZoneModels(inv(), zone));
+  EXPECT_EQ(Links(zone).importCount, 1);
   EXPECT_EQ(Count("      Imported Model HUM (Race 1, Gender 1) to Zone abc"), 2u);
   EXPECT_EQ(Count("      Loaded models from pack.obg in abc_chr.txt"), 1u);
   EXPECT_EQ(lines_.back(), Both("   ODDITY: Expected 3 model references in abc_chr.txt, found 2"));
@@ -215,13 +215,13 @@ TEST_F(ScannedPackagesTest, OrphanImportNamesAreNotFoundInTheOrphanBucket) {
   static_cast<void>(LoadOrphanModels(inv()));
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
   Write("abc_chr.txt", "1\nelf,elf\n");
-  ZoneRecord& zone = Zone(1, "abc");
+  const std::size_t zone = Zone(1, "abc");
   lines_.clear();
-  static_cast<void>(LoadZoneModels(inv(), &zone));
+  static_cast<void>(LoadZoneModels(inv(), zone));
   // The import registers a second, local row and scans it on its own.
   EXPECT_EQ(Count("      Loaded models from elf.obg in abc_chr.txt"), 1u);
-  EXPECT_EQ(zone.importCount, 1);
-  EXPECT_NE(zone.imports[0]->source, SourceInBucket(inv(), kOrphanBucket, 0));
+  EXPECT_EQ(Links(zone).importCount, 1);
+  EXPECT_NE(Links(zone).imports[0]->source, SourceInBucket(inv(), kOrphanBucket, 0));
 }
 
 }  // namespace

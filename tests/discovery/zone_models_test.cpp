@@ -21,7 +21,7 @@ class ZoneModelsTest : public testing::DiscoveryTest {
   // A source of kind 0 or a global one holding the given model codes, as a
   // finished scan leaves it (a second scan ends at once).
   ModelSource* Source(const char* name, std::uint8_t kind, std::initializer_list<const char*> codes) {
-    ModelSource* source = FindOrAddSource(inv(), name, kind, false);
+    ModelSource* source = FindOrAddSource(inv(), name, static_cast<SourceKind>(kind), false);
     for (const char* code : codes) AddModel(inv(), source, code);
     source->scanned = 1;
     return source;
@@ -35,25 +35,25 @@ class ZoneModelsTest : public testing::DiscoveryTest {
 };
 
 TEST_F(ZoneModelsTest, ZoneWithoutNickFails) {
-  EXPECT_EQ(LoadZoneModels(inv(), nullptr), E_INVALIDARG);
-  ZoneRecord& zone = inv().client.zones[3];
-  EXPECT_EQ(LoadZoneModels(inv(), &zone), E_FAIL);
-  zone.zoneNick = Text("");
-  EXPECT_EQ(LoadZoneModels(inv(), &zone), E_FAIL);
+  EXPECT_EQ(LoadZoneModels(inv(), kMaxZoneId + 1), E_INVALIDARG);
+  EXPECT_EQ(LoadZoneImports(inv(), kMaxZoneId + 1), E_INVALIDARG);
+  EXPECT_EQ(LoadZoneModels(inv(), 3), E_FAIL);
+  inv().client.zones[3].zoneNick = Text("");
+  EXPECT_EQ(LoadZoneModels(inv(), 3), E_FAIL);
   EXPECT_TRUE(lines_.empty());
 }
 
 TEST_F(ZoneModelsTest, OwnPackagesWithoutImportList) {
   Write("ABC_chr.s3d", "12345");
   Write("abc_CHR2.S3D", "123");
-  ZoneRecord& zone = Zone(7, "abc");
-  EXPECT_EQ(LoadZoneModels(inv(), &zone), S_OK);
-  ASSERT_NE(zone.chrSource, nullptr);
-  ASSERT_NE(zone.chr2Source, nullptr);
-  EXPECT_STREQ(zone.chrSource->name, "abc_chr.s3d");
-  EXPECT_STREQ(zone.chr2Source->name, "abc_chr2.s3d");
-  EXPECT_EQ(zone.chrSource->kind, 0);
-  EXPECT_EQ(zone.importCount, 0);
+  const std::size_t zone = Zone(7, "abc");
+  EXPECT_EQ(LoadZoneModels(inv(), zone), S_OK);
+  ASSERT_NE(Links(zone).chrSource, nullptr);
+  ASSERT_NE(Links(zone).chr2Source, nullptr);
+  EXPECT_STREQ(Links(zone).chrSource->name, "abc_chr.s3d");
+  EXPECT_STREQ(Links(zone).chr2Source->name, "abc_chr2.s3d");
+  EXPECT_EQ(SourceKindNumber(Links(zone).chrSource->kind), 0);
+  EXPECT_EQ(Links(zone).importCount, 0);
   // A failed scan of a zone package has no message of its own here; the file still counts.
   const Lines expected = {Log("  Found Zone Model File: abc_chr.s3d"), Log("  Found Zone Model File: abc_chr2.s3d")};
   EXPECT_EQ(lines_, expected);
@@ -64,12 +64,12 @@ TEST_F(ZoneModelsTest, OwnPackagesWithoutImportList) {
 TEST_F(ZoneModelsTest, ZonePackageOfAGlobalNameGetsALocalRow) {
   ModelSource* global = Source("abc_chr.s3d", 2, {});
   Write("abc_chr.s3d");
-  ZoneRecord& zone = Zone(1, "abc");
-  static_cast<void>(LoadZoneModels(inv(), &zone));
-  ASSERT_NE(zone.chrSource, nullptr);
-  EXPECT_NE(zone.chrSource, global);
-  EXPECT_EQ(zone.chrSource->kind, 0);
-  EXPECT_EQ(zone.chr2Source, nullptr);
+  const std::size_t zone = Zone(1, "abc");
+  static_cast<void>(LoadZoneModels(inv(), zone));
+  ASSERT_NE(Links(zone).chrSource, nullptr);
+  EXPECT_NE(Links(zone).chrSource, global);
+  EXPECT_EQ(SourceKindNumber(Links(zone).chrSource->kind), 0);
+  EXPECT_EQ(Links(zone).chr2Source, nullptr);
 }
 
 TEST_F(ZoneModelsTest, OverlongNickRefusesPackagesSilentlyAndReportsTheList) {
@@ -77,14 +77,14 @@ TEST_F(ZoneModelsTest, OverlongNickRefusesPackagesSilentlyAndReportsTheList) {
   Write(nick + "_chr.s3d");
   Write(nick + "_chr2.s3d");
   Write(nick + "_chr.txt", "1\nHUM,abc\n");
-  ZoneRecord& zone = Zone(2, nick);
+  const std::size_t zone = Zone(2, nick);
   ModelSource* stale = &inv().sources[0];
-  zone.chrSource = stale;
-  zone.chr2Source = stale;
-  EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL);
-  EXPECT_EQ(LoadZoneModels(inv(), &zone), S_OK);
-  EXPECT_EQ(zone.chrSource, nullptr);
-  EXPECT_EQ(zone.chr2Source, nullptr);
+  Links(zone).chrSource = stale;
+  Links(zone).chr2Source = stale;
+  EXPECT_EQ(LoadZoneImports(inv(), zone), E_FAIL);
+  EXPECT_EQ(LoadZoneModels(inv(), zone), S_OK);
+  EXPECT_EQ(Links(zone).chrSource, nullptr);
+  EXPECT_EQ(Links(zone).chr2Source, nullptr);
   const std::string tooLong =
       "  SKIPPED: _sTXTFile '" + nick + "_chr.txt' is too long. Max allowed is 63 characters!";
   const Lines expected = {Both(tooLong), Both(tooLong)};
@@ -95,8 +95,8 @@ TEST_F(ZoneModelsTest, OverlongNickRefusesPackagesSilentlyAndReportsTheList) {
 TEST_F(ZoneModelsTest, ListOfSixtyThreeCharactersIsRead) {
   const std::string nick(55, 'm');
   Write(nick + "_CHR.TXT", "\n");
-  ZoneRecord& zone = Zone(2, nick);
-  EXPECT_EQ(LoadZoneImports(inv(), &zone), S_OK);
+  const std::size_t zone = Zone(2, nick);
+  EXPECT_EQ(LoadZoneImports(inv(), zone), S_OK);
   const Lines expected = {Log("  Found Zone Model Import File: " + nick + "_chr.txt")};
   EXPECT_EQ(lines_, expected);
 }
@@ -112,8 +112,8 @@ TEST_F(ZoneModelsTest, ListThatExistsButCannotBeOpened) {
   ASSERT_GE(socketId, 0);
   ASSERT_EQ(::bind(socketId, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   ResetFileCache();
-  ZoneRecord& zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL);
+  const std::size_t zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneImports(inv(), zone), E_FAIL);
   ::close(socketId);
   const Lines expected = {Both("  FAILURE: Problem opening TXT file abc_chr.txt for model import parsing.")};
   EXPECT_EQ(lines_, expected);
@@ -123,8 +123,8 @@ TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
   for (const char* header : {"0", "none", "  -0x5"}) {
     lines_.clear();
     Write("abc_chr.txt", std::string("\r\n  \r\n") + header + "\r\nHUM,abc\r\n");
-    ZoneRecord& zone = Zone(1, "abc");
-    EXPECT_EQ(LoadZoneImports(inv(), &zone), E_FAIL) << header;
+    const std::size_t zone = Zone(1, "abc");
+    EXPECT_EQ(LoadZoneImports(inv(), zone), E_FAIL) << header;
     const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt"),
                             Both("  SKIPPED: Unable to parse abc_chr.txt for model imports")};
     EXPECT_EQ(lines_, expected) << header;
@@ -133,8 +133,8 @@ TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
 
 TEST_F(ZoneModelsTest, ListWithoutAnyLineEndsQuietly) {
   Write("abc_chr.txt", "  \r\n\r\n   \n");
-  ZoneRecord& zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneImports(inv(), &zone), S_OK);
+  const std::size_t zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneImports(inv(), zone), S_OK);
   const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt")};
   EXPECT_EQ(lines_, expected);
   EXPECT_EQ(TheRunStats().files, 0);
@@ -160,8 +160,8 @@ TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
         "hum,strange.dat\r\n"
         "hum," +
             longName + ".s3d\r\n");
-  ZoneRecord& zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneModels(inv(), &zone), S_OK);
+  const std::size_t zone = Zone(1, "abc");
+  EXPECT_EQ(LoadZoneModels(inv(), zone), S_OK);
   const Lines expected = {
       Both("   SKIPPED: Model HUM in abc_chr.txt, nonexistent missing.*"),
       Both("   SKIPPED: No race found to match model code XYZ in abc_chr.txt"),
@@ -177,15 +177,15 @@ TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
       Both("   ODDITY: Expected 5 model references in abc_chr.txt, found 7"),
   };
   EXPECT_EQ(Entries("   Looking for 5 model code/source entries in abc_chr.txt"), expected);
-  EXPECT_EQ(zone.importCount, 0);
+  EXPECT_EQ(Links(zone).importCount, 0);
   // Failed scans are not counted, and the list itself never is.
   EXPECT_EQ(TheRunStats().files, 0);
 }
 
 TEST_F(ZoneModelsTest, PackageWithExtensionIsRegisteredEvenWhenMissing) {
   Write("abc_chr.txt", "1\nHUM,gone.s3d\n");
-  ZoneRecord& zone = Zone(1, "abc");
-  static_cast<void>(LoadZoneModels(inv(), &zone));
+  const std::size_t zone = Zone(1, "abc");
+  static_cast<void>(LoadZoneModels(inv(), zone));
   ASSERT_NE(FindSource(inv(), "gone.s3d"), nullptr);
   EXPECT_TRUE(Logged("   SKIPPED: Model HUM in abc_chr.txt, not in gone.s3d"));
 }
@@ -195,30 +195,30 @@ TEST_F(ZoneModelsTest, ImportsFromAKnownSourceWithoutANewScan) {
   Write("global_chr.obg");
   Write("GLOBAL_CHR.S3D");
   Write("abc_chr.txt", "3\nhum,global_chr\nHUM,Global_Chr.obg\nhuf , global_chr\n");
-  ZoneRecord& zone = Zone(4, "abc");
-  static_cast<void>(LoadZoneModels(inv(), &zone));
+  const std::size_t zone = Zone(4, "abc");
+  static_cast<void>(LoadZoneModels(inv(), zone));
   const Lines expected = {
       Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
       Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
       Log("      Imported Model HUF (Race 1, Gender 2) to Zone abc"),
   };
   EXPECT_EQ(Entries("   Looking for 3 model code/source entries in abc_chr.txt"), expected);
-  ASSERT_EQ(zone.importCount, 2);
-  EXPECT_EQ(zone.imports[0], global->models[0]);
-  EXPECT_EQ(zone.imports[1], global->models[1]);
+  ASSERT_EQ(Links(zone).importCount, 2);
+  EXPECT_EQ(Links(zone).imports[0], global->models[0]);
+  EXPECT_EQ(Links(zone).imports[1], global->models[1]);
   EXPECT_EQ(inv().sourceCount, 1);
   EXPECT_EQ(TheRunStats().files, 0);
 }
 
 TEST_F(ZoneModelsTest, FullImportListStillLogsTheImport) {
   ModelSource* source = Source("global_chr.obg", 2, {"HUM"});
-  ZoneRecord& zone = Zone(4, "abc");
+  const std::size_t zone = Zone(4, "abc");
   ModelDef* filler = source->models[0] + 1;
-  for (std::size_t i = 0; i < kZoneImportCapacity; ++i) zone.imports[i] = filler;
-  zone.importCount = kZoneImportCapacity;
+  for (std::size_t i = 0; i < kZoneImportCapacity; ++i) Links(zone).imports[i] = filler;
+  Links(zone).importCount = kZoneImportCapacity;
   Write("abc_chr.txt", "1\nHUM,global_chr.obg\n");
-  static_cast<void>(LoadZoneModels(inv(), &zone));
-  EXPECT_EQ(zone.importCount, kZoneImportCapacity);
+  static_cast<void>(LoadZoneModels(inv(), zone));
+  EXPECT_EQ(Links(zone).importCount, kZoneImportCapacity);
   EXPECT_TRUE(Logged("      Imported Model HUM (Race 1, Gender 1) to Zone abc"));
 }
 
@@ -227,9 +227,9 @@ TEST_F(ZoneModelsTest, OverlongLinesReadAsSeveralLines) {
   // The first 1023 characters hold no comma; the rest starts with one.
   const std::string line = std::string(1020, ' ') + "HUM" + ",global_chr.obg";
   Write("abc_chr.txt", "1\n" + line + "\n");
-  ZoneRecord& zone = Zone(4, "abc");
-  static_cast<void>(LoadZoneModels(inv(), &zone));
-  EXPECT_EQ(zone.importCount, 0);
+  const std::size_t zone = Zone(4, "abc");
+  static_cast<void>(LoadZoneModels(inv(), zone));
+  EXPECT_EQ(Links(zone).importCount, 0);
   const Lines expected = {Both("   SKIPPED: No race found to match model code  in abc_chr.txt")};
   EXPECT_EQ(Entries("   Looking for 1 model code/source entries in abc_chr.txt"), expected);
 }

@@ -51,7 +51,7 @@ class S3dScannerTest : public ScannerTest {
   }
 
   // Packs the world as name's world file and scans the source.
-  Result Scan(const std::string& name = "abc_chr.s3d", std::uint8_t kind = kLocalToZone) {
+  Result Scan(const std::string& name = "abc_chr.s3d", SourceKind kind = SourceKind::kLocalToZone) {
     WritePackage(name, {{name.substr(0, name.size() - 3) + "WLD", world_.Bytes()}});
     source_ = AddSource(name.c_str(), kind);
     return ScanS3dSource(TheInventory(), source_);
@@ -153,7 +153,7 @@ TEST_F(S3dScannerTest, PerRaceBaseVariationsOnlyInKindThreeSources) {
   for (const Case& c : cases) {
     world_ = WorldBuilder();
     LinkModel(std::string(c.code) + "_ACTORDEF", Mesh(std::string(c.code) + "_DMSPRITEDEF", {}));
-    ASSERT_EQ(Scan(std::string("global_") + c.code + ".s3d", kWithOstraModels), S_OK) << c.code;
+    ASSERT_EQ(Scan(std::string("global_") + c.code + ".s3d", SourceKind::kWithOstraModels), S_OK) << c.code;
     EXPECT_EQ(Values(Model(0)->heads), c.heads) << c.code;
     EXPECT_EQ(Values(Model(0)->hair), c.hair) << c.code;
     EXPECT_EQ(Values(Model(0)->beards), c.beards) << c.code;

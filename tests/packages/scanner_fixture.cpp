@@ -42,7 +42,7 @@ void ScannerTest::SetUpRaces(std::initializer_list<ScannerRace> races) {
   }
 }
 
-ModelSource* ScannerTest::AddSource(const char* name, std::uint8_t kind) {
+ModelSource* ScannerTest::AddSource(const char* name, SourceKind kind) {
   Inventory& inventory = TheInventory();
   ModelSource& source = inventory.sources[inventory.sourceCount++];
   source.nameLength = static_cast<std::uint8_t>(CopyText(source.name, sizeof(source.name), name));

@@ -41,7 +41,7 @@ class ScannerTest : public ::testing::Test {
   // Fills the race table and the model code index.
   void SetUpRaces(std::initializer_list<ScannerRace> races);
   // Registers a source row directly, as discovery would.
-  ModelSource* AddSource(const char* name, std::uint8_t kind = kLocalToZone);
+  ModelSource* AddSource(const char* name, SourceKind kind = SourceKind::kLocalToZone);
   // Writes a package into the temp directory.
   void WritePackage(const std::string& name, const std::vector<PackageFile>& files);
   // The captured log lines (echo flag, text).

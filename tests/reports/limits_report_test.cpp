@@ -49,9 +49,9 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
   testing::RaceTableBuilder races(inv.client);
   races.Add(1, 1, "HUM").Add(2, 1, "HOM").Add(3, 1, "ELF").Add(12, 2, "HIF");
 
-  ModelSource* a = FindOrAddSource(inv, "aaa.s3d", kLocalToZone, false);
-  ModelSource* b = FindOrAddSource(inv, "abb.s3d", kLocalToZone, false);
-  FindOrAddSource(inv, "global.s3d", kGlobalLoadList, false);
+  ModelSource* a = FindOrAddSource(inv, "aaa.s3d", SourceKind::kLocalToZone, false);
+  ModelSource* b = FindOrAddSource(inv, "abb.s3d", SourceKind::kLocalToZone, false);
+  FindOrAddSource(inv, "global.s3d", SourceKind::kGlobalLoadList, false);
   ModelDef* hum = AddModel(inv, a, "HUM");
   ModelDef* elf = AddModel(inv, a, "ELF");
   AddModel(inv, b, "HUM");
@@ -66,8 +66,8 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
 
   ClientImage& client = inv.client;
   client.maxZoneId = 40;
-  client.zones[40].importCount = 3;  // the last row counts
-  client.zones[41].importCount = 9;  // beyond the highest zone: not a zone row
+  inv.zoneLinks[40].importCount = 3;  // the last row counts
+  inv.zoneLinks[41].importCount = 9;  // beyond the highest zone: not a zone row
   client.zoneIndex.count[26] = 11;
   inv.database.count = 321;
   inv.database.highestId = 70000;
@@ -81,7 +81,7 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
 TEST_F(MaximumsTest, DamagedCountersStayInsideTheirTables) {
   Inventory& inv = TheInventory();
   inv.client.maxZoneId = 0xFFFF;
-  inv.client.zones[1500].importCount = 5;
+  inv.zoneLinks[1500].importCount = 5;
   EXPECT_EQ(LogMaximums(inv), S_OK);
   ASSERT_EQ(lines_.size(), 20u);
   EXPECT_EQ(lines_[15].second, "  MAXIMUM: ZoneImportModels = 5");

@@ -54,16 +54,18 @@ TEST_F(RaceReportIndexTest, ZonesOfSourceFromOwnPackagesAndImports) {
   ModelSource* shared = AddSource("shared.s3d", 3);
   ModelSource* unused = AddSource("unused.s3d", 0);
   ModelDef* imported = AddModel(shared, "ABM", 100, 1);
-  ZoneRecord* a = SetZone(4, "abc", "Abc");
-  ZoneRecord* b = SetZone(9, "bcd", "Bcd");
-  ZoneRecord* c = SetZone(12, "cde", "Cde");
-  a->chrSource = own;
-  a->chr2Source = own;  // one zone is listed once per source
-  a->imports[a->importCount++] = imported;
-  b->imports[b->importCount++] = imported;
-  b->imports[b->importCount++] = imported;
+  SetZone(4, "abc", "Abc");
+  SetZone(9, "bcd", "Bcd");
+  SetZone(12, "cde", "Cde");
+  ZoneLinks* aLinks = Links(4);
+  ZoneLinks* bLinks = Links(9);
+  aLinks->chrSource = own;
+  aLinks->chr2Source = own;  // one zone is listed once per source
+  aLinks->imports[aLinks->importCount++] = imported;
+  bLinks->imports[bLinks->importCount++] = imported;
+  bLinks->imports[bLinks->importCount++] = imported;
   ModelSource stray{};  // not a row of the source table
-  c->chrSource = &stray;
+  Links(12)->chrSource = &stray;
 
   RaceReportIndex index;
   BuildRaceReportIndex(inv(), &index);

@@ -107,11 +107,14 @@ TEST_F(RaceReportsTest, AvailabilityLines) {
   ModelSource* dup = AddSource("dup_chr.s3d", 0);
   AddModel(dup, "ABM", 100, 1);
 
-  SetZone(10, "abz", "Abzone")->chrSource = local;
-  ZoneRecord* importer = SetZone(20, "imp", "Importer");
+  SetZone(10, "abz", "Abzone");
+  Links(10)->chrSource = local;
+  SetZone(20, "imp", "Importer");
+  ZoneLinks* importer = Links(20);
   importer->imports[importer->importCount++] = abm;
   // Its own source holds ABM, so the imported ABM does not count here.
-  ZoneRecord* both = SetZone(30, "dup", "Duplex");
+  SetZone(30, "dup", "Duplex");
+  ZoneLinks* both = Links(30);
   both->chr2Source = dup;
   both->imports[both->importCount++] = abm;
 
@@ -159,18 +162,18 @@ TEST_F(RaceReportsTest, AvailabilityHelpers) {
   EXPECT_FALSE(IsRaceGloballyAvailable(inv(), 0));
   EXPECT_FALSE(IsRaceGloballyAvailable(inv(), 101));
 
-  ZoneRecord* zone = SetZone(4, "abz", "");
-  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 100, 2));
+  SetZone(4, "abz", "");
+  ZoneLinks* zone = Links(4);
+  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 100, Gender::kFemale));
   zone->imports[zone->importCount++] = global->models[1];
-  EXPECT_EQ(global->models[1], ZoneFindRaceModel(inv(), *zone, 100, 2));
+  EXPECT_EQ(global->models[1], ZoneFindRaceModel(inv(), *zone, 100, Gender::kFemale));
   EXPECT_EQ(0, global->models[1]->raceId);  // an import hit records nothing
   zone->chr2Source = local;
-  EXPECT_EQ(abf, ZoneFindRaceModel(inv(), *zone, 100, 2));
-  EXPECT_EQ(100, abf->raceId);
-  EXPECT_EQ(2, abf->gender);
-  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 100, 3));
-  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 100, 4));
-  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 101, 2));
+  EXPECT_EQ(abf, ZoneFindRaceModel(inv(), *zone, 100, Gender::kFemale));
+  EXPECT_EQ(0, abf->raceId);  // a lookup records nothing
+  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 100, Gender::kNeutral));
+  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 100, Gender{4}));
+  EXPECT_EQ(nullptr, ZoneFindRaceModel(inv(), *zone, 101, Gender::kFemale));
 }
 
 TEST_F(RaceReportsTest, MarksRecordedHereArePrintedOnTheZonePage) {
@@ -178,14 +181,18 @@ TEST_F(RaceReportsTest, MarksRecordedHereArePrintedOnTheZonePage) {
   SetDatabaseText(11, 100, "Abby");
   ModelSource* local = AddSource("abz_chr.s3d", 0);
   ModelDef* male = AddModel(local, "ABM", 0, 0);  // not decoded when added
-  SetZone(10, "abz", "Abzone")->chrSource = local;
+  SetZone(10, "abz", "Abzone");
+  Links(10)->chrSource = local;
 
   ASSERT_EQ(S_OK, ExportZoneReports(inv(), OutputPath().c_str()));
   EXPECT_NE(std::string::npos, ReadOutput("TST_OBZones.htm").find("<li><b>ABM</b> - Unrecognized Race Model</li>\r\n"));
 
+  // Writing the race page leaves the models as they are; the marks are a step of their own.
   ASSERT_EQ(S_OK, ExportRaceReports(inv(), OutputPath().c_str()));
+  EXPECT_EQ(0, male->raceId);
+  RecordRaceMarks(inv());
   EXPECT_EQ(100, male->raceId);
-  EXPECT_EQ(1, male->gender);
+  EXPECT_EQ(Gender::kMale, male->gender);
   ASSERT_EQ(S_OK, ExportZoneReports(inv(), OutputPath().c_str()));
   EXPECT_NE(std::string::npos,
             ReadOutput("TST_OBZones.htm").find("<li>Inside: <b class=\"Global0\">abz_chr.s3d</b>\r\n<ul>\r\n"

@@ -76,7 +76,7 @@ ModelSource* ReportTest::AddSource(const std::string& name, std::uint8_t kind) {
   ModelSource* source = &store.sources[row];
   CopyText(source->name, sizeof(source->name), name.c_str());
   source->nameLength = static_cast<std::uint8_t>(name.size());
-  source->kind = kind;
+  source->kind = static_cast<SourceKind>(kind);
   const int bucket = kind != 0 ? kGlobalBucket : LetterBucket(name.c_str()) + 1;
   store.sourceIndex.rows[bucket][store.sourceIndex.count[bucket]++] = row;
   return source;
@@ -88,7 +88,7 @@ ModelDef* ReportTest::AddModel(ModelSource* source, const std::string& code, std
   CopyText(model->code, sizeof(model->code), code.c_str());
   model->codeLength = static_cast<std::uint8_t>(code.size());
   model->raceId = raceId;
-  model->gender = gender;
+  model->gender = static_cast<Gender>(gender);
   model->source = source;
   if (source) {
     model->slot = source->modelCount;

@@ -30,6 +30,8 @@ class ReportTest : public ::testing::Test {
   ModelDef* AddModel(ModelSource* source, const std::string& code, std::uint16_t raceId, std::uint8_t gender);
   // Zone row id with nick and name (empty: absent); raises maxZoneId.
   ZoneRecord* SetZone(std::uint16_t id, const std::string& nick, const std::string& name, std::uint8_t expansion = 0);
+  // What discovery would have linked to zone id.
+  ZoneLinks* Links(std::uint16_t id) { return &inv().zoneLinks[id]; }
   char* Own(const std::string& text);
 
   std::string OutputPath() const { return dir_; }

@@ -17,8 +17,7 @@ class VariationSummaryTest : public ReportTest {
     const std::string path = OutputPath() + "/list.txt";
     OutputFile file;
     EXPECT_TRUE(file.Open(path.c_str()));
-    const Result r = WriteVariationList(&file, static_cast<std::uint8_t>(numbers.size()),
-                                        numbers.empty() ? nullptr : numbers.data());
+    const Result r = WriteVariationList(&file, numbers);
     if (result) *result = r;
     file.Close();
     return ReadTextFile(path);
@@ -66,7 +65,7 @@ TEST_F(VariationSummaryTest, ListRefusesMissingInput) {
   EXPECT_EQ("", Render({}, &result));
   EXPECT_EQ(E_INVALIDARG, result);
   const std::uint8_t one = 1;
-  EXPECT_EQ(E_INVALIDARG, WriteVariationList(nullptr, 1, &one));
+  EXPECT_EQ(E_INVALIDARG, WriteVariationList(nullptr, {&one, 1}));
   EXPECT_EQ(E_INVALIDARG, WriteVariationSummary(nullptr, inv().client, nullptr));
 }
 

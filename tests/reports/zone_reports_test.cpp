@@ -125,8 +125,8 @@ TEST_F(ZoneReportsTest, GlobalsSectionListsOnlySourcesWithModels) {
 
 TEST_F(ZoneReportsTest, ZoneSectionsWithoutModels) {
   SetZone(7, "bare", "Bare Zone");
-  ZoneRecord* empty = SetZone(8, "emp", "Empty Source");
-  empty->chrSource = AddSource("emp_chr.s3d", 0);
+  SetZone(8, "emp", "Empty Source");
+  Links(8)->chrSource = AddSource("emp_chr.s3d", 0);
   const std::string page = ExportPage();
   EXPECT_EQ(std::string("<span id=\"Zone7\" class=\"ScriptHide\">\r\n\r\n<hr>\r\n\r\n"
                         "<h3>Zone # 7 - bare - &quot;Bare Zone&quot;</h3>\r\n<p><b>Expansion:</b> 0 - N/A</b>\n") +
@@ -155,14 +155,15 @@ TEST_F(ZoneReportsTest, ZoneSectionDetailsAndModels) {
   SetListText(12, "Qeyside Harbour");
   ModelSource* own = AddSource("qey_chr.s3d", 0);
   AddModel(own, "HUM", 1, 1);
-  zone->chr2Source = AddSource("qey2_chr.s3d", 0);
+  ZoneLinks* links = Links(9);
+  links->chr2Source = AddSource("qey2_chr.s3d", 0);
   ModelSource* elsewhere = AddSource("elsewhere.s3d", 0);
   ModelDef* unknown = AddModel(elsewhere, "QQQ", 0, 0);
   SetList(unknown->heads, {1});
-  zone->imports[zone->importCount++] = AddModel(elsewhere, "HUF", 1, 2);
-  zone->imports[zone->importCount++] = unknown;
-  zone->imports[zone->importCount++] = AddModel(nullptr, "ORF", 0, 2);
-  zone->chrSource = own;
+  links->imports[links->importCount++] = AddModel(elsewhere, "HUF", 1, 2);
+  links->imports[links->importCount++] = unknown;
+  links->imports[links->importCount++] = AddModel(nullptr, "ORF", 0, 2);
+  links->chrSource = own;
 
   EXPECT_EQ(std::string("<span id=\"Zone9\" class=\"ScriptHide\">\r\n\r\n<hr>\r\n\r\n"
                         "<h3>Zone # 9 - qey - &quot;Qeyside&quot;</h3>\r\n"

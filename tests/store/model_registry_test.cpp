@@ -34,9 +34,9 @@ class RegistryTest : public ::testing::Test {
 
   std::tuple<Result, int, int> Decode(const char* code) {
     std::uint16_t race = 99;
-    std::uint8_t gender = 99;
+    Gender gender = Gender{99};
     const Result result = DecodeModelCode(inv(), code, &race, &gender);
-    return {result, race, gender};
+    return {result, race, static_cast<int>(GenderNumber(gender))};
   }
 
   template <std::size_t N>
@@ -58,11 +58,11 @@ TEST_F(RegistryTest, DecodeHighestRaceWinsThenMaleBeforeFemaleBeforeNeutral) {
   EXPECT_EQ(Decode(""), std::make_tuple(E_FAIL, 0, 0));
   EXPECT_EQ(Decode("ABCDEFGHIJKLMN"), std::make_tuple(E_FAIL, 0, 0));  // 14 characters
 
+  // Missing outputs: whatever is given is cleared.
   std::uint16_t race = 7;
-  std::uint8_t gender = 7;
-  EXPECT_EQ(DecodeModelCode(inv(), nullptr, &race, &gender), E_INVALIDARG);
-  EXPECT_EQ(race + gender, 0);
-  race = 7;
+  Gender gender = Gender{7};
+  EXPECT_EQ(DecodeModelCode(inv(), "HUM", nullptr, &gender), E_INVALIDARG);
+  EXPECT_EQ(gender, Gender::kNone);
   EXPECT_EQ(DecodeModelCode(inv(), "HUM", &race, nullptr), E_INVALIDARG);
   EXPECT_EQ(race, 0);
 }
@@ -70,17 +70,17 @@ TEST_F(RegistryTest, DecodeHighestRaceWinsThenMaleBeforeFemaleBeforeNeutral) {
 // --- Model sources -------------------------------------------------------
 
 TEST_F(RegistryTest, SourceIsStoredNormalizedAndFoundAgain) {
-  ModelSource* source = FindOrAddSource(inv(), "ABCD.s3d", kLocalToZone, false);
+  ModelSource* source = FindOrAddSource(inv(), "ABCD.s3d", SourceKind::kLocalToZone, false);
   ASSERT_NE(source, nullptr);
   EXPECT_STREQ(source->name, "abcd.s3d");
   EXPECT_EQ(source->nameLength, 8);
   EXPECT_EQ(source->sourceCode, 512);
   EXPECT_EQ(SourceInBucket(inv(), 2, 0), source);
-  EXPECT_EQ(FindOrAddSource(inv(), "abcd.S3D", kLocalToZone, false), source);
+  EXPECT_EQ(FindOrAddSource(inv(), "abcd.S3D", SourceKind::kLocalToZone, false), source);
   EXPECT_EQ(inv().sourceCount, 1);
 
   // The length test sees the padding; the stored name does not.
-  ModelSource* padded = FindOrAddSource(inv(), " x.s\r\n", kLocalToZone, false);
+  ModelSource* padded = FindOrAddSource(inv(), " x.s\r\n", SourceKind::kLocalToZone, false);
   ASSERT_NE(padded, nullptr);
   EXPECT_STREQ(padded->name, "x.s");
   EXPECT_EQ(padded->nameLength, 3);
@@ -88,13 +88,13 @@ TEST_F(RegistryTest, SourceIsStoredNormalizedAndFoundAgain) {
 }
 
 TEST_F(RegistryTest, SourceBucketDependsOnKindAndOrphanFlag) {
-  ModelSource* local = FindOrAddSource(inv(), "gfaydark.s3d", kLocalToZone, false);
-  ModelSource* global = FindOrAddSource(inv(), "gfaydark.s3d", kGlobalLoadList, false);
-  ModelSource* orphan = FindOrAddSource(inv(), "gequip.s3d", kLocalToZone, true);
-  ModelSource* digit = FindOrAddSource(inv(), "1chr.s3d", kLocalToZone, false);
+  ModelSource* local = FindOrAddSource(inv(), "gfaydark.s3d", SourceKind::kLocalToZone, false);
+  ModelSource* global = FindOrAddSource(inv(), "gfaydark.s3d", SourceKind::kGlobalLoadList, false);
+  ModelSource* orphan = FindOrAddSource(inv(), "gequip.s3d", SourceKind::kLocalToZone, true);
+  ModelSource* digit = FindOrAddSource(inv(), "1chr.s3d", SourceKind::kLocalToZone, false);
   ASSERT_TRUE(local && global && orphan && digit);
   EXPECT_NE(local, global);
-  EXPECT_EQ(global->kind, kGlobalLoadList);
+  EXPECT_EQ(global->kind, SourceKind::kGlobalLoadList);
   EXPECT_EQ(global->sourceCode, kGlobalBucket * 256);
   EXPECT_EQ(orphan->sourceCode, kOrphanBucket * 256);
   EXPECT_EQ(digit->sourceCode, 1 * 256);
@@ -102,20 +102,20 @@ TEST_F(RegistryTest, SourceBucketDependsOnKindAndOrphanFlag) {
   EXPECT_EQ(inv().sourceCount, 4);
 
   // A row keeps the kind it was registered with.
-  EXPECT_EQ(FindOrAddSource(inv(), "gfaydark.s3d", kWithOstraModels, false), global);
-  EXPECT_EQ(global->kind, kGlobalLoadList);
+  EXPECT_EQ(FindOrAddSource(inv(), "gfaydark.s3d", SourceKind::kWithOstraModels, false), global);
+  EXPECT_EQ(global->kind, SourceKind::kGlobalLoadList);
 }
 
 TEST_F(RegistryTest, RefusedSourceNamesTouchNoCounter) {
   const std::string longest(63, 'a');
-  EXPECT_NE(FindOrAddSource(inv(), longest.c_str(), kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), (longest + "a").c_str(), kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), "a.sd", kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), "     ", kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), nullptr, kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), "other.s3d", kWithOstraModels, true), nullptr);
+  EXPECT_NE(FindOrAddSource(inv(), longest.c_str(), SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), (longest + "a").c_str(), SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "a.sd", SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "     ", SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "", SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "other.s3d", SourceKind::kWithOstraModels, true), nullptr);
   // A kind without a label would be printed out of the label table.
-  EXPECT_EQ(FindOrAddSource(inv(), "other.s3d", 5, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), "other.s3d", SourceKind{5}, false), nullptr);
   EXPECT_EQ(inv().sourceCount, 1);
   EXPECT_EQ(SourceBucketCount(inv(), 2), 1);
   EXPECT_EQ(SourceBucketCount(inv(), kGlobalBucket), 0);
@@ -123,42 +123,42 @@ TEST_F(RegistryTest, RefusedSourceNamesTouchNoCounter) {
 }
 
 TEST_F(RegistryTest, FullBucketRefusesTheNextSourceOnly) {
-  for (int i = 0; i < 150; ++i) ASSERT_NE(FindOrAddSource(inv(), Name('b', i).c_str(), kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), Name('b', 150).c_str(), kLocalToZone, false), nullptr);
+  for (int i = 0; i < 150; ++i) ASSERT_NE(FindOrAddSource(inv(), Name('b', i).c_str(), SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('b', 150).c_str(), SourceKind::kLocalToZone, false), nullptr);
   EXPECT_EQ(SourceBucketCount(inv(), 3), 150);
   EXPECT_EQ(inv().sourceCount, 150);
   // A present name is still found, and other buckets still take new ones.
-  EXPECT_EQ(FindOrAddSource(inv(), Name('b', 149).c_str(), kLocalToZone, false)->sourceCode, 3 * 256 + 149);
-  EXPECT_NE(FindOrAddSource(inv(), Name('b', 150).c_str(), kGlobalLoadList, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('b', 149).c_str(), SourceKind::kLocalToZone, false)->sourceCode, 3 * 256 + 149);
+  EXPECT_NE(FindOrAddSource(inv(), Name('b', 150).c_str(), SourceKind::kGlobalLoadList, false), nullptr);
 }
 
 TEST_F(RegistryTest, FullSourceTableRefusesThe1201stSource) {
   for (int i = 0; i < 1200; ++i) {
-    ASSERT_NE(FindOrAddSource(inv(), Name(static_cast<char>('a' + i / 150), i).c_str(), kLocalToZone, false), nullptr);
+    ASSERT_NE(FindOrAddSource(inv(), Name(static_cast<char>('a' + i / 150), i).c_str(), SourceKind::kLocalToZone, false), nullptr);
   }
   EXPECT_EQ(inv().sourceCount, 1200);
-  EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), kLocalToZone, false), nullptr);
-  EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), kHardCoded, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), SourceKind::kLocalToZone, false), nullptr);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('z', 0).c_str(), SourceKind::kHardCoded, false), nullptr);
   EXPECT_EQ(inv().sourceCount, 1200);
   EXPECT_EQ(SourceBucketCount(inv(), 27), 0);
   EXPECT_EQ(SourceBucketCount(inv(), kGlobalBucket), 0);
-  EXPECT_EQ(FindOrAddSource(inv(), Name('h', 1199).c_str(), kLocalToZone, false), &inv().sources[1199]);
+  EXPECT_EQ(FindOrAddSource(inv(), Name('h', 1199).c_str(), SourceKind::kLocalToZone, false), &inv().sources[1199]);
 }
 
 TEST_F(RegistryTest, FindSourceSearchesLetterThenGlobalBucketNeverOrphans) {
-  ModelSource* global = FindOrAddSource(inv(), "global_chr.s3d", kGlobalLoadList, false);
-  ModelSource* later = FindOrAddSource(inv(), "zone.s3d", kHardCoded, false);
-  ModelSource* local = FindOrAddSource(inv(), "zone.s3d", kLocalToZone, false);
-  FindOrAddSource(inv(), "lost.s3d", kLocalToZone, true);
+  ModelSource* global = FindOrAddSource(inv(), "global_chr.s3d", SourceKind::kGlobalLoadList, false);
+  ModelSource* later = FindOrAddSource(inv(), "zone.s3d", SourceKind::kHardCoded, false);
+  ModelSource* local = FindOrAddSource(inv(), "zone.s3d", SourceKind::kLocalToZone, false);
+  FindOrAddSource(inv(), "lost.s3d", SourceKind::kLocalToZone, true);
   EXPECT_EQ(FindSource(inv(), "  GLOBAL_chr.S3D\r\n"), global);
   EXPECT_EQ(FindSource(inv(), "zone.s3d"), local);
   EXPECT_NE(later, local);
   EXPECT_EQ(FindSource(inv(), "lost.s3d"), nullptr);
   EXPECT_EQ(FindSource(inv(), "none.s3d"), nullptr);
-  EXPECT_EQ(FindSource(inv(), nullptr), nullptr);
+  EXPECT_EQ(FindSource(inv(), ""), nullptr);
   EXPECT_EQ(FindSource(inv(), std::string(64, 'z').c_str()), nullptr);
   // No lower bound on the length here.
-  ModelSource* padded = FindOrAddSource(inv(), "a.s  ", kLocalToZone, false);
+  ModelSource* padded = FindOrAddSource(inv(), "a.s  ", SourceKind::kLocalToZone, false);
   EXPECT_EQ(FindSource(inv(), "A.S"), padded);
 }
 
@@ -167,16 +167,16 @@ TEST_F(RegistryTest, FindSourceSearchesLetterThenGlobalBucketNeverOrphans) {
 TEST_F(RegistryTest, AddModelNormalizesDecodesAndFindsAgain) {
   RaceTableBuilder races(inv().client);
   races.Add(1, 2, "HUF");
-  ModelSource* source = FindOrAddSource(inv(), "global.s3d", kLocalToZone, false);
+  ModelSource* source = FindOrAddSource(inv(), "global.s3d", SourceKind::kLocalToZone, false);
   ModelDef* hum = AddModel(inv(), source, " hum ");
   ModelDef* huf = AddModel(inv(), source, "huf\r\n");
   ASSERT_TRUE(hum && huf);
   EXPECT_STREQ(hum->code, "HUM");
   EXPECT_EQ(hum->codeLength, 3);
   EXPECT_EQ(hum->raceId, 0);
-  EXPECT_EQ(hum->gender, 0);
+  EXPECT_EQ(hum->gender, Gender::kNone);
   EXPECT_EQ(huf->raceId, 1);
-  EXPECT_EQ(huf->gender, 2);
+  EXPECT_EQ(huf->gender, Gender::kFemale);
   EXPECT_EQ(huf->source, source);
   EXPECT_EQ(huf->slot, 1);
   EXPECT_EQ(source->models[1], huf);
@@ -185,7 +185,7 @@ TEST_F(RegistryTest, AddModelNormalizesDecodesAndFindsAgain) {
   EXPECT_EQ(source->modelCount, 2);
 
   // The same code in another source is another model.
-  ModelSource* other = FindOrAddSource(inv(), "other.s3d", kLocalToZone, false);
+  ModelSource* other = FindOrAddSource(inv(), "other.s3d", SourceKind::kLocalToZone, false);
   EXPECT_NE(AddModel(inv(), other, "HUM"), hum);
 
   EXPECT_EQ(AddModel(inv(), source, "ABCDEFGHIJKLMN"), nullptr);
@@ -196,7 +196,7 @@ TEST_F(RegistryTest, AddModelNormalizesDecodesAndFindsAgain) {
 }
 
 TEST_F(RegistryTest, FullSourceRefusesThe201stModel) {
-  ModelSource* source = FindOrAddSource(inv(), "many.s3d", kLocalToZone, false);
+  ModelSource* source = FindOrAddSource(inv(), "many.s3d", SourceKind::kLocalToZone, false);
   for (int i = 0; i < 200; ++i) ASSERT_NE(AddModel(inv(), source, Code(i).c_str()), nullptr);
   EXPECT_EQ(AddModel(inv(), source, Code(200).c_str()), nullptr);
   EXPECT_EQ(source->modelCount, 200);
@@ -206,11 +206,11 @@ TEST_F(RegistryTest, FullSourceRefusesThe201stModel) {
 
 TEST_F(RegistryTest, FullModelTableRefusesThe5001stModel) {
   for (int s = 0; s < 25; ++s) {
-    ModelSource* source = FindOrAddSource(inv(), Name('m', s).c_str(), kLocalToZone, false);
+    ModelSource* source = FindOrAddSource(inv(), Name('m', s).c_str(), SourceKind::kLocalToZone, false);
     for (int i = 0; i < 200; ++i) ASSERT_NE(AddModel(inv(), source, Code(i).c_str()), nullptr);
   }
   EXPECT_EQ(inv().modelDefCount, 5000);
-  ModelSource* last = FindOrAddSource(inv(), "last.s3d", kLocalToZone, false);
+  ModelSource* last = FindOrAddSource(inv(), "last.s3d", SourceKind::kLocalToZone, false);
   EXPECT_EQ(AddModel(inv(), last, "HUM"), nullptr);
   EXPECT_EQ(last->modelCount, 0);
   EXPECT_EQ(inv().modelDefCount, 5000);
@@ -219,38 +219,38 @@ TEST_F(RegistryTest, FullModelTableRefusesThe5001stModel) {
 TEST_F(RegistryTest, FindRaceModelRecordsRaceOnlyWhenAskedForTheModel) {
   RaceTableBuilder races(inv().client);
   races.Add(5, 1, "HUM").Add(70, 3, "HUM").Add(6, 2, "ELF");
-  ModelSource* source = FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false);
+  ModelSource* source = FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false);
   ModelDef* hum = AddModel(inv(), source, "HUM");
   ASSERT_NE(hum, nullptr);
   ASSERT_EQ(hum->raceId, 70);
 
-  EXPECT_TRUE(FindRaceModel(inv(), source, 5, 1, nullptr));
+  EXPECT_TRUE(FindRaceModel(inv(), source, 5, Gender::kMale, nullptr));
   EXPECT_EQ(hum->raceId, 70);
-  EXPECT_EQ(hum->gender, 3);
+  EXPECT_EQ(hum->gender, Gender::kNeutral);
 
   ModelDef* found = nullptr;
-  EXPECT_TRUE(FindRaceModel(inv(), source, 5, 1, &found));
+  EXPECT_TRUE(FindRaceModel(inv(), source, 5, Gender::kMale, &found));
   EXPECT_EQ(found, hum);
   EXPECT_EQ(hum->raceId, 5);
-  EXPECT_EQ(hum->gender, 1);
+  EXPECT_EQ(hum->gender, Gender::kMale);
 
   found = hum;
-  EXPECT_FALSE(FindRaceModel(inv(), source, 6, 2, &found));  // no such model in the source
+  EXPECT_FALSE(FindRaceModel(inv(), source, 6, Gender::kFemale, &found));  // no such model in the source
   EXPECT_EQ(found, nullptr);
   found = hum;
-  EXPECT_FALSE(FindRaceModel(inv(), source, 5, 2, &found));  // race 5 has no female code
+  EXPECT_FALSE(FindRaceModel(inv(), source, 5, Gender::kFemale, &found));  // race 5 has no female code
   EXPECT_EQ(found, nullptr);
-  EXPECT_FALSE(FindRaceModel(inv(), source, 0, 1, &found));
-  EXPECT_FALSE(FindRaceModel(inv(), source, 71, 1, &found));
-  EXPECT_FALSE(FindRaceModel(inv(), source, 5, 0, &found));
-  EXPECT_FALSE(FindRaceModel(inv(), source, 5, 4, &found));
-  EXPECT_FALSE(FindRaceModel(inv(), nullptr, 5, 1, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 0, Gender::kMale, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 71, Gender::kMale, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 5, Gender::kNone, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), source, 5, Gender{4}, &found));
+  EXPECT_FALSE(FindRaceModel(inv(), nullptr, 5, Gender::kMale, &found));
 }
 
 // --- Variations ----------------------------------------------------------
 
 TEST_F(RegistryTest, VariationsStayAscendingWithoutRepeats) {
-  ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false), "HUM");
+  ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false), "HUM");
   for (int value : {4, 2, 4, 9, 0}) EXPECT_EQ(AddVariation(model, kTexture, static_cast<std::uint8_t>(value)), S_OK);
   EXPECT_EQ(Values(model->textures), (std::vector<std::uint8_t>{2, 4, 9}));
   EXPECT_EQ(AddVariation(model, kDetail, 255), S_OK);
@@ -263,7 +263,7 @@ TEST_F(RegistryTest, VariationsStayAscendingWithoutRepeats) {
 }
 
 TEST_F(RegistryTest, FullVariationListsAcceptOnlyPresentValues) {
-  ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false), "HUM");
+  ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false), "HUM");
   for (int v = 20; v >= 1; --v) ASSERT_EQ(AddVariation(model, kHead, static_cast<std::uint8_t>(2 * v)), S_OK);
   EXPECT_EQ(model->heads.count, 20);
   EXPECT_EQ(AddVariation(model, kHead, 41), E_OUTOFMEMORY);
@@ -290,16 +290,15 @@ TEST_F(RegistryTest, FullVariationListsAcceptOnlyPresentValues) {
 // --- Zone imports and playable rows ----------------------------------------
 
 TEST_F(RegistryTest, ZoneImportsHoldEachModelOnceUpTo80) {
-  ModelSource* source = FindOrAddSource(inv(), "chr.s3d", kLocalToZone, false);
-  ZoneRecord& zone = inv().client.zones[3];
-  for (int i = 0; i < 80; ++i) ASSERT_EQ(AddZoneImport(&zone, AddModel(inv(), source, Code(i).c_str())), S_OK);
-  EXPECT_EQ(AddZoneImport(&zone, source->models[0]), S_OK);
-  EXPECT_EQ(zone.importCount, 80);
-  EXPECT_EQ(AddZoneImport(&zone, AddModel(inv(), source, Code(80).c_str())), E_OUTOFMEMORY);
-  EXPECT_EQ(zone.importCount, 80);
+  ModelSource* source = FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false);
+  ZoneLinks& zone = inv().zoneLinks[3];
+  for (int i = 0; i < 80; ++i) ASSERT_EQ(AddZoneImport(zone, AddModel(inv(), source, Code(i).c_str())), S_OK);
+  EXPECT_EQ(AddZoneImport(zone, source->models[0]), S_OK);
+  EXPECT_EQ(zone.Imports().size(), 80u);
+  EXPECT_EQ(AddZoneImport(zone, AddModel(inv(), source, Code(80).c_str())), E_OUTOFMEMORY);
+  EXPECT_EQ(zone.Imports().size(), 80u);
   EXPECT_EQ(zone.imports[79], source->models[79]);
-  EXPECT_EQ(AddZoneImport(&zone, nullptr), E_INVALIDARG);
-  EXPECT_EQ(AddZoneImport(nullptr, source->models[0]), E_INVALIDARG);
+  EXPECT_EQ(AddZoneImport(zone, nullptr), E_INVALIDARG);
 }
 
 TEST_F(RegistryTest, PlayableRowNeedsAStoredPlayableRaceId) {

@@ -1,0 +1,14 @@
+#pragma once
+#include <cstddef>
+
+namespace zira {
+
+// Buffer sizes shared by several layers, each with its terminating zero byte.
+
+// A path or file name of up to 259 characters.
+inline constexpr std::size_t kPathCapacity = 260;
+// A line of a text list (load list, import list) of up to 1023 characters;
+// a longer line is read as several.
+inline constexpr std::size_t kListLineCapacity = 1024;
+
+}  // namespace zira
