@@ -7,7 +7,6 @@
 #include "client/race_table.h"
 #include "client/string_database.h"
 #include "common/file_names.h"
-#include "common/races.h"
 #include "reports/page_head.h"
 #include "reports/race_report_index.h"
 #include "reports/report_output.h"

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "client/race_table.h"
-#include "common/races.h"
 #include "common/text.h"
 
 namespace zira {
