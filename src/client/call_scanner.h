@@ -4,12 +4,15 @@
 
 namespace zira {
 
+// Pushed values the scanner keeps between two calls; later pushes are dropped.
+inline constexpr std::uint32_t kScanStackSlots = 16;
+
 // The scanner's model of the registration code: a few registers and the
 // values pushed since the last reset. Callers zero it, set the window and
 // targets, then call FindNextCall until it returns false.
 struct ScanState {
   std::uint32_t eax, ebx, ecx, esi, edi, ebp;
-  std::uint32_t stack[16];
+  std::uint32_t stack[kScanStackSlots];
   std::uint32_t depth;
   std::uint32_t position;
   std::uint32_t end;

@@ -12,20 +12,7 @@
 
 namespace zira {
 
-const ClientEdition kEditionTable[kEditionCount] = {
-    {1, "Cobalt", "Cobalt", 3981312, 0x8C8CB, 0x8F006, 0x8C83A, 0x1F7000, 0x1FA1B2, 0x1F6AFC, 0},
-    {2, "Lirael", "Lirael Tides", 3731456, 0xB4EAA, 0xB89F2, 0xB4CFC, 0x22A3E0, 0x22E189, 0x229F9C, 0},
-    {3, "MK2", "Mistkeep (v2)", 8774656, 0x109A0A, 0x10E315, 0x10983C, 0x3DBEB9, 0x3E2F50, 0x3DB68C, 0x3DB82C},
-};
-
 namespace {
-
-std::uint32_t EditionForSize(std::uint64_t size) {
-  for (const ClientEdition& edition : kEditionTable) {
-    if (size == edition.fileSize) return edition.editionId;
-  }
-  return 0;
-}
 
 // The PE fields that locate the section table.
 struct PeHeaders {
@@ -102,13 +89,6 @@ void CopyEdition(ClientImage& client) {
 }
 
 }  // namespace
-
-const ClientEdition* FindEdition(std::uint32_t editionId) {
-  for (const ClientEdition& edition : kEditionTable) {
-    if (edition.editionId == editionId) return &edition;
-  }
-  return nullptr;
-}
 
 std::uint32_t IdentifyEdition(const char* path) {
   std::uint32_t size = 0;

@@ -4,39 +4,27 @@
 #include <memory>
 #include <span>
 
+#include "client/edition.h"
 #include "common/result.h"
 
 namespace zira {
 
-// One known client build: its exact size and where its start-up code
-// registers races and zones (file offsets; targets as the scanner computes them).
-struct ClientEdition {
-  std::uint32_t editionId;
-  const char* editionShort;
-  const char* editionLong;
-  std::uint32_t fileSize;
-  std::uint32_t raceScanStart, raceScanEnd, raceTarget;
-  std::uint32_t zoneScanStart, zoneScanEnd, zoneTarget, zoneAltTarget;
-};
-
-inline constexpr std::size_t kEditionCount = 3;
-extern const ClientEdition kEditionTable[kEditionCount];
-// The table row of an edition id, or nullptr.
-const ClientEdition* FindEdition(std::uint32_t editionId);
 
 inline constexpr std::size_t kMaxRaceId = 2500;
+inline constexpr std::size_t kGenderSlots = 3;  // male, female, neutral
 inline constexpr std::size_t kMaxZoneId = 1500;
 inline constexpr std::size_t kZoneImportCapacity = 80;
 inline constexpr std::size_t kCodesPerLetter = 120;
 inline constexpr std::size_t kZonesPerLetter = 70;
 inline constexpr std::size_t kLetterBuckets = 27;
+inline constexpr std::size_t kClientPathCapacity = 260;
 
 // One race id with its model code per gender index (0 male, 1 female, 2 neutral).
 // Codes point into the client image and were upper-cased there.
 struct RaceRecord {
   std::uint16_t raceId;
-  char* code[3];
-  std::uint8_t codeLength[3];
+  char* code[kGenderSlots];
+  std::uint8_t codeLength[kGenderSlots];
 };
 
 // One zone registration, as the client's start-up code makes it.
@@ -82,7 +70,7 @@ struct ClientImageData {
   ZoneLetterIndex zoneIndex;
   std::uint32_t raceScanStart, raceScanEnd, raceTarget;
   std::uint32_t zoneScanStart, zoneScanEnd, zoneTarget, zoneAltTarget;
-  char path[260];
+  char path[kClientPathCapacity];
   std::uint32_t rdataFileOffset;
   std::uint64_t rdataStart;
   std::uint64_t rdataEnd;

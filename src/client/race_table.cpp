@@ -3,21 +3,12 @@
 #include <cstring>
 
 #include "client/call_scanner.h"
+#include "client/edition.h"
 #include "common/text.h"
 
 namespace zira {
 
 namespace {
-
-// Which pushed argument holds what differs between the builds.
-struct RaceSlots {
-  std::uint32_t gender, race, code;
-};
-
-RaceSlots SlotsOfEdition(std::uint32_t editionId) {
-  if (editionId == 1) return {0, 1, 2};
-  return {3, 4, 2};
-}
 
 void BuildModelCodeIndex(ClientImage& client) {
   ModelCodeIndex& index = client.codeIndex;
@@ -51,7 +42,7 @@ Result ReadRaceTable(ClientImage& client) {
   state.end = client.raceScanEnd;
   state.target = client.raceTarget;
   state.altTarget = 0;
-  const RaceSlots slots = SlotsOfEdition(client.editionId);
+  const RaceSlots slots = RulesOfEdition(client.editionId).raceSlots;
   const std::span<const std::uint8_t> image = client.Bytes();
 
   while (FindNextCall(image, state)) {
@@ -59,7 +50,7 @@ Result ReadRaceTable(ClientImage& client) {
     const std::uint32_t gender = state.stack[slots.gender];
     const std::uint32_t race = state.stack[slots.race];
     const std::uint32_t address = state.stack[slots.code];
-    if (gender >= 3 || race > kMaxRaceId || !IsRdataAddress(client, address)) continue;
+    if (gender >= kGenderSlots || race > kMaxRaceId || !IsRdataAddress(client, address)) continue;
 
     char* code = ImageAddressToText(client, address);
     UpperInPlace(code);
@@ -77,8 +68,12 @@ Result ReadRaceTable(ClientImage& client) {
 }
 
 const char* RaceCode(const ClientImage& client, std::uint32_t race, std::uint32_t gender) {
-  if (race == 0 || race > client.maxRaceId || gender < 1 || gender > 3) return nullptr;
+  if (race == 0 || race > client.maxRaceId || gender < 1 || gender > kGenderSlots) return nullptr;
   return client.races[race].code[gender - 1];
+}
+
+bool IsPlayableRace(std::uint32_t raceId) {
+  return (raceId >= 1 && raceId <= 12) || raceId == 128 || raceId == 130 || raceId == 330 || raceId == 522;
 }
 
 }  // namespace zira

@@ -12,4 +12,8 @@ Result ReadRaceTable(ClientImage& client);
 // The model code of race for gender number 1 to 3, or nullptr.
 const char* RaceCode(const ClientImage& client, std::uint32_t race, std::uint32_t gender);
 
+// The races a player can create: 1 to 12, 128, 130, 330 and 522. A fact of
+// the game, the same in every edition.
+bool IsPlayableRace(std::uint32_t raceId);
+
 }  // namespace zira

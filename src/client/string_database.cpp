@@ -11,6 +11,10 @@ namespace zira {
 namespace {
 
 constexpr std::uint32_t kHighestType = 255;
+constexpr std::uint32_t kTypeShift = 24;  // the type takes the key's top byte
+
+// The map key of a type and an id, wrapping in 32 bits: an id of 2^24 or more runs into the type.
+std::uint32_t DatabaseKey(std::uint32_t type, std::uint32_t id) { return (type << kTypeShift) + id; }
 
 char* FindByte(char* from, const char* end, char byte) {
   if (from >= end) return nullptr;
@@ -53,7 +57,7 @@ void IndexRecords(StringDatabase& database, char* buffer, std::size_t length) {
       char* cut = FindByte(text, recordEnd, '^');
       if (cut != nullptr) *cut = '\0';
       TrimText(text);
-      const std::uint32_t key = (type << 24) + static_cast<std::uint32_t>(id);
+      const std::uint32_t key = DatabaseKey(type, static_cast<std::uint32_t>(id));
       database.map.insert_or_assign(key, static_cast<std::uint32_t>(text - buffer));
       if (type > database.highestType) database.highestType = static_cast<std::uint8_t>(type);
       if (static_cast<std::uint32_t>(id) > database.highestId) database.highestId = static_cast<std::uint32_t>(id);
@@ -90,7 +94,7 @@ Result LoadStringDatabase(StringDatabase& database) {
 
 const char* StringDatabaseText(const StringDatabase& database, std::uint32_t type, std::uint32_t id) {
   if (!database.text) return nullptr;
-  const auto found = database.map.find((type << 24) + id);
+  const auto found = database.map.find(DatabaseKey(type, id));
   if (found == database.map.end()) return nullptr;
   return database.text.get() + found->second;
 }

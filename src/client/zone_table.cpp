@@ -3,13 +3,26 @@
 #include <cstring>
 
 #include "client/call_scanner.h"
+#include "client/edition.h"
 #include "common/text.h"
 
 namespace zira {
 
 namespace {
 
-constexpr std::uint32_t kZoneArguments = 9;
+// The nine arguments of a zone registration, by the stack slot each lands in.
+enum ZoneArgument : std::uint32_t {
+  kMinLevelSlot,
+  kUnknown8Slot,
+  kUnknown7Slot,
+  kFlagsSlot,
+  kStringIdSlot,
+  kNameSlot,
+  kNickSlot,
+  kZoneIdSlot,
+  kExpansionSlot,
+  kZoneArguments
+};
 
 void BuildZoneLetterIndex(ClientImage& client) {
   ZoneLetterIndex& index = client.zoneIndex;
@@ -23,6 +36,39 @@ void BuildZoneLetterIndex(ClientImage& client) {
   }
 }
 
+void ReadZoneRegistrations(ClientImage& client) {
+  ScanState state{};
+  state.position = client.zoneScanStart;
+  state.end = client.zoneScanEnd;
+  state.target = client.zoneTarget;
+  state.altTarget = client.zoneAltTarget;
+  const std::span<const std::uint8_t> image = client.Bytes();
+
+  while (FindNextCall(image, state)) {
+    if (state.depth < kZoneArguments || state.stack[kZoneIdSlot] > kMaxZoneId) continue;
+    const std::uint32_t nickAddress = state.stack[kNickSlot];
+    const std::uint32_t nameAddress = state.stack[kNameSlot];
+    if (!IsRdataAddress(client, nickAddress) || !IsRdataAddress(client, nameAddress)) continue;
+
+    // A fresh row: the fields zone discovery fills start empty again.
+    ZoneRecord row{};
+    row.zoneId = static_cast<std::uint16_t>(state.stack[kZoneIdSlot]);
+    row.zoneNick = ImageAddressToText(client, nickAddress);
+    row.zoneName = ImageAddressToText(client, nameAddress);
+    row.expansion = static_cast<std::uint8_t>(state.stack[kExpansionSlot]);
+    row.stringId = state.stack[kStringIdSlot];
+    row.flags = state.stack[kFlagsSlot];
+    row.unknown7 = state.stack[kUnknown7Slot];
+    row.unknown8 = state.stack[kUnknown8Slot];
+    row.minLevel = static_cast<std::uint8_t>(state.stack[kMinLevelSlot]);
+    LowerInPlace(row.zoneNick);
+
+    client.zones[row.zoneId] = row;
+    if (row.zoneId > client.maxZoneId) client.maxZoneId = row.zoneId;
+    ++client.zoneCount;
+  }
+}
+
 }  // namespace
 
 Result ReadZoneTable(ClientImage& client) {
@@ -32,38 +78,8 @@ Result ReadZoneTable(ClientImage& client) {
   client.maxZoneId = 0;
   for (ZoneRecord& row : client.zones) row = ZoneRecord{};
 
-  ScanState state{};
-  state.position = client.zoneScanStart;
-  state.end = client.zoneScanEnd;
-  state.target = client.zoneTarget;
-  state.altTarget = client.zoneAltTarget;
-  const std::span<const std::uint8_t> image = client.Bytes();
-
-  while (FindNextCall(image, state)) {
-    if (client.editionId < 1 || client.editionId > 3) continue;
-    if (state.depth < kZoneArguments || state.stack[7] > kMaxZoneId) continue;
-    const std::uint32_t nickAddress = state.stack[6];
-    const std::uint32_t nameAddress = state.stack[5];
-    if (!IsRdataAddress(client, nickAddress) || !IsRdataAddress(client, nameAddress)) continue;
-
-    // A fresh row: the fields zone discovery fills start empty again.
-    ZoneRecord row{};
-    row.zoneId = static_cast<std::uint16_t>(state.stack[7]);
-    row.zoneNick = ImageAddressToText(client, nickAddress);
-    row.zoneName = ImageAddressToText(client, nameAddress);
-    row.expansion = static_cast<std::uint8_t>(state.stack[8]);
-    row.stringId = state.stack[4];
-    row.flags = state.stack[3];
-    row.unknown7 = state.stack[2];
-    row.unknown8 = state.stack[1];
-    row.minLevel = static_cast<std::uint8_t>(state.stack[0]);
-    LowerInPlace(row.zoneNick);
-
-    client.zones[row.zoneId] = row;
-    if (row.zoneId > client.maxZoneId) client.maxZoneId = row.zoneId;
-    ++client.zoneCount;
-  }
-
+  // Only a recognized build says where its zone registrations are.
+  if (FindEdition(client.editionId) != nullptr) ReadZoneRegistrations(client);
   BuildZoneLetterIndex(client);
   return S_OK;
 }

@@ -7,7 +7,7 @@
 #include "client/race_table.h"
 #include "common/file_names.h"
 #include "common/file_system.h"
-#include "common/races.h"
+#include "client/edition.h"
 #include "common/text.h"
 #include "client/table_views.h"
 #include "common/capacities.h"
@@ -58,23 +58,6 @@ void LoadRacePackages(Inventory& inventory) {
   }
 }
 
-// Whether a line of the global load list applies to the recognized edition.
-bool LineCounts(std::uint8_t editionId, char* const* fields) {
-  switch (editionId) {
-    case 1: {
-      const char* package = fields[3];
-      return fields[0][0] != '2' && (EndsWithNoCase(package, ".obg") || EndsWithNoCase(package, "_chr") ||
-                                     EndsWithNoCase(package, "_chr2"));
-    }
-    case 2: {
-      const std::size_t length = std::strlen(fields[2]);
-      return length > 0 && (fields[2][length - 1] | 0x20) == 'c';
-    }
-    default:
-      return true;
-  }
-}
-
 void LoadListedPackage(Inventory& inventory, char* package) {
   if (TrimText(package) == 0) return;
   LowerInPlace(package);
@@ -115,13 +98,14 @@ void LoadGlobalLoadList(Inventory& inventory) {
   } else {
     char line[kListLineCapacity];
     char fieldBuffer[kListLineCapacity];
+    const LoadListFilter& filter = RulesOfEdition(inventory.client.editionId).loadList;
     while (list.ReadLine(line, sizeof line)) {
       std::size_t length = std::strlen(line);
       TrimCounted(line, &length);
       if (length == 0) continue;
       char* fields[kListFields] = {};
       if (SplitFields(line, ',', fieldBuffer, sizeof fieldBuffer, fields, kListFields) < kListFields) continue;
-      if (!LineCounts(inventory.client.editionId, fields)) continue;
+      if (!filter.Counts(fields[0], fields[2], fields[3])) continue;
       LoadListedPackage(inventory, fields[3]);
     }
     list.Close();

@@ -9,7 +9,6 @@
 #include "client/table_views.h"
 #include "common/capacities.h"
 #include "common/file_names.h"
-#include "common/races.h"
 #include "reports/page_head.h"
 #include "reports/race_report_index.h"
 #include "reports/report_output.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/session_log.h"
+#include "client/edition.h"
 #include "client/string_database.h"
 #include "client/string_list.h"
 #include "client/table_views.h"
@@ -16,13 +17,6 @@
 namespace zira {
 
 namespace {
-
-constexpr std::uint32_t kFixedNamesEdition = 1;
-constexpr const char* kFixedExpansionNames[] = {
-    "Ombrith",        "Ashen Reach", "Frozen Crown", "Veil of Ostra", "Spires of Dusk", "Call of Merrow",
-    "Deep Halls",     "Broken Gate", "Signs of Ruin", "Wyrm Tide",   "Underglow",
-};
-constexpr std::size_t kFixedExpansionCount = sizeof(kFixedExpansionNames) / sizeof(kFixedExpansionNames[0]);
 
 // The 32-bit fields print as C prints a signed 32-bit value.
 int Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
@@ -244,9 +238,8 @@ void WriteZonePage(Inventory& inventory, OutputFile& file) {
 }  // namespace
 
 const char* ExpansionName(const Inventory& inventory, std::uint32_t expansion) {
-  if (inventory.client.editionId == kFixedNamesEdition) {
-    return expansion < kFixedExpansionCount ? kFixedExpansionNames[expansion] : "";
-  }
+  const std::span<const char* const> ownNames = RulesOfEdition(inventory.client.editionId).expansionNames;
+  if (!ownNames.empty()) return expansion < ownNames.size() ? ownNames[expansion] : "";
   return StringDatabaseText(inventory.database, kExpansionNameType, expansion);
 }
 

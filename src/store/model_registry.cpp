@@ -4,7 +4,6 @@
 
 #include "client/race_table.h"
 #include "client/table_views.h"
-#include "common/races.h"
 #include "common/text.h"
 
 namespace zira {

@@ -103,6 +103,22 @@ TEST(ZoneTable, AltTargetCountsOnlyWhereTheEditionHasOne) {
   EXPECT_EQ(fixture.registrations.Position(ScanWindow::kZone), FindEdition(1)->zoneScanStart);
 }
 
+// Only a recognized edition says where zone registrations are; a hand-made
+// image without one reads none, though its windows hold some.
+TEST(ZoneTable, UnrecognizedEditionReadsNoZones) {
+  ClientFixture fixture(3);
+  ASSERT_TRUE(fixture.registrations.AddZone(Zone(12, "kept")));
+  ASSERT_EQ(fixture.Load(), S_OK);
+  fixture.client->editionId = 0;
+  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  EXPECT_EQ(fixture.client->zoneCount, 0);
+  EXPECT_EQ(fixture.client->zones[12].zoneNick, nullptr);
+  EXPECT_EQ(fixture.client->zoneIndex.count[11], 0);
+  fixture.client->editionId = 3;
+  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  EXPECT_EQ(fixture.client->zoneCount, 1);
+}
+
 TEST(ZoneTable, LetterIndexBucketsAndCapacity) {
   ClientFixture fixture(1);
   std::vector<ZoneRegistration> zones;
