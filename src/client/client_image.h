@@ -5,6 +5,7 @@
 #include <span>
 
 #include "client/edition.h"
+#include "common/capacities.h"
 #include "common/result.h"
 
 namespace zira {
@@ -13,11 +14,9 @@ namespace zira {
 inline constexpr std::size_t kMaxRaceId = 2500;
 inline constexpr std::size_t kGenderSlots = 3;  // male, female, neutral
 inline constexpr std::size_t kMaxZoneId = 1500;
-inline constexpr std::size_t kZoneImportCapacity = 80;
 inline constexpr std::size_t kCodesPerLetter = 120;
 inline constexpr std::size_t kZonesPerLetter = 70;
 inline constexpr std::size_t kLetterBuckets = 27;
-inline constexpr std::size_t kClientPathCapacity = 260;
 
 // One race id with its model code per gender index (0 male, 1 female, 2 neutral).
 // Codes point into the client image and were upper-cased there.
@@ -70,7 +69,7 @@ struct ClientImageData {
   ZoneLetterIndex zoneIndex;
   std::uint32_t raceScanStart, raceScanEnd, raceTarget;
   std::uint32_t zoneScanStart, zoneScanEnd, zoneTarget, zoneAltTarget;
-  char path[kClientPathCapacity];
+  char path[kPathCapacity];
   std::uint32_t rdataFileOffset;
   std::uint64_t rdataStart;
   std::uint64_t rdataEnd;

@@ -43,7 +43,7 @@ int SplitFields(const char* source, char separator, char* buffer, std::size_t bu
 
 // Writes directory, a backslash and name into buffer; trailing backslashes of
 // the directory are ignored. Returns the buffer, or nullptr (buffer emptied)
-// when it is too small. A null buffer means one shared 260-character buffer.
+// when it is too small. A null buffer means one shared buffer of kPathCapacity.
 char* JoinPath(const char* directory, const char* name, char* buffer, std::size_t bufferSize);
 
 // ASCII case changes in place; other bytes stay.

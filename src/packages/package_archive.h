@@ -5,6 +5,7 @@
 #include <span>
 
 #include "common/byte_cursor.h"
+#include "common/capacities.h"
 #include "common/result.h"
 
 namespace zira {
@@ -80,7 +81,7 @@ class PackageArchive {
   std::unique_ptr<PackageEntry[]> entries_;
   std::uint32_t rowCount_ = 0;
   std::uint32_t checksumTable_[256] = {};
-  char path_[260] = {};
+  char path_[kPathCapacity] = {};
   std::unique_ptr<std::uint8_t[]> contents_;
   std::uint32_t fileLength_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "common/byte_cursor.h"
+#include "common/capacities.h"
 #include "common/result.h"
 #include "common/world_format.h"
 
@@ -67,7 +68,7 @@ class WldFile {
   void UnscrambleBitmapNames(const WldFragment& fragment);
 
   std::uint32_t nameLength_ = 0;
-  char name_[260] = {};
+  char name_[kPathCapacity] = {};
   std::uint32_t version_ = 0;
   std::uint32_t stringTableSize_ = 0;
   std::span<std::uint8_t> stringTable_;

@@ -11,6 +11,7 @@
 
 namespace zira {
 
+inline constexpr std::size_t kZoneImportCapacity = 80;
 inline constexpr std::size_t kSourceCapacity = 1200;
 inline constexpr std::size_t kModelsPerSource = 200;
 inline constexpr std::size_t kModelCapacity = 5000;
