@@ -68,16 +68,17 @@ void LogRunStatistics() {
 
 int FinishRun(int code) {
   ReleaseSessionLog();
-  WaitForKeyPress();
+  if (TheSettings().waitForKey) WaitForKeyPress();
   return code;
 }
 
-int RunInventory(const RunHooks& hooks) {
+int RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) {
   StartTime() = std::chrono::steady_clock::now();
   PhaseTimes phases;
   ResetRunStats();
   ReleaseSessionLog();
   LoadSettings();
+  ApplySettingOverrides(overrides);
   const Settings& settings = TheSettings();
 
   if (!ChangeDirectory(settings.workingPath)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings.h"
 #include "client/client_image.h"
 
 namespace zira {
@@ -14,7 +15,8 @@ struct RunHooks {
 // Runs the whole inventory once and returns the process exit code:
 // 0 done, 1 working path or client, 2 string list, 3 string database,
 // 4 race table, 5 zone table, 9 no model discovery step succeeded.
-int RunInventory(const RunHooks& hooks = {});
+// The command line's settings go over ZIRA.ini's.
+int RunInventory(const RunHooks& hooks = {}, const SettingOverrides& overrides = {});
 
 // Closes the log, waits for a key when a person is at the console, and
 // hands the exit code back.
