@@ -76,7 +76,9 @@ TEST(CommandLineRunsTest, AFolderArgumentRunsAsIfStartedInside) {
       EXPECT_EQ(Mask(ReadTextFile(out + "/" + name)), Mask(ReadTextFile(referenceOut + "/" + name)));
     }
     // Nothing lands where the command was started unless asked for.
-    if (row.outputs.rfind("elsewhere", 0) != 0) EXPECT_TRUE(fs::is_empty(root / "elsewhere"));
+    if (row.outputs.rfind("elsewhere", 0) != 0) {
+      EXPECT_TRUE(fs::is_empty(root / "elsewhere"));
+    }
   }
 }
 
