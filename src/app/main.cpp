@@ -1,3 +1,10 @@
+#include "app/command_line.h"
 #include "app/run_driver.h"
 
-int main() { return static_cast<int>(zira::RunInventory()); }
+int main(int argc, char** argv) {
+  zira::CommandLine line;
+  if (const int code = zira::ParseCommandLine(argc, argv, &line); code != zira::kStartRun) return code;
+  return static_cast<int>(zira::RunInventory({}, {.workingPath = line.clientDir,
+                                 .outputPath = line.outputDir,
+                                 .waitForKey = !line.anyArgument}));
+}

@@ -280,16 +280,17 @@ constexpr RunStep kRunSteps[] = {
 
 ExitCode FinishRun(ExitCode code) {
   ReleaseSessionLog();
-  WaitForKeyPress();
+  if (TheSettings().waitForKey) WaitForKeyPress();
   return code;
 }
 
-ExitCode RunInventory(const RunHooks& hooks) {
+ExitCode RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) {
   StartTime() = std::chrono::steady_clock::now();
   RunState run{hooks, TheSettings(), TheInventory(), PhaseTimes()};
   ResetRunStats();
   ReleaseSessionLog();
   LoadSettings();
+  ApplySettingOverrides(overrides);
   for (const RunStep& step : kRunSteps) {
     if (const StepEnd end = step.run(run)) return *end;
     if (step.phase != nullptr) run.phases.End(step.phase);

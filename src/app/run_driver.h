@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings.h"
 #include "client/client_image.h"
 
 namespace zira {
@@ -22,8 +23,9 @@ struct RunHooks {
   Result (*readZoneTable)(ClientImage&) = nullptr;
 };
 
-// Runs the whole inventory once and tells how far it got.
-ExitCode RunInventory(const RunHooks& hooks = {});
+// Runs the whole inventory once and tells how far it got. The command line's
+// settings go over ZIRA.ini's.
+ExitCode RunInventory(const RunHooks& hooks = {}, const SettingOverrides& overrides = {});
 
 // Closes the log, waits for a key when a person is at the console, and
 // hands the exit code back.

@@ -81,4 +81,15 @@ void LoadSettings() {
   RemoveTrailingBackslashes(settings.outputPath);
 }
 
+void ApplySettingOverrides(const SettingOverrides& overrides) {
+  Settings& settings = TheSettings();
+  if (!overrides.workingPath.empty()) {
+    CopyText(settings.workingPath, sizeof(settings.workingPath), overrides.workingPath.c_str());
+  }
+  if (!overrides.outputPath.empty()) {
+    CopyText(settings.outputPath, sizeof(settings.outputPath), overrides.outputPath.c_str());
+  }
+  settings.waitForKey = overrides.waitForKey;
+}
+
 }  // namespace zira

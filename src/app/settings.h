@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 
 #include "common/capacities.h"
 #include "common/file_system.h"
@@ -8,9 +9,19 @@ namespace zira {
 
 // The two paths that steer a run: the client directory to work in and the
 // directory that receives the log and the reports.
+// waitForKey: whether the run ends with a key press on a terminal.
 struct Settings {
   char workingPath[kPathCapacity] = {};
   char outputPath[kPathCapacity] = {};
+  bool waitForKey = true;
+};
+
+// What the command line puts over ZIRA.ini: a path given here replaces the
+// file's (an empty one leaves it).
+struct SettingOverrides {
+  std::string workingPath;
+  std::string outputPath;
+  bool waitForKey = true;
 };
 
 Settings& TheSettings();
@@ -18,6 +29,9 @@ Settings& TheSettings();
 // Reads ZIRA.ini (else ZIRA\ZIRA.ini) from the current directory and applies
 // the defaults "." and "ZIRA". Never fails.
 void LoadSettings();
+
+// Puts the command line over what LoadSettings read.
+void ApplySettingOverrides(const SettingOverrides& overrides);
 
 // Fills a 256-character buffer with the next line that is not blank after
 // trimming and returns its trimmed length; 0 at the end of the file.

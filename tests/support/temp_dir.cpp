@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "common/file_system.h"
+#include "support/text_files.h"
 
 namespace zira::testing {
 
@@ -42,8 +43,15 @@ ScopedChdir::~ScopedChdir() {
   ResetFileCache();
 }
 
-int RunProgram(const std::string& program, const std::string& directory, std::string* output) {
-  const std::string command = "cd '" + directory + "' && '" + program + "' </dev/null 2>&1";
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+int RunCommand(const std::string& command, std::string* output) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return -1;
   std::string text;
@@ -53,6 +61,23 @@ int RunProgram(const std::string& program, const std::string& directory, std::st
   const int status = ::pclose(pipe);
   if (output != nullptr) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+int RunProgram(const std::string& program, const std::string& directory, std::string* output) {
+  return RunCommand("cd " + Quoted(directory) + " && " + Quoted(program) + " </dev/null 2>&1", output);
+}
+
+int RunProgram(const std::string& program, const std::string& directory, const std::vector<std::string>& arguments,
+               std::string* output, std::string* errors) {
+  TempDir scratch;
+  std::string command = "cd " + Quoted(directory) + " && " + Quoted(program);
+  for (const std::string& argument : arguments) command += " " + Quoted(argument);
+  command += " </dev/null 2>" + Quoted(scratch / "stderr");
+  const int code = RunCommand(command, output);
+  if (errors != nullptr) *errors = ReadTextFile(scratch / "stderr");
+  return code;
 }
 
 }  // namespace zira::testing

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace zira::testing {
 
@@ -37,5 +38,9 @@ class ScopedChdir {
 // returns its exit code (-1 when it could not run); standard output is
 // collected into output.
 int RunProgram(const std::string& program, const std::string& directory, std::string* output);
+
+// The same with arguments, standard output and standard error apart.
+int RunProgram(const std::string& program, const std::string& directory, const std::vector<std::string>& arguments,
+               std::string* output, std::string* errors);
 
 }  // namespace zira::testing

@@ -1,0 +1,188 @@
+#include "app/command_line.h"
+
+#include <getopt.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/settings.h"
+#include "common/file_system.h"
+
+namespace zira {
+
+namespace {
+
+constexpr const char* kProgram = "zira";
+// The settings hold paths of up to 259 characters; a longer one would be cut
+// and send the run into another folder.
+constexpr std::size_t kMaxPath = sizeof(Settings::workingPath) - 1;
+
+void DropTrailingSlashes(std::string* path) {
+  while (path->size() > 1 && path->back() == '/') path->pop_back();
+}
+
+bool TakeFolder(const char* what, std::string path, std::string* into, std::string* problem) {
+  if (path.empty()) {
+    *problem = std::string("empty ") + what + " name";
+    return false;
+  }
+  DropTrailingSlashes(&path);
+  if (path.size() > kMaxPath) {
+    *problem = std::string(what) + " name longer than " + std::to_string(kMaxPath) + " characters";
+    return false;
+  }
+  *into = path;
+  return true;
+}
+
+// A relative output folder is taken from the start folder, before the run
+// changes into the client folder.
+bool TakeOutput(CommandLine& line, const char* value, std::string* problem) {
+  std::string path = value;
+  if (!path.empty() && path.front() != '/') {
+    char start[4096];
+    CurrentDirectory(start, sizeof(start));
+    path = std::string(start) + (std::strcmp(start, "/") == 0 ? "" : "/") + path;
+  }
+  return TakeFolder("output folder", path, &line.outputDir, problem);
+}
+
+constexpr OptionRow kOptionRows[] = {
+    {"output", 'o', "DIR",
+     "write the log, lists and pages into DIR (default: ZIRA\n"
+     "in the client folder); a relative DIR is taken from\n"
+     "the folder zira is started in",
+     TakeOutput},
+    {"help", 'h', nullptr, "display this help and exit",
+     [](CommandLine& line, const char*, std::string*) { return line.help = true; }},
+    {"version", 'V', nullptr, "output version information and exit",
+     [](CommandLine& line, const char*, std::string*) { return line.version = true; }},
+};
+
+constexpr const char* kHelpHead =
+    "Usage: zira [OPTION]... [CLIENT_DIR]\n"
+    "Take stock of the character races of an Ombrith client: the model codes of\n"
+    "each race, the packages that hold its models with their variations, and the\n"
+    "zones that can show them.\n"
+    "\n"
+    "Reads the client in CLIENT_DIR (default: the current folder) without running\n"
+    "it, and writes two tab-separated lists, two HTML pages and a session log into\n"
+    "the output folder.\n"
+    "\n"
+    "Options:\n";
+
+constexpr const char* kHelpTail =
+    "\n"
+    "Settings: an option wins over ZIRA.ini in the current folder (or ZIRA/ZIRA.ini),\n"
+    "whose keys obpath (the client folder) and outpath (the output folder, taken\n"
+    "from the client folder) win over the defaults. With any argument zira never\n"
+    "waits for a key at the end.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   finished\n"
+    "  1   the client folder cannot be entered, or obgame.exe cannot be loaded\n"
+    "  2   obstr_us.txt cannot be read\n"
+    "  3   dbstr_us.txt cannot be read\n"
+    "  4   the race table cannot be read from obgame.exe\n"
+    "  5   the zone table cannot be read from obgame.exe\n"
+    "  6   finished, but an output could not be written\n"
+    "  7   another run is writing to the output folder\n"
+    "  9   finished, but no model discovery step succeeded\n"
+    "  64  usage error; nothing was read or written\n";
+
+std::string OptionLabel(const OptionRow& row) {
+  std::string label = row.shortName != 0 ? std::string("  -") + row.shortName + ", " : std::string(6, ' ');
+  label += std::string("--") + row.longName;
+  if (row.argument != nullptr) label += std::string("=") + row.argument;
+  return label;
+}
+
+int UsageError(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+  std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+  return kUsageExitCode;
+}
+
+}  // namespace
+
+std::span<const OptionRow> Options() { return kOptionRows; }
+
+void PrintHelp(std::FILE* out) {
+  std::fputs(kHelpHead, out);
+  std::size_t width = 0;
+  for (const OptionRow& row : kOptionRows) width = std::max(width, OptionLabel(row).size());
+  for (const OptionRow& row : kOptionRows) {
+    const std::string label = OptionLabel(row);
+    std::fprintf(out, "%-*s  ", static_cast<int>(width), label.c_str());
+    for (const char* c = row.help; *c != '\0'; ++c) {
+      std::fputc(*c, out);
+      if (*c == '\n') std::fprintf(out, "%*s", static_cast<int>(width + 2), "");
+    }
+    std::fputc('\n', out);
+  }
+  std::fputs(kHelpTail, out);
+}
+
+void PrintVersion(std::FILE* out) { std::fprintf(out, "%s %s\nzlib %s\n", kProgram, ZIRA_VERSION, zlibVersion()); }
+
+int ParseCommandLine(int argc, char* const argv[], CommandLine* line) {
+  *line = CommandLine{};
+  line->anyArgument = argc > 1;
+
+  std::vector<option> longOptions;
+  std::string shortOptions;
+  for (const OptionRow& row : kOptionRows) {
+    const int hasArgument = row.argument != nullptr ? required_argument : no_argument;
+    longOptions.push_back({row.longName, hasArgument, nullptr, row.shortName != 0 ? row.shortName : 0});
+    if (row.shortName != 0) {
+      shortOptions += row.shortName;
+      if (row.argument != nullptr) shortOptions += ':';
+    }
+  }
+  longOptions.push_back({nullptr, 0, nullptr, 0});
+
+  // getopt_long names the program after argv[0] in its messages and reorders
+  // the array it is given, so it works on a copy.
+  std::vector<char*> args(argv, argv + argc);
+  std::string name = kProgram;
+  if (!args.empty()) args[0] = name.data();
+  args.push_back(nullptr);
+  optind = 0;  // glibc: start afresh, so a second parse in one process works
+  opterr = 1;
+
+  int index = -1;
+  int got;
+  while (!line->help && !line->version &&
+         (got = getopt_long(argc, args.data(), shortOptions.c_str(), longOptions.data(), &index)) != -1) {
+    if (got == '?' || got == ':') return UsageError("");  // getopt_long has named the problem
+    const OptionRow* row = nullptr;
+    if (index >= 0) {
+      row = &kOptionRows[index];
+    } else {
+      for (const OptionRow& candidate : kOptionRows) {
+        if (candidate.shortName == got) row = &candidate;
+      }
+    }
+    index = -1;
+    std::string problem;
+    if (row == nullptr || !row->take(*line, optarg, &problem)) return UsageError(problem);
+  }
+  if (line->help) {
+    PrintHelp(stdout);
+    return 0;
+  }
+  if (line->version) {
+    PrintVersion(stdout);
+    return 0;
+  }
+  for (int i = optind; i < argc; ++i) {
+    if (!line->clientDir.empty()) return UsageError(std::string("extra operand '") + args[i] + "'");
+    std::string problem;
+    if (!TakeFolder("client folder", args[i], &line->clientDir, &problem)) return UsageError(problem);
+  }
+  return kStartRun;
+}
+
+}  // namespace zira
