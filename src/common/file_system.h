@@ -31,7 +31,9 @@ void CurrentDirectory(char* buffer, std::size_t capacity);
 // Forgets every cached listing; tests call it after changing a tree.
 void ResetFileCache();
 
-// A file opened for reading, in binary; text reads are line reads.
+// A file opened for reading, in binary; text reads are line reads. Only
+// regular files open: a FIFO, device, socket or directory is refused without
+// blocking, as a file that cannot be opened.
 class InputFile {
  public:
   InputFile() = default;
@@ -48,12 +50,19 @@ class InputFile {
   // Reads a whole file; false when it cannot be opened or read in full.
   static bool ReadAll(const char* name, std::vector<std::uint8_t>* contents);
   // Like the C library's fgets: up to capacity - 1 bytes, stopping after a
-  // newline; false at the end of the file.
-  bool ReadLine(char* buffer, std::size_t capacity);
+  // newline; false at the end of the file or on a read error. length, when
+  // given, receives the bytes read, zero bytes inside the line included.
+  bool ReadLine(char* buffer, std::size_t capacity, std::size_t* length = nullptr);
+  // True once a line read met a read error, or found more bytes than the
+  // file held when it was opened; ReadLine's false then is not the end.
+  bool Failed() const { return failed_; }
   void Close();
 
  private:
   std::FILE* file_ = nullptr;
+  std::uint64_t openedLength_ = 0;
+  std::uint64_t lineBytes_ = 0;
+  bool failed_ = false;
 };
 
 // A file created (or truncated) for binary writing; line ends are written as given.

@@ -139,6 +139,8 @@ void LoadGlobalLoadList(Inventory& inventory) {
       if (!LineCounts(inventory.client.editionId, fields)) continue;
       LoadListedPackage(inventory, fields[3]);
     }
+    // A list that cannot be read to its end is reported as one that cannot be read.
+    if (list.Failed()) LogBoth("  SKIPPING: %s not found", kGlobalLoadListName);
     list.Close();
   }
   AccountFile(kGlobalLoadListName);

@@ -24,6 +24,15 @@ constexpr std::uint32_t kReadAtSlack = 1024;
 constexpr std::uint64_t kMostInflateRatio = 1032;
 constexpr char kFooterMark[] = "KAVRO";
 constexpr std::size_t kFooterMarkLength = 5;
+constexpr std::size_t kHeaderSize = 12;  // directory offset, magic, version
+
+// The checks the parse makes of the header, on the header's bytes alone (a
+// file shorter than the header reads its missing bytes as zero, as the parse does).
+bool HeaderFits(std::span<const std::uint8_t> header, std::uint64_t fileLength) {
+  ByteCursor cursor(header);
+  const std::uint32_t directoryOffset = cursor.ReadU32();
+  return cursor.ReadU32() == kPackageMagic && directoryOffset < fileLength;
+}
 
 }  // namespace
 
@@ -86,14 +95,21 @@ Result PackageArchive::Open(const char* path) {
   const std::uint64_t length = file.Length();
   // Positions are 32-bit in this format; an empty file has nothing to read.
   if (length == 0 || length > 0xFFFFFFFFu) return E_FAIL;
+  // The header alone refuses most files that are not packages, before the
+  // whole file is read and held.
+  std::uint8_t header[kHeaderSize] = {};
+  const std::size_t headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(length, kHeaderSize));
+  if (file.Read(header, headerBytes) != headerBytes || !HeaderFits({header, headerBytes}, length)) return E_FAIL;
   fileLength_ = static_cast<std::uint32_t>(length);
   contents_.reset(new (std::nothrow) std::uint8_t[fileLength_]);
   if (!contents_) {
     fileLength_ = 0;
     return E_OUTOFMEMORY;
   }
+  std::memcpy(contents_.get(), header, headerBytes);
   // A short read would leave unread bytes behind that later reads could reach.
-  if (file.Read(contents_.get(), fileLength_) != fileLength_) {
+  const std::size_t restBytes = fileLength_ - headerBytes;
+  if (file.Read(contents_.get() + headerBytes, restBytes) != restBytes) {
     Close();
     return E_FAIL;
   }

@@ -1,7 +1,16 @@
 #include "common/file_system.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,6 +111,109 @@ TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
   ASSERT_TRUE(file.ReadLine(line, sizeof(line)));
   EXPECT_STREQ(line, "line\n");
   EXPECT_FALSE(file.ReadLine(line, sizeof(line)));
+  EXPECT_FALSE(file.Failed());
+}
+
+// Opening any of these with a plain open() blocks (a FIFO without a writer)
+// or reads without end (/dev/zero); each must be refused at once.
+TEST_F(FileSystemTest, OnlyRegularFilesOpenAsInputs) {
+  const std::vector<std::pair<const char*, std::function<bool(const std::string&)>>> kinds = {
+      {"fifo", [](const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }},
+      {"directory", [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }},
+      {"device", [](const std::string& path) { return ::symlink("/dev/zero", path.c_str()) == 0; }},
+      {"socket",
+       [](const std::string& path) {
+         sockaddr_un address {};
+         address.sun_family = AF_UNIX;
+         std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+         ::close(fd);
+         return bound;
+       }},
+  };
+  ScopedChdir in(dir_.Path());
+  ::alarm(10);  // a regression hangs in open(); end the test rather than wait
+  for (const auto& [name, make] : kinds) {
+    ASSERT_TRUE(make(dir_ / name)) << name;
+    InputFile file;
+    EXPECT_FALSE(file.Open(name)) << name;
+    std::vector<std::uint8_t> bytes;
+    EXPECT_FALSE(InputFile::ReadAll(name, &bytes)) << name;
+  }
+  ::alarm(0);
+}
+
+TEST_F(FileSystemTest, LineReadsCountZeroBytesAndTellReadErrorsFromTheEnd) {
+  WriteTextFile(dir_ / "zero.txt", std::string("a\0b\nc", 5));
+  WriteTextFile(dir_ / "growing.txt", "one\n");
+  // Reads as a regular file of size 0 and fails with EIO at offset 0.
+  ASSERT_EQ(::symlink("/proc/self/mem", (dir_ / "unreadable.txt").c_str()), 0);
+  ScopedChdir in(dir_.Path());
+  char line[16];
+  std::size_t length = 0;
+
+  InputFile zero;
+  ASSERT_TRUE(zero.Open("zero.txt"));
+  ASSERT_TRUE(zero.ReadLine(line, sizeof(line), &length));
+  EXPECT_EQ(length, 4u);
+  ASSERT_TRUE(zero.ReadLine(line, sizeof(line), &length));
+  EXPECT_EQ(std::string(line, length), "c");
+  EXPECT_FALSE(zero.ReadLine(line, sizeof(line), &length));
+  EXPECT_FALSE(zero.Failed());
+
+  InputFile unreadable;
+  ASSERT_TRUE(unreadable.Open("unreadable.txt"));
+  EXPECT_FALSE(unreadable.ReadLine(line, sizeof(line)));
+  EXPECT_TRUE(unreadable.Failed());
+
+  // A file that keeps growing while it is read is not read without end.
+  InputFile growing;
+  ASSERT_TRUE(growing.Open("growing.txt"));
+  WriteTextFile(dir_ / "growing.txt", "one\ntwo\n");
+  ASSERT_TRUE(growing.ReadLine(line, sizeof(line)));
+  EXPECT_FALSE(growing.ReadLine(line, sizeof(line)));
+  EXPECT_TRUE(growing.Failed());
+}
+
+// Mode 711: the folder can be entered but not listed, so names cannot be
+// matched without regard to case; exact spellings must still be found.
+// Root lists any folder, so the lookups run in a child without privileges.
+TEST_F(FileSystemTest, NamesInAFolderThatCannotBeListedAreTriedAsWritten) {
+  const std::string client = dir_.MakeDir("client");
+  dir_.MakeDir("client/Sub");
+  WriteTextFile(client + "/Exact.txt", "x");
+  WriteTextFile(client + "/Sub/Inner.txt", "y");
+  ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(client.c_str(), 0711), 0);
+  const std::vector<std::pair<const char*, bool>> names = {
+      {"Exact.txt", true}, {"exact.txt", false}, {"Sub\\inner.TXT", true}, {"missing.txt", false}};
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (nobody == nullptr || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(77);
+    }
+    if (::chdir(client.c_str()) != 0) ::_exit(78);
+    ResetFileCache();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      InputFile file;
+      if (FileExists(names[i].first) != names[i].second || file.Open(names[i].first) != names[i].second) {
+        ::_exit(static_cast<int>(i + 1));
+      }
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  const pid_t waited = ::waitpid(child, &status, 0);
+  ::chmod(client.c_str(), 0755);
+  ASSERT_EQ(waited, child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot drop root privileges to test an unlistable folder";
+  const int failed = WEXITSTATUS(status);
+  EXPECT_EQ(failed, 0) << "wrong answer for " << (failed > 0 && failed <= 4 ? names[failed - 1].first : "chdir");
 }
 
 }  // namespace
