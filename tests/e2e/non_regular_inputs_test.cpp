@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "support/sample_client.h"
@@ -50,6 +51,8 @@ const Case kCases[] = {
     {"ClientImageFifo", "obgame.exe", Kind::kFifo, 1,
      "FAILURE: obgame.exe is not a compatible version. Only Cobalt and Lirael are supported.\n"},
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
