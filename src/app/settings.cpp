@@ -22,13 +22,15 @@ Settings& TheSettings() {
 }
 
 std::size_t ReadSettingLine(InputFile& file, char* buffer) {
-  while (file.ReadLine(buffer, kLineBuffer)) {
-    std::size_t length = std::strlen(buffer);
+  // Lengths are the bytes read, not strlen: a zero byte inside a line must
+  // not make the line look over-long and swallow the next one.
+  std::size_t length = 0;
+  while (file.ReadLine(buffer, kLineBuffer, &length)) {
     // The rest of an over-long line is read and dropped.
     if (length > 0 && buffer[length - 1] != '\n') {
       char rest[kLineBuffer];
-      while (file.ReadLine(rest, sizeof(rest))) {
-        const std::size_t n = std::strlen(rest);
+      std::size_t n = 0;
+      while (file.ReadLine(rest, sizeof(rest), &n)) {
         if (n > 0 && rest[n - 1] == '\n') break;
       }
     }
@@ -69,6 +71,11 @@ void LoadSettings() {
       } else if (SameText(fields[0], keyLength, "outpath", 7, false)) {
         CopyText(settings.outputPath, sizeof(settings.outputPath), fields[1]);
       }
+    }
+    // A file that cannot be read to its end is one that cannot be read: defaults.
+    if (file.Failed()) {
+      settings.workingPath[0] = '\0';
+      settings.outputPath[0] = '\0';
     }
     file.Close();
   }

@@ -1,5 +1,6 @@
 #include "common/file_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@ std::string FoldName(const std::string& name) {
 // fold alike, an exact match wins, else the first in byte order.
 struct Listing {
   std::unordered_map<std::string, std::vector<std::string>> byFolded;
+  bool listed = false;
 };
 
 std::unordered_map<std::string, std::unique_ptr<Listing>>& Cache() {
@@ -56,6 +58,7 @@ const Listing* ListDirectory(const std::string& dir) {
   if (found != cache.end()) return found->second.get();
   auto listing = std::make_unique<Listing>();
   if (DIR* handle = ::opendir(dir.c_str())) {
+    listing->listed = true;
     while (const dirent* entry = ::readdir(handle)) {
       std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
@@ -70,6 +73,12 @@ const Listing* ListDirectory(const std::string& dir) {
 }
 
 void ForgetDirectory(const std::string& dir) { Cache().erase(dir); }
+
+bool ExistsAsWritten(const std::string& dir, const std::string& component) {
+  struct stat info {};
+  const std::string path = dir.back() == '/' ? dir + component : dir + "/" + component;
+  return ::lstat(path.c_str(), &info) == 0;
+}
 
 std::string ParentOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -108,8 +117,11 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
       const Listing* listing = ListDirectory(path);
       auto hit = listing->byFolded.find(FoldName(component));
       if (hit == listing->byFolded.end()) {
-        if (!allowMissing) return false;
-        missing = true;
+        // A folder that can be entered but not listed still opens a name
+        // spelt exactly; only letter case cannot be matched there.
+        const bool exact = !listing->listed && ExistsAsWritten(path, component);
+        if (!exact && !allowMissing) return false;
+        missing = !exact;
       } else {
         chosen = hit->second.front();
         for (const std::string& candidate : hit->second) {
@@ -197,8 +209,24 @@ bool InputFile::Open(const char* name) {
   Close();
   std::string real;
   if (name == nullptr || !ResolveExisting(name, &real)) return false;
-  file_ = std::fopen(real.c_str(), "rb");
-  return file_ != nullptr;
+  // Non-blocking, so that opening a FIFO without a writer returns at once;
+  // the check that follows refuses it anyway.
+  const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return false;
+  }
+  file_ = ::fdopen(fd, "rb");
+  if (file_ == nullptr) {
+    ::close(fd);
+    return false;
+  }
+  openedLength_ = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  return true;
 }
 
 std::uint64_t InputFile::Length() {
@@ -226,18 +254,44 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
   return S_OK;
 }
 
+bool InputFile::ReadHead(std::uint8_t* buffer, std::size_t count) {
+  if (file_ == nullptr) return false;
+  const bool read = std::fread(buffer, 1, count, file_) == count;
+  return std::fseek(file_, 0, SEEK_SET) == 0 && read;
+}
+
 template Result InputFile::ReadAll(WholeFile<char>&, std::uint64_t);
 template Result InputFile::ReadAll(WholeFile<std::uint8_t>&, std::uint64_t);
 
-bool InputFile::ReadLine(char* buffer, std::size_t capacity) {
-  if (file_ == nullptr || buffer == nullptr || capacity < 2) return false;
-  const int room = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(capacity);
-  return std::fgets(buffer, room, file_) != nullptr;
+bool InputFile::ReadLine(char* buffer, std::size_t capacity, std::size_t* length) {
+  if (length != nullptr) *length = 0;
+  if (file_ == nullptr || buffer == nullptr || capacity < 2 || failed_) return false;
+  std::size_t n = 0;
+  while (n + 1 < capacity) {
+    const int c = std::getc(file_);
+    if (c == EOF) break;
+    // A file that yields more than it held when opened is being written
+    // without end; stop rather than read forever.
+    if (++lineBytes_ > openedLength_) {
+      failed_ = true;
+      break;
+    }
+    buffer[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buffer[n] = '\0';
+  if (std::ferror(file_) != 0) failed_ = true;
+  if (failed_) return false;
+  if (length != nullptr) *length = n;
+  return n > 0;
 }
 
 void InputFile::Close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
+  openedLength_ = 0;
+  lineBytes_ = 0;
+  failed_ = false;
 }
 
 bool OutputFile::Open(const char* name) {

@@ -42,7 +42,9 @@ struct WholeFile {
   std::size_t length = 0;
 };
 
-// A file opened for reading, in binary; text reads are line reads.
+// A file opened for reading, in binary; text reads are line reads. Only
+// regular files open: a FIFO, device, socket or directory is refused without
+// blocking, as a file that cannot be opened.
 class InputFile {
  public:
   InputFile() = default;
@@ -59,13 +61,23 @@ class InputFile {
   // held (E_OUTOFMEMORY, as a failed allocation); a short read is E_FAIL.
   template <typename Byte>
   Result ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom = SIZE_MAX);
+  // Reads the first count bytes and goes back to the start, so that a format
+  // can refuse a file by its header before it is read whole.
+  bool ReadHead(std::uint8_t* buffer, std::size_t count);
   // Like the C library's fgets: up to capacity - 1 bytes, stopping after a
-  // newline; false at the end of the file.
-  bool ReadLine(char* buffer, std::size_t capacity);
+  // newline; false at the end of the file or on a read error. length, when
+  // given, receives the bytes read, zero bytes inside the line included.
+  bool ReadLine(char* buffer, std::size_t capacity, std::size_t* length = nullptr);
+  // True once a line read met a read error, or found more bytes than the
+  // file held when it was opened; ReadLine's false then is not the end.
+  bool Failed() const { return failed_; }
   void Close();
 
  private:
   std::FILE* file_ = nullptr;
+  std::uint64_t openedLength_ = 0;
+  std::uint64_t lineBytes_ = 0;
+  bool failed_ = false;
 };
 
 // A file created (or truncated) for binary writing; line ends are written as given.

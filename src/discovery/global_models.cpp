@@ -108,6 +108,8 @@ void LoadGlobalLoadList(Inventory& inventory) {
       if (!filter.Counts(fields[0], fields[2], fields[3])) continue;
       LoadListedPackage(inventory, fields[3]);
     }
+    // A list that cannot be read to its end is reported as one that cannot be read.
+    if (list.Failed()) LogBoth("  SKIPPING: %s not found", kGlobalLoadListName);
     list.Close();
   }
   AccountFile(kGlobalLoadListName);

@@ -150,6 +150,11 @@ Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
     ImportEntry(inventory, zoneId, line, comma, listName);
     ++processed;
   }
+  // A read error is not the end of the list: it is a list that could not be read.
+  if (list.Failed()) {
+    LogBoth("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
+    return E_FAIL;
+  }
   // A list without a single non-blank line has nothing to compare.
   if (haveHeader && processed != expected) {
     LogBoth("   ODDITY: Expected %d model references in %s, found %d", expected, listName, processed);

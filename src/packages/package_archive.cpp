@@ -76,6 +76,14 @@ std::uint64_t RowsBacked(std::size_t bytesAfterCount) {
   return bytesAfterCount >= kShortestLastRow ? (bytesAfterCount - kShortestLastRow) / kRowSize + 1 : 0;
 }
 
+// The checks the parse makes of the header, on the header's bytes alone, so
+// that most files that are not packages are refused before they are read whole.
+Result CheckHeader(const PackageHeader& header, std::uint64_t fileLength) {
+  if (header.magic != kMagic) return Fail("wrong magic");
+  if (header.directoryOffset >= fileLength) return Fail("directory offset beyond the file");
+  return S_OK;
+}
+
 }  // namespace
 
 std::unique_ptr<PackageArchive> PackageArchive::Create() {
@@ -128,6 +136,11 @@ Result PackageArchive::Open(const char* path) {
   const std::uint64_t length = file.Length();
   // Positions are 32-bit in this format; an empty file has nothing to read.
   if (length == 0 || length > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");
+  std::uint8_t head[kHeaderSize] = {};
+  const std::size_t headBytes = static_cast<std::size_t>(std::min<std::uint64_t>(length, kHeaderSize));
+  if (!file.ReadHead(head, headBytes)) return Fail("header unreadable");
+  const Result headerFits = CheckHeader(DecodeHeader(ByteCursor({head, headBytes})), length);
+  if (Failed(headerFits)) return headerFits;
   WholeFile<std::uint8_t> whole;
   // A short read leaves nothing behind that later reads could reach.
   const Result read = file.ReadAll(whole);
@@ -158,9 +171,9 @@ Result PackageArchive::Refuse(Result why) {
 Result PackageArchive::Parse() {
   const ByteCursor file(Contents());
   const PackageHeader header = DecodeHeader(file);
-  if (header.magic != kMagic) return Refuse(Fail("wrong magic"));
   version_ = header.version;
-  if (header.directoryOffset >= fileLength_) return Refuse(Fail("directory offset beyond the file"));
+  const Result headerFits = CheckHeader(header, fileLength_);
+  if (Failed(headerFits)) return Refuse(headerFits);
   const Result directory = ReadDirectory(file.Sub(header.directoryOffset));
   if (Failed(directory)) return Refuse(directory);
   SortRowsByOffset();

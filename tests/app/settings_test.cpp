@@ -71,5 +71,13 @@ TEST_F(SettingsTest, LongLinesKeepTheirFirst255Characters) {
   EXPECT_EQ(Working(), "next");
 }
 
+TEST_F(SettingsTest, AZeroByteInsideALineKeepsTheNextLine) {
+  const char text[] = "outpath=out\0put\nobpath=next\n";
+  WriteTextFile(dir_ / "ZIRA.ini", std::string(text, sizeof(text) - 1));
+  Load();
+  EXPECT_EQ(Output(), "out");
+  EXPECT_EQ(Working(), "next");
+}
+
 }  // namespace
 }  // namespace zira

@@ -1,6 +1,10 @@
 #include "common/file_system.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -114,6 +118,63 @@ TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
   ASSERT_TRUE(file.ReadLine(line, sizeof(line)));
   EXPECT_STREQ(line, "line\n");
   EXPECT_FALSE(file.ReadLine(line, sizeof(line)));
+  EXPECT_FALSE(file.Failed());
+}
+
+// A file that keeps growing while it is read is not read without end, and a
+// read that fails is told from the end of the file.
+TEST_F(FileSystemTest, LineReadsStopAtTheSizeAtOpenAndTellReadErrorsFromTheEnd) {
+  WriteTextFile(dir_ / "growing.txt", "one\n");
+  ScopedChdir in(dir_.Path());
+  InputFile growing;
+  ASSERT_TRUE(growing.Open("growing.txt"));
+  WriteTextFile(dir_ / "growing.txt", "one\ntwo\n");
+  char line[16];
+  std::size_t length = 0;
+  ASSERT_TRUE(growing.ReadLine(line, sizeof(line), &length));
+  EXPECT_EQ(length, 4u);
+  EXPECT_FALSE(growing.ReadLine(line, sizeof(line)));
+  EXPECT_TRUE(growing.Failed());
+}
+
+// Mode 711: the folder can be entered but not listed, so names cannot be
+// matched without regard to case; exact spellings must still be found.
+// Root lists any folder, so the lookups run in a child without privileges.
+TEST_F(FileSystemTest, NamesInAFolderThatCannotBeListedAreTriedAsWritten) {
+  const std::string client = dir_.MakeDir("client");
+  dir_.MakeDir("client/Sub");
+  WriteTextFile(client + "/Exact.txt", "x");
+  WriteTextFile(client + "/Sub/Inner.txt", "y");
+  ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(client.c_str(), 0711), 0);
+  const std::vector<std::pair<const char*, bool>> names = {
+      {"Exact.txt", true}, {"exact.txt", false}, {"Sub\\inner.TXT", true}, {"missing.txt", false}};
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (nobody == nullptr || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(77);
+    }
+    if (::chdir(client.c_str()) != 0) ::_exit(78);
+    ResetFileCache();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      InputFile file;
+      if (FileExists(names[i].first) != names[i].second || file.Open(names[i].first) != names[i].second) {
+        ::_exit(static_cast<int>(i + 1));
+      }
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  const pid_t waited = ::waitpid(child, &status, 0);
+  ::chmod(client.c_str(), 0755);
+  ASSERT_EQ(waited, child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot drop root privileges to test an unlistable folder";
+  const int failed = WEXITSTATUS(status);
+  EXPECT_EQ(failed, 0) << "wrong answer for " << (failed > 0 && failed <= 4 ? names[failed - 1].first : "chdir");
 }
 
 }  // namespace

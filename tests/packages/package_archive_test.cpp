@@ -1,9 +1,11 @@
 #include "packages/package_archive.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -186,6 +188,45 @@ TEST_F(PackageArchiveTest, EachRefusalSaysWhy) {
     const Result opened = archive_->OpenBytes(c.build(writer));
     EXPECT_EQ(opened, E_FAIL) << c.reason;
     EXPECT_STREQ(opened.Reason(), c.reason);
+  }
+}
+
+// Bytes this process has read so far, from the kernel's own count.
+std::uint64_t BytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return 0;
+}
+
+// A big file whose header already says it is no package is refused without
+// being read or held whole.
+TEST_F(PackageArchiveTest, HeaderThatIsNoPackageRefusesABigFileUnread) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> header;
+  };
+  std::vector<std::uint8_t> beyond;
+  PutU32(beyond, 0xFFFFFFF0u);  // directory offset past the end
+  PutU32(beyond, 0x20534650);
+  const Case cases[] = {{"zeros.s3d", {}}, {"directory-beyond.obg", beyond}};
+  constexpr off_t kBig = off_t{2} << 30;
+  for (const Case& c : cases) {
+    const std::string path = (folder_ / c.name).string();
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, c.header.data(), c.header.size()), static_cast<ssize_t>(c.header.size()));
+    ASSERT_EQ(::ftruncate(fd, kBig), 0);  // sparse: the rest reads as zeros
+    ::close(fd);
+    ResetFileCache();
+    const std::uint64_t before = BytesReadSoFar();
+    EXPECT_EQ(archive_->Open(path.c_str()), E_FAIL) << c.name;
+    EXPECT_LT(BytesReadSoFar() - before, 1u << 20) << c.name;
+    EXPECT_EQ(archive_->FileLength(), 0u) << c.name;
+    std::filesystem::remove(path);
   }
 }
 
