@@ -53,6 +53,13 @@ void ReportClientFailure() {
   }
 }
 
+// A report or the log that could not be written whole, or no output folder:
+// a finished run then ends with 6 instead of 0.
+bool& OutputIncomplete() {
+  static bool incomplete = false;
+  return incomplete;
+}
+
 void LogRunStatistics() {
   const RunStats& stats = TheRunStats();
   char megabytes[32];
@@ -67,7 +74,9 @@ void LogRunStatistics() {
 }  // namespace
 
 int FinishRun(int code) {
-  ReleaseSessionLog();
+  if (!ReleaseSessionLog()) OutputIncomplete() = true;
+  UnlockOutputFolder();
+  if (code == 0 && OutputIncomplete()) code = 6;
   WaitForKeyPress();
   return code;
 }
@@ -76,7 +85,8 @@ int RunInventory(const RunHooks& hooks) {
   StartTime() = std::chrono::steady_clock::now();
   PhaseTimes phases;
   ResetRunStats();
-  ReleaseSessionLog();
+  static_cast<void>(ReleaseSessionLog());
+  OutputIncomplete() = false;
   LoadSettings();
   const Settings& settings = TheSettings();
 
@@ -86,6 +96,11 @@ int RunInventory(const RunHooks& hooks) {
   }
   if (!FileExists(settings.outputPath) && !MakeDirectory(settings.outputPath)) {
     ConsolePrint("FAILURE: Could not find or create output path %s", settings.outputPath);
+    OutputIncomplete() = true;
+  }
+  if (LockOutputFolder(settings.outputPath) == FolderLock::kHeldElsewhere) {
+    ConsolePrint("FAILURE: Another run is writing to %s\n", settings.outputPath);
+    return 7;
   }
 
   ConsolePrint("Ombrith Race Information Inventory v1.0\n");
@@ -101,7 +116,7 @@ int RunInventory(const RunHooks& hooks) {
   ConsolePrint("  OBGame.exe recognized as the %s version.\n\n", client.editionShort);
   AccountBytes(client.imageSize);
 
-  static_cast<void>(CreateSessionLog(client.editionShort, settings.outputPath));
+  if (Failed(CreateSessionLog(client.editionShort, settings.outputPath))) OutputIncomplete() = true;
   phases.End("client_image");
 
   ConsolePrint("\n");
@@ -178,6 +193,7 @@ int RunInventory(const RunHooks& hooks) {
   LogBoth("Exporting Race Information...");
   if (Failed(ExportRaceReports(inventory, settings.outputPath))) {
     LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
+    OutputIncomplete() = true;
   }
   phases.End("race_reports");
 
@@ -185,6 +201,7 @@ int RunInventory(const RunHooks& hooks) {
   LogBoth("Exporting Zone Information...");
   if (Failed(ExportZoneReports(inventory, settings.outputPath))) {
     LogBoth("FAILURE: Problem exporting Zone information to %s", kZonePageName);
+    OutputIncomplete() = true;
   }
   phases.End("zone_reports");
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/output_file.h"
+
 namespace zira {
 
 // The one place that touches the file system. Names given by the system use
@@ -30,6 +32,8 @@ void CurrentDirectory(char* buffer, std::size_t capacity);
 
 // Forgets every cached listing; tests call it after changing a tree.
 void ResetFileCache();
+// Forgets the cached listing of one folder (its real path) after a change in it.
+void ForgetCachedListing(const std::string& folder);
 
 // A file opened for reading, in binary; text reads are line reads.
 class InputFile {
@@ -50,25 +54,6 @@ class InputFile {
   // Like the C library's fgets: up to capacity - 1 bytes, stopping after a
   // newline; false at the end of the file.
   bool ReadLine(char* buffer, std::size_t capacity);
-  void Close();
-
- private:
-  std::FILE* file_ = nullptr;
-};
-
-// A file created (or truncated) for binary writing; line ends are written as given.
-class OutputFile {
- public:
-  OutputFile() = default;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile() { Close(); }
-
-  bool Open(const char* name);
-  bool IsOpen() const { return file_ != nullptr; }
-  void Write(const char* text);
-  void Write(const void* data, std::size_t count);
-  void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Close();
 
  private:
