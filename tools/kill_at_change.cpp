@@ -5,8 +5,9 @@
 //   kill_at_change <zira> <client folder> <output folder> report-change <n>
 //
 // after-ms kills n milliseconds after the start; report-change kills at the
-// nth change (create, write, close, rename, delete) of anything in the output
-// folder but the log and the lock file, that is while reports are written.
+// nth change (create, write, close after writing, rename into place) of
+// anything in the output folder but the log and the lock file, that is while
+// reports are written.
 // Prints "killed <pid> <what>" or "finished <pid> <exit code>".
 #include <fcntl.h>
 #include <poll.h>
@@ -67,8 +68,7 @@ int main(int argc, char** argv) {
   const std::string mode = argv[4];
   const long nth = std::strtol(argv[5], nullptr, 10);
   const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (watch < 0 || ::inotify_add_watch(watch, argv[3], IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO |
-                                                           IN_MOVED_FROM | IN_DELETE) < 0) {
+  if (watch < 0 || ::inotify_add_watch(watch, argv[3], IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
     std::perror("inotify");
     return 2;
   }
