@@ -75,6 +75,13 @@ void ReportClientFailure() {
   }
 }
 
+// A report or the log that could not be written whole, or no output folder:
+// a finished run then ends with 6 instead of 0.
+bool& OutputIncomplete() {
+  static bool incomplete = false;
+  return incomplete;
+}
+
 void LogRunStatistics() {
   const RunStats& stats = TheRunStats();
   char megabytes[kFigureCapacity];
@@ -97,6 +104,11 @@ StepEnd EnterWorkingPath(RunState& run) {
   }
   if (!FileExists(settings.outputPath) && !MakeDirectory(settings.outputPath)) {
     ConsolePrint("FAILURE: Could not find or create output path %s", settings.outputPath);
+    OutputIncomplete() = true;
+  }
+  if (LockOutputFolder(settings.outputPath) == FolderLock::kHeldElsewhere) {
+    ConsolePrint("FAILURE: Another run is writing to %s\n", settings.outputPath);
+    return ExitCode::kOutputLocked;
   }
   ConsolePrint("Ombrith Race Information Inventory v1.0\n");
   ConsolePrint("-----------------------------------------\n");
@@ -113,7 +125,7 @@ StepEnd LoadClient(RunState& run) {
   }
   ConsolePrint("  OBGame.exe recognized as the %s version.\n\n", client.editionShort);
   AccountBytes(client.imageSize);
-  static_cast<void>(CreateSessionLog(client.editionShort, run.settings.outputPath));
+  if (Failed(CreateSessionLog(client.editionShort, run.settings.outputPath))) OutputIncomplete() = true;
   return std::nullopt;
 }
 
@@ -208,7 +220,10 @@ StepEnd DiscoverOrphanModels(RunState& run) {
 StepEnd ExportRaces(RunState& run) {
   Headline("Exporting Race Information...");
   run.racePageWritten = Succeeded(ExportRaceReports(run.inventory, run.settings.outputPath));
-  if (!run.racePageWritten) LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
+  if (!run.racePageWritten) {
+    LogBoth("FAILURE: Problem exporting Race information to %s", kRacePageName);
+    OutputIncomplete() = true;
+  }
   return std::nullopt;
 }
 
@@ -223,6 +238,7 @@ StepEnd ExportZones(RunState& run) {
   Headline("Exporting Zone Information...");
   if (Failed(ExportZoneReports(run.inventory, run.settings.outputPath))) {
     LogBoth("FAILURE: Problem exporting Zone information to %s", kZonePageName);
+    OutputIncomplete() = true;
   }
   return std::nullopt;
 }
@@ -279,7 +295,9 @@ constexpr RunStep kRunSteps[] = {
 }  // namespace
 
 ExitCode FinishRun(ExitCode code) {
-  ReleaseSessionLog();
+  if (!ReleaseSessionLog()) OutputIncomplete() = true;
+  UnlockOutputFolder();
+  if (code == ExitCode::kDone && OutputIncomplete()) code = ExitCode::kOutputIncomplete;
   if (TheSettings().waitForKey) WaitForKeyPress();
   return code;
 }
@@ -288,7 +306,8 @@ ExitCode RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) 
   StartTime() = std::chrono::steady_clock::now();
   RunState run{hooks, TheSettings(), TheInventory(), PhaseTimes()};
   ResetRunStats();
-  ReleaseSessionLog();
+  static_cast<void>(ReleaseSessionLog());
+  OutputIncomplete() = false;
   LoadSettings();
   ApplySettingOverrides(overrides);
   for (const RunStep& step : kRunSteps) {

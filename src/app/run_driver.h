@@ -13,6 +13,8 @@ enum class ExitCode : int {
   kNoStringDatabase = 3,
   kNoRaceTable = 4,
   kNoZoneTable = 5,
+  kOutputIncomplete = 6,  // finished, but a report or the log could not be written whole
+  kOutputLocked = 7,      // another run is writing to the output folder; nothing was touched
   kNothingFound = 9,  // the run completed but no model discovery step succeeded
 };
 
@@ -23,8 +25,8 @@ struct RunHooks {
   Result (*readZoneTable)(ClientImage&) = nullptr;
 };
 
-// Runs the whole inventory once and tells how far it got. The command line's
-// settings go over ZIRA.ini's.
+// Runs the whole inventory once and tells how far it got (see ExitCode). The
+// command line's settings go over ZIRA.ini's.
 ExitCode RunInventory(const RunHooks& hooks = {}, const SettingOverrides& overrides = {});
 
 // Closes the log, waits for a key when a person is at the console, and

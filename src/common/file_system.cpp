@@ -200,6 +200,8 @@ void CurrentDirectory(char* buffer, std::size_t capacity) {
   buffer[n] = '\0';
 }
 
+void ForgetCachedListing(const std::string& folder) { ForgetDirectory(folder); }
+
 void ResetFileCache() {
   Cache().clear();
   CachedCwd().clear();
@@ -294,43 +296,11 @@ void InputFile::Close() {
   failed_ = false;
 }
 
-bool OutputFile::Open(const char* name) {
-  Close();
-  if (name == nullptr || name[0] == '\0') return false;
-  const std::string real = ResolveForWriting(name);
-  if (real.empty()) return false;
-  file_ = std::fopen(real.c_str(), "wb");
-  if (file_ != nullptr) ForgetDirectory(ParentOf(real));
-  return file_ != nullptr;
-}
-
-void OutputFile::Write(const char* text) {
-  if (file_ != nullptr && text != nullptr) std::fputs(text, file_);
-}
-
-void OutputFile::Write(const void* data, std::size_t count) {
-  if (file_ != nullptr && data != nullptr && count > 0) std::fwrite(data, 1, count, file_);
-}
-
-void OutputFile::Print(const char* format, ...) {
-  if (file_ == nullptr || format == nullptr) return;
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(file_, format, args);
-  va_end(args);
-}
-
-void OutputFile::Close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-}
-
 bool WriteWholeFile(const char* name, const std::vector<std::uint8_t>& contents) {
   OutputFile file;
   if (!file.Open(name)) return false;
   file.Write(contents.data(), contents.size());
-  file.Close();
-  return true;
+  return file.Commit() == 0;
 }
 
 }  // namespace zira

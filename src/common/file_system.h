@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/output_file.h"
 #include "common/result.h"
 
 namespace zira {
@@ -33,6 +34,8 @@ void CurrentDirectory(char* buffer, std::size_t capacity);
 
 // Forgets every cached listing; tests call it after changing a tree.
 void ResetFileCache();
+// Forgets the cached listing of one folder (its real path) after a change in it.
+void ForgetCachedListing(const std::string& folder);
 
 // A whole file in one buffer of its length and one zero byte behind it, so a
 // text read from it always ends.
@@ -78,25 +81,6 @@ class InputFile {
   std::uint64_t openedLength_ = 0;
   std::uint64_t lineBytes_ = 0;
   bool failed_ = false;
-};
-
-// A file created (or truncated) for binary writing; line ends are written as given.
-class OutputFile {
- public:
-  OutputFile() = default;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile() { Close(); }
-
-  bool Open(const char* name);
-  bool IsOpen() const { return file_ != nullptr; }
-  void Write(const char* text);
-  void Write(const void* data, std::size_t count);
-  void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  void Close();
-
- private:
-  std::FILE* file_ = nullptr;
 };
 
 // Writes bytes to a file in one go (used by writers of test and sample files).

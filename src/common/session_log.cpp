@@ -49,10 +49,8 @@ std::string TimestampPrefix() {
 }
 
 Result SessionLog::OpenLog(const char* path) {
-  if (file.IsOpen()) {
-    LogLine(0, "Session closed. Good-bye!");
-    file.Close();
-  }
+  CloseLog();
+  writeFailed = false;
   if (!file.Open(path)) return E_FAIL;
   file.Print("%s\r\n%s\r\n", kTitle, kDashes);
   LogLine(0, "Session started");
@@ -65,10 +63,13 @@ Result SessionLog::OpenLog(const char* path) {
 
 void SessionLog::LogLine(int echo, const char* text) {
   if (text == nullptr) text = "";
-  if (file.IsOpen()) {
+  // Flushed line by line, so a killed run's log ends on a whole line; after a
+  // failed write nothing more is written and the failure is kept for the exit code.
+  if (file.IsOpen() && file.Error() == 0) {
     file.Write(TimestampPrefix().c_str());
     file.Write(text);
     file.Write("\r\n");
+    if (!file.Flush()) writeFailed = true;
   }
   if (capture != nullptr) capture->emplace_back(echo, text);
   if (echo != 0) ConsolePrint("%s\n", text);
@@ -77,7 +78,7 @@ void SessionLog::LogLine(int echo, const char* text) {
 void SessionLog::CloseLog() {
   if (file.IsOpen()) {
     LogLine(0, "Session closed. Good-bye!");
-    file.Close();
+    if (file.Commit() != 0) writeFailed = true;
   }
 }
 
@@ -89,9 +90,14 @@ SessionLog* InstallSessionLog() {
   return Installed().get();
 }
 
-void ReleaseSessionLog() {
-  if (Installed()) Installed()->CloseLog();
+bool ReleaseSessionLog() {
+  bool whole = true;
+  if (Installed()) {
+    Installed()->CloseLog();
+    whole = !Installed()->writeFailed;
+  }
   Installed().reset();
+  return whole;
 }
 
 Result CreateSessionLog(const char* editionShort, const char* outputPath) {

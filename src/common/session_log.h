@@ -15,6 +15,8 @@ class SessionLog {
   OutputFile file;
   // Tests may collect every line here as well: echo flag and text.
   std::vector<std::pair<int, std::string>>* capture = nullptr;
+  // A write, flush or close of the file failed: the log is not whole.
+  bool writeFailed = false;
 
   Result OpenLog(const char* path);
   void LogLine(int echo, const char* text);
@@ -25,8 +27,9 @@ class SessionLog {
 SessionLog* TheSessionLog();
 // Installs a fresh log without a file (echo on); the previous one is closed.
 SessionLog* InstallSessionLog();
-// Closes and removes the installed log.
-void ReleaseSessionLog();
+// Closes and removes the installed log; false when its file could not be
+// written whole.
+bool ReleaseSessionLog();
 
 // Creates the log named after the edition in the output directory.
 Result CreateSessionLog(const char* editionShort, const char* outputPath);

@@ -289,6 +289,10 @@ bool IsRaceGloballyAvailable(Inventory& inventory, std::uint32_t raceId) {
   return false;
 }
 
+// Also the texts for a report whose writing fails.
+constexpr const char* kListFailure = "FAILURE: Could not write race codes to output file: %s";
+constexpr const char* kPageFailure = "FAILURE: Could not write race information to output file: %s";
+
 void RecordRaceMarks(Inventory& inventory) {
   if (inventory.sourceCount == 0) return;
   RaceReportIndex index;
@@ -316,19 +320,21 @@ Result ExportRaceReports(Inventory& inventory, const char* outputPath) {
   {
     OutputFile list;
     if (!OpenReportFile(list, edition, outputPath, kRaceListName, baseName)) {
-      LogBoth("FAILURE: Could not write race codes to output file: %s", baseName);
+      LogBoth(kListFailure, baseName);
       return E_FAIL;
     }
     LogBoth("  Listing OBRace model codes in %s", baseName);
     WriteRaceCodeList(inventory, list);
+    if (!CommitReportFile(list, kListFailure, baseName)) return E_FAIL;
   }
   OutputFile page;
   if (!OpenReportFile(page, edition, outputPath, kRacePageName, baseName)) {
-    LogBoth("FAILURE: Could not write race information to output file: %s", baseName);
+    LogBoth(kPageFailure, baseName);
     return E_FAIL;
   }
   LogBoth("  Exporting OBRace information to %s", baseName);
   WriteRacePage(inventory, page);
+  if (!CommitReportFile(page, kPageFailure, baseName)) return E_FAIL;
   return S_OK;
 }
 

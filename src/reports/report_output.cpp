@@ -1,7 +1,9 @@
 #include "reports/report_output.h"
 
 #include <cstdio>
+#include <cstring>
 
+#include "common/session_log.h"
 #include "common/text.h"
 
 namespace zira {
@@ -11,7 +13,15 @@ bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outp
   std::snprintf(baseName, kPathCapacity, "%s_%s", editionShort ? editionShort : "", fixedName);
   char path[kPathCapacity];
   if (JoinPath(outputPath ? outputPath : "", baseName, path, sizeof(path)) == nullptr) return false;
-  return file.Open(path);
+  return file.OpenReplacing(path);
+}
+
+bool CommitReportFile(OutputFile& file, const char* openFailure, const char* baseName) {
+  const int error = file.Commit();
+  if (error == 0) return true;
+  LogBoth(openFailure, baseName);
+  LogBoth("  %s: %s", baseName, std::strerror(error));
+  return false;
 }
 
 char GenderLetter(Gender gender) {

@@ -9,10 +9,16 @@
 namespace zira {
 
 // Forms the base name "<edition short>_<fixed name>" into baseName
-// (kPathCapacity bytes, used by the messages) and opens it in the output directory. False
-// when the joined path does not fit or the file cannot be created.
+// (kPathCapacity bytes, used by the messages) and opens its replacement in the
+// output directory. False when the joined path does not fit or the file cannot
+// be created.
 bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outputPath, const char* fixedName,
                     char* baseName);
+
+// Renames a report opened with OpenReportFile into place once it is whole.
+// A report whose writing failed is reported like one that could not be
+// opened (openFailure with the base name), then with the system's reason.
+bool CommitReportFile(OutputFile& file, const char* openFailure, const char* baseName);
 
 // Present and not empty.
 inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }

@@ -243,25 +243,31 @@ const char* ExpansionName(const Inventory& inventory, std::uint32_t expansion) {
   return StringDatabaseText(inventory.database, kExpansionNameType, expansion);
 }
 
+// Also the texts for a report whose writing fails.
+constexpr const char* kListFailure = "FAILURE: Could not write zone information to output file: %s";
+constexpr const char* kPageFailure = "FAILURE: Could not write formatted zone information to output file: %s";
+
 Result ExportZoneReports(Inventory& inventory, const char* outputPath) {
   const char* edition = inventory.client.editionShort;
   char baseName[kPathCapacity];
   {
     OutputFile list;
     if (!OpenReportFile(list, edition, outputPath, kZoneListName, baseName)) {
-      LogBoth("FAILURE: Could not write zone information to output file: %s", baseName);
+      LogBoth(kListFailure, baseName);
       return E_FAIL;
     }
     LogBoth("  Listing OB Zone Information in %s", baseName);
     WriteZoneList(inventory, list);
+    if (!CommitReportFile(list, kListFailure, baseName)) return E_FAIL;
   }
   OutputFile page;
   if (!OpenReportFile(page, edition, outputPath, kZonePageName, baseName)) {
-    LogBoth("FAILURE: Could not write formatted zone information to output file: %s", baseName);
+    LogBoth(kPageFailure, baseName);
     return E_FAIL;
   }
   LogBoth("  Listing formatted Zone information in %s", baseName);
   WriteZonePage(inventory, page);
+  if (!CommitReportFile(page, kPageFailure, baseName)) return E_FAIL;
   return S_OK;
 }
 

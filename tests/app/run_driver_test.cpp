@@ -93,12 +93,12 @@ TEST_F(RunDriverTest, RecognizedClientOpensTheEditionLog) {
   EXPECT_NE(log.find("] Session closed. Good-bye!\r\n"), std::string::npos);
 }
 
-TEST_F(RunDriverTest, OutputPathThatCannotBeCreatedLetsTheRunGoOn) {
+TEST_F(RunDriverTest, OutputPathThatCannotBeCreatedLetsTheRunGoOnAndEndWithSix) {
   WriteClient(1);
   WriteStrings();
   WriteTextFile(dir_ / "ZIRA.ini", "outpath=a\\b\\c\n");
   std::string out;
-  EXPECT_EQ(Run(&out), 0);
+  EXPECT_EQ(Run(&out), 6);
   EXPECT_EQ(out.rfind("FAILURE: Could not find or create output path a\\b\\cOmbrith Race Information", 0), 0u)
       << out;
   EXPECT_NE(out.find("FAILURE: Could not create log file: Cobalt_ZIRA.log\n"), std::string::npos);

@@ -12,8 +12,9 @@
 
 namespace zira::testing {
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zira-test-XXXXXX").string();
+TempDir::TempDir(const std::string& base) {
+  const std::filesystem::path folder = base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
+  std::string pattern = (folder / "zira-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   ResetFileCache();
 }

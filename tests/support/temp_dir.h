@@ -8,7 +8,8 @@ namespace zira::testing {
 // contents when the object goes; the file cache is reset on both ends.
 class TempDir {
  public:
-  TempDir();
+  // base: the folder to make it in; the system's temporary folder when empty.
+  explicit TempDir(const std::string& base = "");
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

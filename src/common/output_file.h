@@ -1,0 +1,72 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace zira {
+
+// Outputs: the log, written in place, and the reports, written beside their
+// name and renamed over it once whole, so that a failed or killed run leaves
+// the previous report as it was. Every system call is checked; the first
+// failure is kept with its errno and later writes are dropped.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile() { Close(); }
+
+  // Creates or truncates the file itself. Only a regular file (or no file)
+  // is accepted at the name; a FIFO, device or directory is refused at once.
+  bool Open(const char* name);
+  // Writes to ".<name>.tmp-<pid>" in the same folder; Commit renames it over
+  // the name. The name, if it exists, must be a regular file.
+  bool OpenReplacing(const char* name);
+  bool IsOpen() const { return fd_ >= 0; }
+
+  void Write(const char* text);
+  void Write(const void* data, std::size_t count);
+  void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Hands the buffered bytes to the system. A file written in place that
+  // fails here is cut back to its length after the last good flush, so it
+  // ends where its writer last flushed (a whole line, for the log).
+  bool Flush();
+  // Flushes, syncs and closes; a replacement is then renamed into place, or
+  // removed when anything failed. Returns 0 or the errno of the first failure.
+  [[nodiscard]] int Commit();
+  // Ends without committing: a file in place keeps what was flushed, a
+  // replacement is removed and the previous file stays.
+  void Close();
+  // The errno of the first failure since Open, 0 when none.
+  int Error() const { return error_; }
+
+ private:
+  bool Fail(int error);
+  void Discard();
+
+  int fd_ = -1;
+  bool replacing_ = false;
+  int error_ = 0;
+  std::string path_;       // the file's real path
+  std::string temporary_;  // the file being written, when replacing
+  std::string buffer_;
+  std::size_t flushed_ = 0;  // bytes in the file after the last good flush
+};
+
+// The lock a run holds on its output folder: ".zira.lock", locked with
+// flock, so a killed run's lock goes with its process.
+enum class FolderLock { kTaken, kHeldElsewhere, kUnavailable };
+// Takes the lock without waiting; once taken, removes the temporary report
+// files that a killed run left in the folder. kUnavailable when the folder or
+// its lock file cannot be opened: the run goes on without one.
+FolderLock LockOutputFolder(const char* outputPath);
+void UnlockOutputFolder();
+
+// Test seam: the nth output operation of a kind, counted from this call,
+// fails with the given errno (nth 0 disarms). Counts start again at 0.
+enum class FileOperation { kWrite, kFlush, kClose, kRename };
+void InjectFileFault(FileOperation operation, unsigned nth, int error);
+// Operations of a kind since the last InjectFileFault or ResetFileFaults.
+unsigned FileOperationCount(FileOperation operation);
+void ResetFileFaults();
+
+}  // namespace zira

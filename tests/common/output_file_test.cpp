@@ -1,0 +1,129 @@
+#include "common/output_file.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "support/text_files.h"
+
+namespace zira {
+namespace {
+
+using testing::ReadTextFile;
+using testing::TempDir;
+using testing::WriteTextFile;
+
+class OutputFileTest : public ::testing::Test {
+ protected:
+  ~OutputFileTest() override { ResetFileFaults(); }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  TempDir dir_;
+};
+
+TEST_F(OutputFileTest, ReplacementTakesTheNameOnlyWhenCommitted) {
+  const std::string path = dir_ / "report.htm";
+  WriteTextFile(path, "previous");
+  {
+    OutputFile file;
+    ASSERT_TRUE(file.OpenReplacing(path.c_str()));
+    file.Print("%s %d\r\n", "new", 1);
+    ASSERT_TRUE(file.Flush());
+    EXPECT_EQ(ReadTextFile(path), "previous");
+  }  // ended without Commit: abandoned
+  EXPECT_EQ(ReadTextFile(path), "previous");
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
+
+  OutputFile file;
+  ASSERT_TRUE(file.OpenReplacing(path.c_str()));
+  const std::string big(200 * 1024, 'x');  // more than the buffer holds
+  file.Write(big.c_str());
+  EXPECT_EQ(file.Commit(), 0);
+  EXPECT_EQ(ReadTextFile(path), big);
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
+}
+
+TEST_F(OutputFileTest, AFailureAtAnyStepLeavesThePreviousReportAndNoTemporaryFile) {
+  struct Case {
+    FileOperation operation;
+    int error;
+  };
+  for (const Case& c : {Case{FileOperation::kWrite, ENOSPC}, Case{FileOperation::kFlush, EIO},
+                        Case{FileOperation::kClose, EIO}, Case{FileOperation::kRename, ENOSPC}}) {
+    const std::string path = dir_ / "list.txt";
+    WriteTextFile(path, "previous");
+    OutputFile file;
+    ASSERT_TRUE(file.OpenReplacing(path.c_str()));
+    InjectFileFault(c.operation, 1, c.error);
+    file.Write("new\r\n");
+    EXPECT_EQ(file.Commit(), c.error) << static_cast<int>(c.operation);
+    EXPECT_EQ(ReadTextFile(path), "previous");
+    EXPECT_EQ(Names(), std::vector<std::string>{"list.txt"});
+  }
+}
+
+TEST_F(OutputFileTest, AFileWrittenInPlaceIsCutBackToItsLastGoodFlush) {
+  const std::string path = dir_ / "run.log";
+  OutputFile log;
+  ASSERT_TRUE(log.Open(path.c_str()));
+  log.Write("one\r\n");
+  ASSERT_TRUE(log.Flush());
+  log.Write("two\r\n");
+  InjectFileFault(FileOperation::kWrite, 1, ENOSPC);
+  EXPECT_FALSE(log.Flush());
+  log.Write("three\r\n");  // dropped: the first failure is kept
+  EXPECT_EQ(log.Commit(), ENOSPC);
+  EXPECT_EQ(ReadTextFile(path), "one\r\n");
+}
+
+TEST_F(OutputFileTest, OnlyRegularFilesAreOpenedOrReplaced) {
+  const std::string fifo = dir_ / "fifo.htm";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  const std::string device = dir_ / "full.htm";
+  ASSERT_EQ(::symlink("/dev/full", device.c_str()), 0);
+  const std::string folder = dir_.MakeDir("folder.htm");
+  for (const std::string& path : {fifo, device, folder}) {
+    OutputFile file;
+    EXPECT_FALSE(file.Open(path.c_str())) << path;  // returns at once, even for the FIFO
+    EXPECT_FALSE(file.OpenReplacing(path.c_str())) << path;
+  }
+}
+
+TEST_F(OutputFileTest, TheFolderLockKeepsOutASecondRunAndClearsLeftovers) {
+  for (const char* name : {".Cobalt_OBRaces.htm.tmp-123", ".a.tmp-9", "keep.tmp-1", ".b.tmp-12x", ".tmp-5"}) {
+    WriteTextFile(dir_ / name, "x");
+  }
+  ASSERT_EQ(LockOutputFolder(dir_.Path().c_str()), FolderLock::kTaken);
+  EXPECT_EQ(Names(), (std::vector<std::string>{".b.tmp-12x", ".tmp-5", ".zira.lock", "keep.tmp-1"}));
+
+  // flock is held per open file, so another process sees it held.
+  const auto lockInChild = [this] {
+    const pid_t child = ::fork();
+    if (child == 0) _exit(static_cast<int>(LockOutputFolder(dir_.Path().c_str())));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return static_cast<FolderLock>(WEXITSTATUS(status));
+  };
+  EXPECT_EQ(lockInChild(), FolderLock::kHeldElsewhere);
+  UnlockOutputFolder();
+  EXPECT_EQ(lockInChild(), FolderLock::kTaken);
+  EXPECT_EQ(LockOutputFolder((dir_ / "missing").c_str()), FolderLock::kUnavailable);
+}
+
+}  // namespace
+}  // namespace zira

@@ -1,0 +1,191 @@
+// Outputs under faults: every write, flush, close and rename of a sample run
+// failing in turn, and the folder states a run must refuse or survive.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/run_driver.h"
+#include "common/file_system.h"
+#include "store/inventory.h"
+#include "support/sample_client.h"
+#include "support/temp_dir.h"
+#include "support/text_files.h"
+
+namespace zira {
+namespace {
+
+using testing::ReadTextFile;
+using testing::RunProgram;
+using testing::ScopedChdir;
+using testing::TempDir;
+using testing::WriteTextFile;
+
+constexpr const char* kReports[] = {"MK2_OBRaces_ModelCodes_DB.txt", "MK2_OBRaces.htm", "MK2_OBZoneInfo_DB.txt",
+                                    "MK2_OBZones.htm"};
+
+// Each report is synced before its rename; in memory that costs nothing, so
+// the many runs below stay quick.
+std::string MemoryFolder() { return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : ""; }
+
+class OutputFaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing::WriteSampleClient(dir_.Path(), 3, ""));
+    std::filesystem::create_directory(out_);
+  }
+  void TearDown() override {
+    ResetFileFaults();
+    ResetInventory();
+  }
+  // The whole run in this process, so that the file layer's fault seam reaches it.
+  int RunHere(std::string* console) {
+    ScopedChdir in(dir_.Path());
+    ResetInventory();
+    ::testing::internal::CaptureStdout();
+    const int code = RunInventory();
+    *console = ::testing::internal::GetCapturedStdout();
+    return code;
+  }
+  void WritePreviousReports() {
+    for (const char* report : kReports) WriteTextFile(out_ + report, std::string("previous ") + report);
+  }
+  std::vector<std::string> TemporaryFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(out_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".tmp-") != std::string::npos) names.push_back(name);
+    }
+    return names;
+  }
+  TempDir dir_{MemoryFolder()};
+  const std::string out_ = dir_ / "ZIRA/";
+};
+
+// Each log line is written and flushed alike, so of the k that fall on the
+// log lines before the exports every tenth is enough; the last 60 cover the
+// exports and the log lines after them.
+bool Sampled(unsigned k, unsigned total) { return k <= 20 || k + 60 > total || k % 10 == 0; }
+
+// The kth operation of each kind in a clean run fails in turn (sampled as
+// above). Writes fail with ENOSPC, flushes and closes with EIO, renames with ENOSPC.
+TEST_F(OutputFaultsTest, EveryFailingWriteFlushCloseOrRenameEndsWithSixAndWholeReports) {
+  std::string console;
+  ResetFileFaults();
+  ASSERT_EQ(RunHere(&console), 0) << console;
+  std::vector<std::string> clean;
+  for (const char* report : kReports) clean.push_back(ReadTextFile(out_ + report));
+  std::vector<unsigned> totals;
+  for (FileOperation operation : {FileOperation::kWrite, FileOperation::kFlush, FileOperation::kClose,
+                                  FileOperation::kRename}) {
+    totals.push_back(FileOperationCount(operation));
+  }
+  // Without the race code list the race page is not attempted, so the zone
+  // page lacks the race marks it would leave: whole, but another page.
+  InjectFileFault(FileOperation::kRename, 1, ENOSPC);
+  ASSERT_EQ(RunHere(&console), 6) << console;
+  const std::string unmarkedZonePage = ReadTextFile(out_ + kReports[3]);
+
+  struct Kind {
+    FileOperation operation;
+    int error;
+    const char* name;
+  };
+  const Kind kinds[] = {{FileOperation::kWrite, ENOSPC, "write"},
+                        {FileOperation::kFlush, EIO, "flush"},
+                        {FileOperation::kClose, EIO, "close"},
+                        {FileOperation::kRename, ENOSPC, "rename"}};
+  for (std::size_t i = 0; i < std::size(kinds); ++i) {
+    ASSERT_GT(totals[i], 0u) << kinds[i].name;
+    for (unsigned k = 1; k <= totals[i]; ++k) {
+      if (!Sampled(k, totals[i])) continue;
+      SCOPED_TRACE(std::string(kinds[i].name) + " " + std::to_string(k));
+      WritePreviousReports();
+      InjectFileFault(kinds[i].operation, k, kinds[i].error);
+      ASSERT_EQ(RunHere(&console), 6) << console;
+      const std::string log = ReadTextFile(out_ + "MK2_ZIRA.log");
+      EXPECT_TRUE(log.empty() || log.ends_with("\r\n"));
+      bool allClean = true;
+      bool anyPrevious = false;
+      for (std::size_t r = 0; r < std::size(kReports); ++r) {
+        const std::string now = ReadTextFile(out_ + kReports[r]);
+        const bool previous = now == std::string("previous ") + kReports[r];
+        EXPECT_TRUE(previous || now == clean[r] || (r == 3 && now == unmarkedZonePage)) << kReports[r];
+        anyPrevious = anyPrevious || previous;
+        allClean = allClean && now == clean[r];
+      }
+      // A report left as it was is reported; a fault without a FAILURE line hit the log.
+      EXPECT_EQ(anyPrevious, console.find("FAILURE: Problem exporting") != std::string::npos) << console;
+      EXPECT_TRUE(allClean || console.find("FAILURE: ") != std::string::npos) << console;
+      EXPECT_TRUE(TemporaryFiles().empty());
+    }
+  }
+}
+
+TEST_F(OutputFaultsTest, AReportThatCannotBeWrittenGivesItsOpenFailureAndTheReason) {
+  InjectFileFault(FileOperation::kRename, 2, ENOSPC);  // the race page
+  std::string console;
+  EXPECT_EQ(RunHere(&console), 6);
+  EXPECT_NE(console.find("  Exporting OBRace information to MK2_OBRaces.htm\n"
+                         "FAILURE: Could not write race information to output file: MK2_OBRaces.htm\n"
+                         "  MK2_OBRaces.htm: No space left on device\n"
+                         "FAILURE: Problem exporting Race information to OBRaces.htm\n"),
+            std::string::npos)
+      << console;
+  EXPECT_NE(console.find("\nFinished!\n"), std::string::npos);
+}
+
+// Things in the output folder that a run must refuse at once, with the
+// texts of a file that cannot be opened.
+TEST_F(OutputFaultsTest, NonRegularOutputsAreRefusedWithoutBlocking) {
+  struct Case {
+    const char* name;
+    const char* kind;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"MK2_OBRaces.htm", "fifo",
+       "FAILURE: Could not write race information to output file: MK2_OBRaces.htm\n"
+       "FAILURE: Problem exporting Race information to OBRaces.htm\n"},
+      {"MK2_OBZoneInfo_DB.txt", "device",
+       "FAILURE: Could not write zone information to output file: MK2_OBZoneInfo_DB.txt\n"
+       "FAILURE: Problem exporting Zone information to OBZones.htm\n"},
+      {"MK2_ZIRA.log", "directory", "FAILURE: Could not create log file: MK2_ZIRA.log\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = out_ + c.name;
+    std::filesystem::remove(path);
+    const std::string kind = c.kind;
+    const int made = kind == "fifo"     ? ::mkfifo(path.c_str(), 0666)
+                     : kind == "device" ? ::symlink("/dev/full", path.c_str())
+                                        : (std::filesystem::create_directory(path) ? 0 : -1);
+    ASSERT_EQ(made, 0);
+    std::string console;
+    EXPECT_EQ(RunProgram(ZIRA_BINARY, dir_.Path(), &console), 6);
+    EXPECT_NE(console.find(c.expected), std::string::npos) << console;
+    EXPECT_NE(console.find("\nFinished!\n"), std::string::npos);
+    std::filesystem::remove(path);
+  }
+}
+
+TEST_F(OutputFaultsTest, ASecondRunOnAHeldFolderStopsAtOnceTouchingNothing) {
+  WritePreviousReports();
+  ASSERT_EQ(LockOutputFolder(out_.c_str()), FolderLock::kTaken);
+  std::string console;
+  EXPECT_EQ(RunProgram(ZIRA_BINARY, dir_.Path(), &console), 7);
+  UnlockOutputFolder();
+  EXPECT_EQ(console, "FAILURE: Another run is writing to ZIRA\n");
+  EXPECT_FALSE(std::filesystem::exists(out_ + "MK2_ZIRA.log"));
+  for (const char* report : kReports) EXPECT_EQ(ReadTextFile(out_ + report), std::string("previous ") + report);
+  EXPECT_EQ(RunProgram(ZIRA_BINARY, dir_.Path(), &console), 0);
+}
+
+}  // namespace
+}  // namespace zira
