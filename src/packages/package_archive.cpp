@@ -1,14 +1,15 @@
 #include "packages/package_archive.h"
 
-#include <zlib.h>
-
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
 #include "common/byte_cursor.h"
+#include "common/worker_pool.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "packages/block_inflater.h"
 
 namespace zira {
 
@@ -209,6 +210,33 @@ void PackageArchive::NameEntries(std::span<const std::uint8_t> directory) {
   }
 }
 
+// The headers of the blocks from the read position on, placed as if every
+// block yields what it claims; the checks are the block walk's, in its order.
+BlockPlan PackageArchive::PlanBlocks(std::span<BlockHeader> headers, std::uint32_t produced, std::uint32_t size) {
+  BlockPlan plan;
+  plan.produced = produced;
+  std::size_t count = 0;
+  std::uint32_t planned = produced;
+  while (count < headers.size() && planned < size && position_ < fileLength_) {
+    BlockHeader& block = headers[count];
+    block.headerAt = position_;
+    block.deflated = ReadU32();
+    block.claimed = ReadU32();
+    block.dataAt = position_;
+    if (static_cast<std::uint64_t>(planned) + block.claimed > size ||
+        static_cast<std::uint64_t>(position_) + block.deflated > fileLength_) {
+      plan.refused = true;
+      break;
+    }
+    position_ += block.deflated;
+    planned += block.claimed;
+    ++count;
+  }
+  plan.blocks = headers.first(count);
+  plan.endPosition = position_;
+  return plan;
+}
+
 Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& buffer) {
   if (offset >= fileLength_) return E_INVALIDARG;
   if (!contents_) return E_FAIL;
@@ -223,23 +251,23 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
     output = allocated.get();
   }
 
-  position_ = offset;
-  std::uint32_t produced = 0;
-  while (produced < size && position_ < fileLength_) {
-    const std::uint32_t deflated = ReadU32();
-    const std::uint32_t inflated = ReadU32();
-    if (static_cast<std::uint64_t>(produced) + inflated > size ||
-        static_cast<std::uint64_t>(position_) + deflated > fileLength_) {
-      return E_FAIL;
+  const std::span<const std::uint8_t> file(contents_.get(), fileLength_);
+  BlockRunEnd run{S_OK, 0, offset};
+  if (WorkerJobs() == 1) {
+    run = InflateBlocksInOrder(file, offset, 0, size, output);
+  } else {
+    // Headers first, a batch at a time, then the batch's blocks in parallel.
+    std::array<BlockHeader, kMostPlannedBlocks> headers;
+    while (Succeeded(run.result) && run.produced < size && run.position < fileLength_) {
+      position_ = run.position;
+      run = InflateBlocks(file, PlanBlocks(headers, run.produced, size), size, output, SharedWorkerPool());
     }
-    uLongf written = inflated;
-    const int status = uncompress(output + produced, &written, contents_.get() + position_, deflated);
-    position_ += deflated;
-    if (status != Z_OK) return E_FAIL;
-    produced += static_cast<std::uint32_t>(written);
   }
-  // A caller's buffer may hold old bytes; what the blocks did not fill reads as zero.
-  if (!allocated) std::memset(output + produced, 0, size - produced);
+  position_ = run.position;
+  if (Failed(run.result)) return E_FAIL;
+  // What the blocks did not fill reads as zero: a caller's buffer may hold old
+  // bytes, and a short block may have written past what it yielded.
+  std::memset(output + run.produced, 0, size - run.produced);
   if (allocated) buffer = std::move(allocated);
   return S_OK;
 }

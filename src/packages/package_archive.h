@@ -5,6 +5,7 @@
 #include <span>
 
 #include "common/result.h"
+#include "packages/block_inflater.h"
 
 namespace zira {
 
@@ -63,6 +64,7 @@ class PackageArchive {
   Result Parse();
   void SortRowsByOffset();
   void NameEntries(std::span<const std::uint8_t> directory);
+  BlockPlan PlanBlocks(std::span<BlockHeader> headers, std::uint32_t produced, std::uint32_t size);
 
   std::uint32_t version_ = 0;
   std::uint32_t dateStamp_ = 0;
