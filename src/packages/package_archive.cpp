@@ -246,7 +246,9 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   EntryBuffer allocated;
   std::uint8_t* output = buffer.get();
   if (output == nullptr) {
-    allocated.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size) + kReadAtSlack]());
+    // Not zeroed here: the blocks fill the front and the rest is zeroed below,
+    // so no page is written twice.
+    allocated.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size) + kReadAtSlack]);
     if (!allocated) return E_OUTOFMEMORY;
     output = allocated.get();
   }
@@ -267,7 +269,7 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   if (Failed(run.result)) return E_FAIL;
   // What the blocks did not fill reads as zero: a caller's buffer may hold old
   // bytes, and a short block may have written past what it yielded.
-  std::memset(output + run.produced, 0, size - run.produced);
+  std::memset(output + run.produced, 0, size - run.produced + (allocated ? kReadAtSlack : 0));
   if (allocated) buffer = std::move(allocated);
   return S_OK;
 }

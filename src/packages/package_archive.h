@@ -53,6 +53,8 @@ class PackageArchive {
   std::uint32_t Version() const { return version_; }
   std::uint32_t DateStamp() const { return dateStamp_; }
   std::uint32_t FileLength() const { return fileLength_; }
+  // The whole package file as loaded (empty when nothing is).
+  std::span<const std::uint8_t> FileBytes() const { return {contents_.get(), contents_ ? fileLength_ : 0u}; }
 
   // The name checksum over bytes (CRC-32, MSB first, polynomial 0x04C11DB7, initial 0).
   std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
