@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,9 @@ struct EntryCase {
   std::int64_t claimDelta = 0;  // added to the directory's size of the entry
   bool sizeRefused = false;     // a block runs past the entry's size
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const EntryCase& c, std::ostream* out) { *out << c.name; }
 
 const EntryCase kEntryCases[] = {
     {"AllBlocksFull", 5000, 700},
