@@ -1,9 +1,13 @@
 // Writes seed inputs for the fuzz targets, one folder per target, made by the
 // same writers the tests use.
+#include <libdeflate.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/file_system.h"
@@ -82,6 +86,87 @@ std::vector<std::uint8_t> ScannerSeed(const std::vector<std::uint8_t>& world) {
   return seed;
 }
 
+// A seed of the inflate target: the room offered (u16), then the stream.
+std::vector<std::uint8_t> InflateSeed(std::size_t room, const std::vector<std::uint8_t>& stream) {
+  std::vector<std::uint8_t> seed = {static_cast<std::uint8_t>(room & 0xFF), static_cast<std::uint8_t>(room >> 8)};
+  seed.insert(seed.end(), stream.begin(), stream.end());
+  return seed;
+}
+
+// One zlib stream of input; empty when zlib refuses the settings.
+std::vector<std::uint8_t> ZlibStream(const std::vector<std::uint8_t>& input, int level, int strategy, int windowBits = 15,
+                                     const std::string& dictionary = "") {
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, windowBits, 8, strategy) != Z_OK) return {};
+  if (!dictionary.empty()) {
+    deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()), static_cast<uInt>(dictionary.size()));
+  }
+  std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(input.size())) + 16);
+  z.next_in = const_cast<Bytef*>(input.data());
+  z.avail_in = static_cast<uInt>(input.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  const int status = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return status == Z_STREAM_END ? out : std::vector<std::uint8_t>{};
+}
+
+std::vector<std::uint8_t> LibdeflateStream(const std::vector<std::uint8_t>& input, int level) {
+  libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
+  if (compressor == nullptr) return {};
+  std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(compressor, input.size()));
+  out.resize(libdeflate_zlib_compress(compressor, input.data(), input.size(), out.data(), out.size()));
+  libdeflate_free_compressor(compressor);
+  return out;
+}
+
+// Blocks as packages hold them and as they go wrong: every zlib level and
+// strategy, every libdeflate level, small windows, a preset dictionary, a bad
+// checksum, trailing bytes, too little and more room, and every cut of a small
+// stream.
+bool WriteInflateSeeds(const std::string& folder, const std::vector<std::uint8_t>& world) {
+  std::vector<std::uint8_t> input(world);
+  while (input.size() < 6000) input.insert(input.end(), world.begin(), world.end());
+  for (std::size_t i = 0; i < 1500; ++i) input.push_back(static_cast<std::uint8_t>((i * 2654435761u) >> 13));
+  bool ok = true;
+  const std::pair<int, const char*> strategies[] = {
+      {Z_DEFAULT_STRATEGY, "default"}, {Z_FILTERED, "filtered"}, {Z_HUFFMAN_ONLY, "huffman"}, {Z_RLE, "rle"},
+      {Z_FIXED, "fixed"}};
+  for (int level = 0; level <= 9; ++level) {
+    for (const auto& [strategy, name] : strategies) {
+      ok &= Write(folder, "zlib" + std::to_string(level) + "_" + name, InflateSeed(input.size(), ZlibStream(input, level, strategy)));
+    }
+  }
+  for (int level = 1; level <= 12; ++level) {
+    ok &= Write(folder, "libdeflate" + std::to_string(level), InflateSeed(input.size(), LibdeflateStream(input, level)));
+  }
+  for (const int windowBits : {9, 12}) {
+    ok &= Write(folder, "window" + std::to_string(windowBits),
+                InflateSeed(input.size(), ZlibStream(input, 6, Z_DEFAULT_STRATEGY, windowBits)));
+  }
+  const std::vector<std::uint8_t> stored = ZlibStream(input, 0, Z_DEFAULT_STRATEGY);
+  ok &= Write(folder, "stored_short_room", InflateSeed(input.size() - 1, stored));
+  ok &= Write(folder, "stored_more_room", InflateSeed(input.size() + 100, stored));
+  ok &= Write(folder, "empty", InflateSeed(0, ZlibStream({}, 6, Z_DEFAULT_STRATEGY)));
+  ok &= Write(folder, "dictionary",
+              InflateSeed(input.size(), ZlibStream(input, 6, Z_DEFAULT_STRATEGY, 15, "ABC_DMSPRITEDEF ABC_ACTORDEF")));
+  std::vector<std::uint8_t> badChecksum = ZlibStream(input, 6, Z_DEFAULT_STRATEGY);
+  badChecksum.back() ^= 0x01;
+  ok &= Write(folder, "bad_checksum", InflateSeed(input.size(), badChecksum));
+  std::vector<std::uint8_t> trailing = ZlibStream(input, 6, Z_DEFAULT_STRATEGY);
+  trailing.insert(trailing.end(), {0x78, 0x9C, 0xFF, 0x00, 0x13});
+  ok &= Write(folder, "trailing_bytes", InflateSeed(input.size(), trailing));
+
+  const std::string text = "abc_chr.wld ABC_ACTORDEF ABC_ACTORDEF ABC_DMSPRITEDEF";
+  const std::vector<std::uint8_t> small = ZlibStream(std::vector<std::uint8_t>(text.begin(), text.end()), 9, Z_DEFAULT_STRATEGY);
+  for (std::size_t cut = 0; cut <= small.size(); ++cut) {
+    ok &= Write(folder, "cut" + std::to_string(cut),
+                InflateSeed(text.size(), std::vector<std::uint8_t>(small.begin(), small.begin() + static_cast<std::ptrdiff_t>(cut))));
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +213,8 @@ int main(int argc, char** argv) {
   headers.insert(headers.end(), sound.Bytes().begin(), sound.Bytes().begin() + 0x200);
   ok &= Write(root + "/fuzz_client_image", "headers.bin", headers);
   ok &= Write(root + "/fuzz_scanners", "small.bin", ScannerSeed(world));
+
+  ok &= WriteInflateSeeds(root + "/fuzz_inflate_differential", world);
 
   if (!ok) {
     std::fprintf(stderr, "make_fuzz_seeds: could not write the seeds into %s\n", root.c_str());

@@ -4,11 +4,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "app/settings.h"
 #include "common/file_system.h"
+#include "common/worker_pool.h"
 
 namespace zira {
 
@@ -49,12 +52,28 @@ bool TakeOutput(CommandLine& line, const char* value, std::string* problem) {
   return TakeFolder("output folder", path, &line.outputDir, problem);
 }
 
+bool TakeJobs(CommandLine& line, const char* value, std::string* problem) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long jobs = std::strtoul(value, &end, 10);
+  if (end == value || *end != '\0' || errno != 0 || value[0] == '-' || jobs < 1 || jobs > kMostWorkerJobs) {
+    *problem = std::string("invalid number of jobs '") + value + "' (1 to " + std::to_string(kMostWorkerJobs) + ")";
+    return false;
+  }
+  line.jobs = static_cast<unsigned>(jobs);
+  return true;
+}
+
 constexpr OptionRow kOptionRows[] = {
     {"output", 'o', "DIR",
      "write the log, lists and pages into DIR (default: ZIRA\n"
      "in the client folder); a relative DIR is taken from\n"
      "the folder zira is started in",
      TakeOutput},
+    {"jobs", 'j', "N",
+     "inflate a package entry's blocks on N threads\n"
+     "(default: the number of cores; 1: one after another)",
+     TakeJobs},
     {"help", 'h', nullptr, "display this help and exit",
      [](CommandLine& line, const char*, std::string*) { return line.help = true; }},
     {"version", 'V', nullptr, "output version information and exit",

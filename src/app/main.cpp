@@ -1,10 +1,12 @@
 #include "app/command_line.h"
 #include "app/run_driver.h"
+#include "common/worker_pool.h"
 
 int main(int argc, char** argv) {
   zira::CommandLine line;
   if (const int code = zira::ParseCommandLine(argc, argv, &line); code != zira::kStartRun) return code;
+  if (line.jobs != 0) zira::SetWorkerJobs(line.jobs);
   return static_cast<int>(zira::RunInventory({}, {.workingPath = line.clientDir,
-                                 .outputPath = line.outputDir,
-                                 .waitForKey = !line.anyArgument}));
+                                                  .outputPath = line.outputDir,
+                                                  .waitForKey = !line.anyArgument}));
 }

@@ -1,8 +1,7 @@
 #include "packages/package_archive.h"
 
-#include <zlib.h>
-
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -10,6 +9,8 @@
 #include "common/file_system.h"
 #include "common/package_format.h"
 #include "common/text.h"
+#include "common/worker_pool.h"
+#include "packages/block_inflater.h"
 
 namespace zira {
 
@@ -54,18 +55,6 @@ std::optional<std::uint32_t> DecodeFooter(ByteCursor footer) {
     if (!FoldedEqual(static_cast<char>(mark[i]), kFooterMark[i])) return std::nullopt;
   }
   return footer.ReadU32LowBytes();
-}
-
-struct BlockHeader {
-  std::uint32_t deflatedSize;
-  std::uint32_t inflatedSize;
-};
-
-BlockHeader DecodeBlockHeader(ByteCursor& blocks) {
-  BlockHeader header{};
-  header.deflatedSize = blocks.ReadU32LowBytes();
-  header.inflatedSize = blocks.ReadU32LowBytes();
-  return header;
 }
 
 // How many directory rows the bytes behind the count can back: the last row
@@ -260,9 +249,11 @@ Result PackageArchive::CheckRequest(std::uint32_t offset, std::uint32_t size) co
 Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& out) {
   const Result request = CheckRequest(offset, size);
   if (Failed(request) || size == 0) return request;
-  EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]());
+  // Not zeroed here: the blocks fill the front and Inflate zeroes the rest, so
+  // no page is written twice.
+  EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]);
   if (!allocated) return E_OUTOFMEMORY;
-  const Result inflated = Inflate(offset, size, allocated.get());
+  const Result inflated = Inflate(offset, {allocated.get(), std::size_t{size} + kReadAtSlack}, size);
   if (Succeeded(inflated)) out = std::move(allocated);
   return inflated;
 }
@@ -272,27 +263,27 @@ Result PackageArchive::ReadInto(std::uint32_t offset, std::span<std::uint8_t> bu
   const std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
   const Result request = CheckRequest(offset, size);
   if (Failed(request) || size == 0) return request;
-  // A caller's buffer may hold old bytes; what the blocks do not fill reads as zero.
-  std::memset(buffer.data(), 0, size);
-  return Inflate(offset, size, buffer.data());
+  return Inflate(offset, buffer, size);
 }
 
-// Inflates block after block, each straight behind what the one before
-// yielded, until size bytes are produced or the file ends.
-Result PackageArchive::Inflate(std::uint32_t offset, std::uint32_t size, std::uint8_t* output) const {
-  ByteCursor blocks = ByteCursor(Contents()).Sub(offset);
-  std::uint32_t produced = 0;
-  while (produced < size && blocks.Remaining() > 0) {
-    const BlockHeader block = DecodeBlockHeader(blocks);
-    if (std::uint64_t{produced} + block.inflatedSize > size) return Fail("block beyond the size asked for");
-    const std::span<const std::uint8_t> deflated = blocks.ReadBytes(block.deflatedSize);
-    if (deflated.size() != block.deflatedSize) return Fail("block runs past the file");
-    uLongf written = block.inflatedSize;
-    if (uncompress(output + produced, &written, deflated.data(), block.deflatedSize) != Z_OK) {
-      return Fail("block does not inflate");
+// Inflates the blocks from offset on until size bytes are produced or the
+// file ends, then zeroes what they did not fill: a caller's buffer may hold
+// old bytes, and a short block may have written past what it yielded.
+Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) const {
+  const std::span<const std::uint8_t> file = Contents();
+  BlockRunEnd run{S_OK, 0, offset};
+  if (WorkerJobs() == 1) {
+    run = InflateBlocksInOrder(file, offset, 0, size, output.data());
+  } else {
+    // Headers first, a batch at a time, then the batch's blocks in parallel.
+    std::array<BlockHeader, kMostPlannedBlocks> headers;
+    while (Succeeded(run.result) && run.produced < size && run.position < fileLength_) {
+      run = InflateBlocks(file, PlanBlocks(file, headers, run.position, run.produced, size), size, output.data(),
+                          SharedWorkerPool());
     }
-    produced += static_cast<std::uint32_t>(written);
   }
+  if (Failed(run.result)) return run.result;
+  std::memset(output.data() + run.produced, 0, output.size() - run.produced);
   return S_OK;
 }
 

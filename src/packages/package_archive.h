@@ -7,6 +7,7 @@
 #include "common/byte_cursor.h"
 #include "common/capacities.h"
 #include "common/result.h"
+#include "packages/block_inflater.h"
 
 namespace zira {
 
@@ -57,6 +58,8 @@ class PackageArchive {
   std::uint32_t Version() const { return version_; }
   std::uint32_t DateStamp() const { return dateStamp_; }
   std::uint32_t FileLength() const { return fileLength_; }
+  // The whole package file as loaded (empty when nothing is).
+  std::span<const std::uint8_t> FileBytes() const { return {contents_.get(), contents_ ? fileLength_ : 0u}; }
 
   // The name checksum over bytes (CRC-32, MSB first, polynomial 0x04C11DB7, initial 0).
   std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
@@ -73,7 +76,7 @@ class PackageArchive {
   void SortRowsByOffset();
   void NameEntries(std::span<const std::uint8_t> directory);
   Result CheckRequest(std::uint32_t offset, std::uint32_t size) const;
-  Result Inflate(std::uint32_t offset, std::uint32_t size, std::uint8_t* output) const;
+  Result Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) const;
 
   std::uint32_t version_ = 0;
   std::uint32_t dateStamp_ = 0;

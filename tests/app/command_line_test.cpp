@@ -64,7 +64,8 @@ TEST(CommandLineTest, EveryOptionRowIsAcceptedLongAndShort) {
     std::vector<std::vector<std::string>> spellings = {{std::string("--") + row.longName}};
     if (row.shortName != 0) spellings.push_back({std::string("-") + row.shortName});
     for (std::vector<std::string>& arguments : spellings) {
-      if (row.argument != nullptr) arguments.push_back("x");
+      // A number for a count, a name for a folder.
+      if (row.argument != nullptr) arguments.push_back(std::string(row.argument) == "N" ? "2" : "x");
       SCOPED_TRACE(arguments.front());
       CommandLine line;
       ::testing::internal::CaptureStdout();

@@ -49,7 +49,7 @@ class OutputFaultsTest : public ::testing::Test {
     ScopedChdir in(dir_.Path());
     ResetInventory();
     ::testing::internal::CaptureStdout();
-    const int code = RunInventory();
+    const int code = static_cast<int>(RunInventory());
     *console = ::testing::internal::GetCapturedStdout();
     return code;
   }

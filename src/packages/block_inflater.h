@@ -1,0 +1,75 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "common/result.h"
+
+namespace zira {
+
+class WorkerPool;
+
+// One block of an entry's contents as its header gives it.
+struct BlockHeader {
+  std::uint32_t headerAt;  // file offset of the block's header
+  std::uint32_t dataAt;    // file offset of its zlib stream
+  std::uint32_t deflated;  // bytes in the stream
+  std::uint32_t claimed;   // inflated bytes the header claims
+};
+
+// What one block gave: zlib's verdict and the bytes written.
+struct BlockYield {
+  bool ok = false;
+  std::uint32_t written = 0;
+};
+
+// Inflates one zlib stream into out with libdeflate; when libdeflate rejects
+// it, zlib's uncompress inflates it again and its verdict and count stand, so
+// every failure and every short block is zlib's. On success the bytes of out
+// past the count may have been written too.
+BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);
+
+// Where a run of blocks ended: the result, the bytes produced and the file
+// position the walk stopped at.
+struct BlockRunEnd {
+  Result result;
+  std::uint32_t produced = 0;
+  std::uint32_t position = 0;
+};
+
+// The block walk: from the header at position, with produced bytes already in
+// output, inflates block after block, each right behind what the previous one
+// yielded, until size bytes are produced or the file ends. A block that would
+// run past size or past the file, or that does not inflate, fails the run.
+BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32_t position, std::uint32_t produced,
+                                 std::uint32_t size, std::uint8_t* output);
+
+// Blocks are read ahead and inflated in batches of at most this many, so the
+// headers of a file of tiny blocks cannot take much memory.
+inline constexpr std::size_t kMostPlannedBlocks = 1024;
+
+// Blocks of one entry, read ahead of inflation as if every block yields what
+// it claims, and how that read ended.
+struct BlockPlan {
+  std::span<const BlockHeader> blocks;  // at most kMostPlannedBlocks
+  std::uint32_t produced = 0;    // bytes already in the output before the first block
+  bool refused = false;          // the read stopped at a block the checks refuse
+  std::uint32_t endPosition = 0;  // where the read stopped
+};
+
+// Reads the headers of the blocks from position on into headers, placing each
+// as if every block before it yields its claim, with the block walk's checks
+// in its order; stops at size bytes planned, the end of the file or a full
+// headers array.
+BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> headers, std::uint32_t position,
+                     std::uint32_t produced, std::uint32_t size);
+
+// Inflates the planned blocks on the pool, each where it lands when every
+// block before it yields its claim, then checks them in order. From the
+// first block that failed or yielded less, the walk goes on in order as
+// InflateBlocksInOrder does, so the outcome is the same as that walk's from
+// the first block.
+BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& plan, std::uint32_t size,
+                          std::uint8_t* output, WorkerPool& pool);
+
+}  // namespace zira
