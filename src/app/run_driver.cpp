@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "common/console.h"
 #include "app/key_press.h"
@@ -16,6 +17,7 @@
 #include "discovery/global_models.h"
 #include "discovery/orphan_models.h"
 #include "discovery/zone_models.h"
+#include "reports/inventory_database.h"
 #include "reports/limits_report.h"
 #include "reports/race_reports.h"
 #include "reports/zone_reports.h"
@@ -72,8 +74,9 @@ int FinishRun(int code) {
   return code;
 }
 
-int RunInventory(const RunHooks& hooks) {
+int RunInventory(const RunHooks& hooks, const RunOptions& options) {
   StartTime() = std::chrono::steady_clock::now();
+  const std::time_t runTime = std::time(nullptr);
   PhaseTimes phases;
   ResetRunStats();
   ReleaseSessionLog();
@@ -190,6 +193,11 @@ int RunInventory(const RunHooks& hooks) {
 
   ConsolePrint("\n");
   LogBoth("Exporting Zone/Race Availability Information...");
+  bool databaseFailed = false;
+  if (!options.databasePath.empty()) {
+    databaseFailed = Failed(ExportInventoryDatabase(inventory, options.databasePath, runTime));
+    phases.End("database");
+  }
 
   ConsolePrint("\n");
   LogBoth("Logging Various Maximums Found...");
@@ -206,7 +214,7 @@ int RunInventory(const RunHooks& hooks) {
   ConsolePrint("\n");
   LogBoth("Finished!");
   phases.Total();
-  return FinishRun(0);
+  return FinishRun(databaseFailed ? kDatabaseFailedExit : 0);
 }
 
 }  // namespace zira

@@ -9,6 +9,7 @@
 #include "common/file_names.h"
 #include "common/races.h"
 #include "reports/page_head.h"
+#include "reports/race_availability.h"
 #include "reports/race_report_index.h"
 #include "reports/report_output.h"
 #include "reports/variation_summary.h"
@@ -67,121 +68,94 @@ void WriteRaceCodeList(const Inventory& inventory, OutputFile& file) {
   }
 }
 
-bool IsListedRace(const Inventory& inventory, std::uint32_t raceId) {
-  const ClientImage& client = inventory.client;
-  if (client.races[raceId].raceId != raceId) return false;
-  for (int gender = 1; gender <= kGenderCount; ++gender) {
-    if (CodeOf(client, raceId, gender)) return true;
+// The race page's availability list of one race, written as the walk reports it.
+class AvailabilityPage : public AvailabilityVisitor {
+ public:
+  AvailabilityPage(const Inventory& inventory, OutputFile& file, std::uint32_t raceId)
+      : inventory_(inventory), file_(file), raceId_(raceId) {
+    for (int gender = 1; gender <= kGenderCount; ++gender) codeCount_ += CodeOf(inventory.client, raceId, gender) ? 1 : 0;
   }
-  return HasText(DatabaseText(inventory, kRaceNameType, raceId)) ||
-         HasText(DatabaseText(inventory, kRacePluralType, raceId));
-}
 
-bool IsSourceOfZone(const ZoneRecord& zone, const ModelSource* source) {
-  return zone.chrSource == source || zone.chr2Source == source;
-}
-
-bool ZoneConsidersSource(const ZoneRecord& zone, const ModelSource* source) {
-  if (IsSourceOfZone(zone, source)) return true;
-  for (std::size_t i = 0; i < ImportCountOf(zone); ++i) {
-    if (zone.imports[i] && zone.imports[i]->source == source) return true;
-  }
-  return false;
-}
-
-// Zone lines of one local source; true when at least one was written.
-bool WriteZoneLines(const Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::size_t row,
-                    std::uint32_t raceId, int found) {
-  const ClientImage& client = inventory.client;
-  const ModelSource* source = &inventory.sources[row];
-  bool wrote = false;
-  for (const std::uint16_t z : index.zonesOfSource[row]) {
-    const ZoneRecord& zone = client.zones[z];
-    if (!ZoneConsidersSource(zone, source)) continue;
-    bool counts[kGenderCount + 1] = {};
-    int counted = 0;
-    for (int gender = 1; gender <= kGenderCount; ++gender) {
-      const ModelDef* model = ZoneFindRaceModel(inventory, zone, raceId, gender);
-      counts[gender] = model && model->source == source;
-      counted += counts[gender] ? 1 : 0;
+  void Source(const SourceReach& reach) override {
+    const ModelSource& source = *reach.source;
+    file_.Print("<li>Via Source: %s", source.name);
+    if (source.kind != kLocalToZone) {
+      const char* label = source.kind < kSourceKindCount ? kSourceKindLabels[source.kind] : "";
+      file_.Print(" (<span class=\"Global%d\">%s</span>)", source.kind, label);
     }
-    if (counted == 0) continue;
-    file.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId, TextOr(zone.zoneName, ""),
-               TextOr(zone.zoneNick, ""));
-    file.Write(IsSourceOfZone(zone, source) ? ", <span class=\"Global0\">Local</span>"
-                                            : ", <span class=\"Global4\">Imported</span>");
-    if (counted != found) {
-      file.Write(" -");
+    file_.Write("<br />\r\n");
+    bool hasVariations = false;
+    for (int gender = 1; gender <= kGenderCount; ++gender) {
+      const ModelDef* model = reach.models[gender];
+      hasVariations = hasVariations || (model && (model->textures.count || model->heads.count));
+    }
+    if (reach.found > 0) ++sourcesWithModels_;
+    if (reach.found > 0 && (reach.found != codeCount_ || hasVariations)) {
       for (int gender = 1; gender <= kGenderCount; ++gender) {
-        if (counts[gender]) {
-          file.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(gender), CodeOf(client, raceId, gender));
+        const ModelDef* model = reach.models[gender];
+        if (!model) continue;
+        if (reach.found > 1 || reach.found != codeCount_) {
+          file_.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(gender), model->code);
+        }
+        static_cast<void>(WriteVariationSummary(&file_, inventory_.client, model));
+        file_.Write("<br />\r\n");
+      }
+    }
+    file_.Write("<ul>\r\n");
+  }
+
+  void AllZones(const SourceReach&) override {
+    file_.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
+  }
+
+  void Zone(const SourceReach& reach, const ZoneReach& zoneReach) override {
+    const ZoneRecord& zone = *zoneReach.zone;
+    file_.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId, TextOr(zone.zoneName, ""),
+                TextOr(zone.zoneNick, ""));
+    file_.Write(zoneReach.local ? ", <span class=\"Global0\">Local</span>"
+                                : ", <span class=\"Global4\">Imported</span>");
+    if (zoneReach.counted != reach.found) {
+      file_.Write(" -");
+      for (int gender = 1; gender <= kGenderCount; ++gender) {
+        if (zoneReach.models[gender]) {
+          file_.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(gender), CodeOf(inventory_.client, raceId_, gender));
         }
       }
     }
-    file.Write("</li>\r\n");
-    wrote = true;
+    file_.Write("</li>\r\n");
   }
-  return wrote;
-}
+
+  void SourceDone(const SourceReach& reach, bool usedByZone) override {
+    zoneFound_ = zoneFound_ || usedByZone;
+    if (reach.found > 0 && !usedByZone) file_.Write("<li>No zones found using this source.</li>\r\n");
+    file_.Write("</ul>\r\n</li>\r\n");
+  }
+
+  void Finish() {
+    if (sourcesWithModels_ == 0) {
+      file_.Write("None! No model sources found!\r\n");
+    } else if (!zoneFound_ && sourcesWithModels_ > 1) {
+      file_.Write("No zones found using this race.\r\n");
+    }
+  }
+
+ private:
+  const Inventory& inventory_;
+  OutputFile& file_;
+  std::uint32_t raceId_;
+  int codeCount_ = 0;
+  int sourcesWithModels_ = 0;
+  bool zoneFound_ = false;
+};
 
 void WriteAvailability(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
-  const ClientImage& client = inventory.client;
   if (inventory.sourceCount == 0) {
     file.Write("None! No model sources found!\r\n");
     return;
   }
-  int codeCount = 0;
-  for (int gender = 1; gender <= kGenderCount; ++gender) codeCount += CodeOf(client, raceId, gender) ? 1 : 0;
-
-  int sourcesWithModels = 0;
-  bool zoneFound = false;
-  for (const std::uint16_t s : index.sourcesOfRace[raceId]) {
-    ModelSource& source = inventory.sources[s];
-    if (!SourceHoldsRace(inventory, source, raceId)) continue;
-    file.Print("<li>Via Source: %s", source.name);
-    if (source.kind != kLocalToZone) {
-      const char* label = source.kind < kSourceKindCount ? kSourceKindLabels[source.kind] : "";
-      file.Print(" (<span class=\"Global%d\">%s</span>)", source.kind, label);
-    }
-    file.Write("<br />\r\n");
-
-    ModelDef* models[kGenderCount + 1] = {};
-    int found = 0;
-    bool hasVariations = false;
-    for (int gender = 1; gender <= kGenderCount; ++gender) {
-      if (!FindRaceModel(inventory, &source, raceId, gender, &models[gender]) || !models[gender]) continue;
-      ++found;
-      hasVariations = hasVariations || models[gender]->textures.count || models[gender]->heads.count;
-    }
-    if (found > 0) ++sourcesWithModels;
-    if (found > 0 && (found != codeCount || hasVariations)) {
-      for (int gender = 1; gender <= kGenderCount; ++gender) {
-        const ModelDef* model = models[gender];
-        if (!model) continue;
-        if (found > 1 || found != codeCount) {
-          file.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(gender), model->code);
-        }
-        static_cast<void>(WriteVariationSummary(&file, client, model));
-        file.Write("<br />\r\n");
-      }
-    }
-    file.Write("<ul>\r\n");
-    bool usedByZone = false;
-    if (source.kind != kLocalToZone) {
-      file.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
-      usedByZone = true;
-    } else {
-      usedByZone = WriteZoneLines(inventory, index, file, s, raceId, found);
-    }
-    zoneFound = zoneFound || usedByZone;
-    if (found > 0 && !usedByZone) file.Write("<li>No zones found using this source.</li>\r\n");
-    file.Write("</ul>\r\n</li>\r\n");
-  }
-  if (sourcesWithModels == 0) {
-    file.Write("None! No model sources found!\r\n");
-  } else if (!zoneFound && sourcesWithModels > 1) {
-    file.Write("No zones found using this race.\r\n");
-  }
+  AvailabilityPage page(inventory, file, raceId);
+  WalkRaceAvailability(inventory, index, raceId, page);
+  page.Finish();
 }
 
 void WriteRaceSection(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
@@ -241,6 +215,20 @@ void WriteRacePage(Inventory& inventory, OutputFile& file) {
 }
 
 }  // namespace
+
+bool IsListedRace(const Inventory& inventory, std::uint32_t raceId) {
+  const ClientImage& client = inventory.client;
+  if (client.races[raceId].raceId != raceId) return false;
+  for (int gender = 1; gender <= kGenderCount; ++gender) {
+    if (CodeOf(client, raceId, gender)) return true;
+  }
+  return HasText(DatabaseText(inventory, kRaceNameType, raceId)) ||
+         HasText(DatabaseText(inventory, kRacePluralType, raceId));
+}
+
+const char* PageRaceCode(const ClientImage& client, std::uint32_t raceId, std::uint32_t gender) {
+  return CodeOf(client, raceId, gender);
+}
 
 bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId) {
   const char* codes[kGenderCount];

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "common/file_system.h"
 #include "store/inventory.h"
@@ -10,5 +11,7 @@ namespace zira {
 Result WriteVariationSummary(OutputFile* file, const ClientImage& client, const ModelDef* model);
 // Writes one list: "00", then the numbers with runs folded.
 Result WriteVariationList(OutputFile* file, std::uint8_t count, const std::uint8_t* numbers);
+// The same summary as text, for the inventory database; empty when it writes nothing.
+std::string VariationSummaryText(const ClientImage& client, const ModelDef* model);
 
 }  // namespace zira
