@@ -14,9 +14,9 @@ namespace {
 // Both databases are attached read-only to one in-memory connection, so every
 // group of facts is one query over old (o) and new (n).
 constexpr const char* kViews = R"sql(
-CREATE TEMP VIEW o_sources AS SELECT source_id, kind,
+CREATE TEMP VIEW o_sources AS SELECT source_id, kind, name,
   name || CASE WHEN kind <> 0 THEN ' (global)' WHEN orphan <> 0 THEN ' (orphan)' ELSE '' END AS source FROM o.sources;
-CREATE TEMP VIEW n_sources AS SELECT source_id, kind,
+CREATE TEMP VIEW n_sources AS SELECT source_id, kind, name,
   name || CASE WHEN kind <> 0 THEN ' (global)' WHEN orphan <> 0 THEN ' (orphan)' ELSE '' END AS source FROM n.sources;
 CREATE TEMP VIEW o_models AS SELECT m.model_id, s.source, m.code FROM o.models m JOIN o_sources s USING (source_id);
 CREATE TEMP VIEW n_models AS SELECT m.model_id, s.source, m.code FROM n.models m JOIN n_sources s USING (source_id);
@@ -30,9 +30,9 @@ CREATE TEMP VIEW o_imports AS
   SELECT i.zone_id, m.source, m.code FROM o.zone_imports i JOIN o_models m USING (model_id);
 CREATE TEMP VIEW n_imports AS
   SELECT i.zone_id, m.source, m.code FROM n.zone_imports i JOIN n_models m USING (model_id);
-CREATE TEMP VIEW o_availability AS SELECT a.zone_id, a.race_id, a.gender, s.source, a.reach
+CREATE TEMP VIEW o_availability AS SELECT a.zone_id, a.race_id, a.gender, s.source, s.name, a.reach
   FROM o.availability a JOIN o_sources s USING (source_id);
-CREATE TEMP VIEW n_availability AS SELECT a.zone_id, a.race_id, a.gender, s.source, a.reach
+CREATE TEMP VIEW n_availability AS SELECT a.zone_id, a.race_id, a.gender, s.source, s.name, a.reach
   FROM n.availability a JOIN n_sources s USING (source_id);
 )sql";
 
@@ -88,13 +88,14 @@ SELECT printf('import %s: %s: %s from %s', '{WORD}',
   FROM (SELECT zone_id, source, code FROM {B}_imports EXCEPT SELECT zone_id, source, code FROM {A}_imports) d
   ORDER BY zone_id, code, source)sql";
 
+// All zones are reached from global packages; a zone from its own or an imported one.
 constexpr const char* kAvailabilityGained = R"sql(
-SELECT printf('availability %s: %s: race %d %s via %s, %s', '{WORD}',
+SELECT printf('availability %s: %s: race %d %s via %s', '{WORD}',
     CASE WHEN d.zone_id IS NULL THEN 'all zones'
       ELSE coalesce((SELECT zone FROM {B}_zones z WHERE z.zone_id = d.zone_id), 'zone ' || d.zone_id) END,
-    race_id, gender, source, reach)
-  FROM (SELECT zone_id, race_id, gender, source, reach FROM {B}_availability
-        EXCEPT SELECT zone_id, race_id, gender, source, reach FROM {A}_availability) d
+    race_id, gender, name || CASE WHEN d.zone_id IS NULL THEN '' ELSE ', ' || reach END)
+  FROM (SELECT zone_id, race_id, gender, source, name, reach FROM {B}_availability
+        EXCEPT SELECT zone_id, race_id, gender, source, name, reach FROM {A}_availability) d
   ORDER BY zone_id IS NOT NULL, zone_id, race_id, instr('MFN', gender), source, reach)sql";
 
 // A query of a pair, for one side: {A} the side it is compared against, {B} the side whose rows it lists.
@@ -178,7 +179,11 @@ class Comparison {
     char* quoted = sqlite3_mprintf("ATTACH %Q AS %s", uri.c_str(), as);
     const bool attached = Exec(quoted, error);
     sqlite3_free(quoted);
-    if (!attached || !Lines(std::string("PRAGMA ") + as + ".user_version", &version, error)) {
+    if (!attached) {
+      *error = path + ": cannot be opened";
+      return false;
+    }
+    if (!Lines(std::string("PRAGMA ") + as + ".user_version", &version, error)) {
       *error = path + ": " + *error;
       return false;
     }
