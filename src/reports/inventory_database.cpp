@@ -91,7 +91,9 @@ class DatabaseWriter {
     (Bind(statement, ++column, values), ...);
     if (!PassCheckpoint()) return Fail("injected failure");
     if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+    // The texts were bound without a copy: no binding may outlive this call.
     sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
   }
 
   // Commits and closes; the file is complete when this is true.

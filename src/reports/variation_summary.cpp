@@ -16,7 +16,7 @@ constexpr std::uint32_t kHeritageRace = 522;
 class TextOutput {
  public:
   void Write(const char* text) { text_ += text; }
-  void Print(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+  __attribute__((format(printf, 2, 3))) void Print(const char* format, ...) {
     char buffer[64];
     va_list args;
     va_start(args, format);

@@ -46,7 +46,11 @@ class InventoryCompareTest : public ::testing::Test {
     for (const char* name : {"orp.mod", "c_orp_02_c.dds", "c_orp_04_c.dds"}) orphan.AddTextEntry(name, name);
     ASSERT_TRUE(orphan.WriteTo(after + "/ORP.obg"));
 
-    ASSERT_EQ(testing::RunZira(before, {"--db", "../before.db"}, nullptr), 0);
+    // Started elsewhere and pointed at the client by ZIRA.ini: a relative
+    // database path is taken from where zira was started.
+    const std::string start = dir_->MakeDir("start");
+    ASSERT_TRUE(testing::WriteTextFile(start + "/ZIRA.ini", "obpath=" + before + "\r\n"));
+    ASSERT_EQ(testing::RunZira(start, {"--db", "../before.db"}, nullptr), 0);
     ASSERT_EQ(testing::RunZira(after, {"--db", "../after.db"}, nullptr), 0);
   }
   static void TearDownTestSuite() {
