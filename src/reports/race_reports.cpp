@@ -73,7 +73,9 @@ class AvailabilityPage : public AvailabilityVisitor {
  public:
   AvailabilityPage(const Inventory& inventory, OutputFile& file, std::uint32_t raceId)
       : inventory_(inventory), file_(file), raceId_(raceId) {
-    for (int gender = 1; gender <= kGenderCount; ++gender) codeCount_ += CodeOf(inventory.client, raceId, gender) ? 1 : 0;
+    for (int gender = 1; gender <= kGenderCount; ++gender) {
+      codeCount_ += CodeOf(inventory.client, raceId, gender) ? 1 : 0;
+    }
   }
 
   void Source(const SourceReach& reach) override {

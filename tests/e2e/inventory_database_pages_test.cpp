@@ -21,22 +21,7 @@ namespace zira {
 namespace {
 
 using Rows = std::vector<std::string>;
-
-Rows Query(sqlite3* db, const std::string& sql) {
-  Rows rows;
-  sqlite3_stmt* statement = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  while (statement && sqlite3_step(statement) == SQLITE_ROW) {
-    std::string row;
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      const unsigned char* text = sqlite3_column_text(statement, i);
-      row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
-    }
-    rows.push_back(row);
-  }
-  sqlite3_finalize(statement);
-  return rows;
-}
+using testing::QueryRows;
 
 Rows Lines(const std::string& text) {
   Rows lines;
@@ -154,19 +139,19 @@ Rows ModelLinesOfDatabase(sqlite3* db) {
   const std::string fields =
       "m.code, CASE WHEN m.gender IS NULL THEN '' ELSE m.race_id END, coalesce(m.gender, ''), "
       "CASE WHEN m.race_id IS NULL OR m.gender IS NULL THEN '' ELSE m.variations_html END";
-  Rows rows = Query(db, "SELECT 'global ' || s.name, " + fields +
+  Rows rows = QueryRows(db, "SELECT 'global ' || s.name, " + fields +
                             " FROM models m JOIN sources s USING (source_id) WHERE s.kind <> 0"
                             " ORDER BY s.source_id, m.slot");
-  const Rows zones = Query(db, "SELECT zone_id FROM zones ORDER BY zone_id");
+  const Rows zones = QueryRows(db, "SELECT zone_id FROM zones ORDER BY zone_id");
   for (const std::string& zone : zones) {
     for (const char* column : {"chr_source_id", "chr2_source_id"}) {
-      const Rows inside = Query(db, "SELECT 'zone " + zone + " inside ' || s.name, " + fields +
+      const Rows inside = QueryRows(db, "SELECT 'zone " + zone + " inside ' || s.name, " + fields +
                                         " FROM zones z JOIN sources s ON s.source_id = z." + column +
                                         " JOIN models m ON m.source_id = s.source_id WHERE z.zone_id = " + zone +
                                         " ORDER BY m.slot");
       rows.insert(rows.end(), inside.begin(), inside.end());
     }
-    const Rows imports = Query(
+    const Rows imports = QueryRows(
         db, "SELECT 'zone " + zone + " imports', m.code, coalesce(m.race_id, ''), coalesce(m.gender, ''), s.name, "
             "m.variations_html FROM zone_imports i JOIN models m USING (model_id) JOIN sources s "
             "ON s.source_id = m.source_id WHERE i.zone_id = " + zone + " ORDER BY i.position");
@@ -190,12 +175,12 @@ TEST_P(InventoryDatabasePagesTest, EveryLineOfThePagesHasItsRowsAndNoRowLacksIts
   ASSERT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
   const Rows expected = Sorted(AvailabilityOfRacePage(racePage));
   ASSERT_GT(expected.size(), 20u);
-  EXPECT_EQ(Sorted(Query(db,
+  EXPECT_EQ(Sorted(QueryRows(db,
                          "SELECT a.race_id, a.gender, s.name, s.kind <> 0, coalesce(a.zone_id, ''), a.reach "
                          "FROM availability a JOIN sources s USING (source_id)")),
             expected);
   // Each row names the model of its race's code from its own source.
-  EXPECT_EQ(Query(db,
+  EXPECT_EQ(QueryRows(db,
                   "SELECT count(*) FROM availability a JOIN models m USING (model_id) JOIN races r USING (race_id) "
                   "WHERE m.source_id <> a.source_id OR m.code IS NOT "
                   "CASE a.gender WHEN 'M' THEN r.code_m WHEN 'F' THEN r.code_f ELSE r.code_n END"),
@@ -204,7 +189,7 @@ TEST_P(InventoryDatabasePagesTest, EveryLineOfThePagesHasItsRowsAndNoRowLacksIts
   const Rows modelLines = ModelLinesOfZonePage(zonePage);
   ASSERT_GT(modelLines.size(), 20u);
   EXPECT_EQ(ModelLinesOfDatabase(db), modelLines);
-  EXPECT_EQ(Query(db, "PRAGMA foreign_key_check"), Rows{});
+  EXPECT_EQ(QueryRows(db, "PRAGMA foreign_key_check"), Rows{});
   sqlite3_close(db);
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <sqlite3.h>
+
 #include <string>
 #include <vector>
 
@@ -12,5 +14,8 @@ int RunZira(const std::string& directory, const std::vector<std::string>& args, 
 // Writes the sample client of an edition (1 Cobalt, 2 Lirael, 3 MK2) into
 // folder and runs zira there with --db database; the exit code of the run.
 int WriteSampleDatabase(const std::string& folder, unsigned editionId, const std::string& database);
+
+// The rows of a query, each as its columns joined by '|' (NULL as empty).
+std::vector<std::string> QueryRows(sqlite3* db, const std::string& sql);
 
 }  // namespace zira::testing

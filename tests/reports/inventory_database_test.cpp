@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/inventory_run.h"
 #include "reports/inventory_database.h"
 #include "reports/report_fixture.h"
 #include "support/text_files.h"
@@ -16,23 +17,7 @@ namespace zira {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Rows of a query, one text per row with the columns joined by '|'.
-std::vector<std::string> Query(sqlite3* db, const std::string& sql) {
-  std::vector<std::string> rows;
-  sqlite3_stmt* statement = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  while (statement && sqlite3_step(statement) == SQLITE_ROW) {
-    std::string row;
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      const unsigned char* text = sqlite3_column_text(statement, i);
-      row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
-    }
-    rows.push_back(row);
-  }
-  sqlite3_finalize(statement);
-  return rows;
-}
+using testing::QueryRows;
 
 class InventoryDatabaseTest : public testing::ReportTest {
  protected:
@@ -69,18 +54,18 @@ TEST_F(InventoryDatabaseTest, TheCreatedDatabaseIsTheSchemaFileWithACommentOnEve
   ASSERT_EQ(sqlite3_open(":memory:", &fromFile), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(fromFile, schema.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   const std::string objects = "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY name";
-  EXPECT_EQ(Query(written, objects), Query(fromFile, objects));
-  EXPECT_EQ(Query(written, "PRAGMA user_version"), std::vector<std::string>{std::to_string(InventorySchemaVersion())});
-  EXPECT_EQ(Query(fromFile, "PRAGMA user_version"), Query(written, "PRAGMA user_version"));
-  EXPECT_EQ(Query(written, "PRAGMA foreign_key_check"), std::vector<std::string>{});
+  EXPECT_EQ(QueryRows(written, objects), QueryRows(fromFile, objects));
+  EXPECT_EQ(QueryRows(written, "PRAGMA user_version"), std::vector<std::string>{std::to_string(InventorySchemaVersion())});
+  EXPECT_EQ(QueryRows(fromFile, "PRAGMA user_version"), QueryRows(written, "PRAGMA user_version"));
+  EXPECT_EQ(QueryRows(written, "PRAGMA foreign_key_check"), std::vector<std::string>{});
 
   // Each column's line in its table's definition carries a comment.
-  for (const std::string& table : Query(written, "SELECT name FROM sqlite_schema WHERE type = 'table'")) {
+  for (const std::string& table : QueryRows(written, "SELECT name FROM sqlite_schema WHERE type = 'table'")) {
     const std::regex definition("CREATE TABLE " + table + " \\(([\\s\\S]*?)\\n\\)");
     std::smatch body;
     ASSERT_TRUE(std::regex_search(schema, body, definition)) << table;
     const std::string text = body[1].str();
-    for (const std::string& info : Query(written, "SELECT name FROM pragma_table_info('" + table + "')")) {
+    for (const std::string& info : QueryRows(written, "SELECT name FROM pragma_table_info('" + table + "')")) {
       EXPECT_TRUE(std::regex_search(text, std::regex("(^|\\n)\\s*" + info + "\\s[^\\n]*--")))
           << table << "." << info << " has no comment";
     }
