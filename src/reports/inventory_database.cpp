@@ -62,7 +62,8 @@ class DatabaseWriter {
       Fail(db_ ? sqlite3_errmsg(db_) : "cannot open the database");
       return false;
     }
-    // The file is new and is renamed into place only when complete: it needs no journal.
+    // The file is new and is renamed into place only when complete, after it
+    // is flushed as a whole: it needs neither journal nor syncs of its own.
     Exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN;");
     return Ok();
   }
