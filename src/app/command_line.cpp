@@ -40,16 +40,29 @@ bool TakeFolder(const char* what, std::string path, std::string* into, std::stri
   return true;
 }
 
-// A relative output folder is taken from the start folder, before the run
-// changes into the client folder.
-bool TakeOutput(CommandLine& line, const char* value, std::string* problem) {
+// A relative path is taken from the start folder, before the run changes
+// into the client folder.
+std::string FromStartFolder(const char* value) {
   std::string path = value;
   if (!path.empty() && path.front() != '/') {
     char start[4096];
     CurrentDirectory(start, sizeof(start));
     path = std::string(start) + (std::strcmp(start, "/") == 0 ? "" : "/") + path;
   }
-  return TakeFolder("output folder", path, &line.outputDir, problem);
+  return path;
+}
+
+bool TakeOutput(CommandLine& line, const char* value, std::string* problem) {
+  return TakeFolder("output folder", FromStartFolder(value), &line.outputDir, problem);
+}
+
+bool TakeDatabase(CommandLine& line, const char* value, std::string* problem) {
+  if (value[0] == '\0') {
+    *problem = "empty database file name";
+    return false;
+  }
+  line.databasePath = FromStartFolder(value);
+  return true;
 }
 
 bool TakeJobs(CommandLine& line, const char* value, std::string* problem) {
@@ -70,6 +83,11 @@ constexpr OptionRow kOptionRows[] = {
      "in the client folder); a relative DIR is taken from\n"
      "the folder zira is started in",
      TakeOutput},
+    {"db", 0, "FILE",
+     "also write the whole inventory to the SQLite database\n"
+     "FILE (replaced only when complete); a relative FILE\n"
+     "is taken from the folder zira is started in",
+     TakeDatabase},
     {"jobs", 'j', "N",
      "inflate a package entry's blocks on N threads\n"
      "(default: the number of cores; 1: one after another)",
@@ -82,6 +100,7 @@ constexpr OptionRow kOptionRows[] = {
 
 constexpr const char* kHelpHead =
     "Usage: zira [OPTION]... [CLIENT_DIR]\n"
+    "  or:  zira compare OLD.db NEW.db\n"
     "Take stock of the character races of an Ombrith client: the model codes of\n"
     "each race, the packages that hold its models with their variations, and the\n"
     "zones that can show them.\n"
@@ -98,6 +117,10 @@ constexpr const char* kHelpTail =
     "whose keys obpath (the client folder) and outpath (the output folder, taken\n"
     "from the client folder) win over the defaults. With any argument zira never\n"
     "waits for a key at the end.\n"
+    "\n"
+    "zira compare prints, one line per fact, what differs between two databases\n"
+    "written with --db; it exits 0 when nothing differs, 1 when something does\n"
+    "and 2 on trouble.\n"
     "\n"
     "Exit status:\n"
     "  0   finished\n"

@@ -11,6 +11,7 @@ struct CommandLine {
   std::string outputDir;   // -o DIR, already made absolute
   bool help = false;
   bool version = false;
+  std::string databasePath;  // --db FILE, already made absolute
   unsigned jobs = 0;         // -j N; 0 leaves the default (the machine's cores)
   bool anyArgument = false;  // a bare start keeps the key wait at the end
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 
 #include "common/console.h"
@@ -18,6 +19,7 @@
 #include "discovery/global_models.h"
 #include "discovery/orphan_models.h"
 #include "discovery/zone_models.h"
+#include "reports/inventory_database.h"
 #include "reports/limits_report.h"
 #include "reports/race_reports.h"
 #include "reports/zone_reports.h"
@@ -40,6 +42,8 @@ std::chrono::steady_clock::time_point& StartTime() {
 struct RunState {
   const RunHooks& hooks;
   const Settings& settings;
+  const std::string& databasePath;  // empty when no database is asked for
+  std::time_t runTime;
   Inventory& inventory;
   PhaseTimes phases;
   bool foundAnything = false;
@@ -243,9 +247,12 @@ StepEnd ExportZones(RunState& run) {
   return std::nullopt;
 }
 
-// This step is its headline alone.
-StepEnd AnnounceAvailability(RunState&) {
+// The inventory database, when the command line asks for one.
+StepEnd ExportAvailability(RunState& run) {
   Headline("Exporting Zone/Race Availability Information...");
+  if (run.databasePath.empty()) return std::nullopt;
+  if (Failed(ExportInventoryDatabase(run.inventory, run.databasePath, run.runTime))) OutputIncomplete() = true;
+  run.phases.End("database");
   return std::nullopt;
 }
 
@@ -287,7 +294,7 @@ constexpr RunStep kRunSteps[] = {
     {ExportRaces, nullptr},
     {MarkRaceModels, "race_reports"},
     {ExportZones, "zone_reports"},
-    {AnnounceAvailability, nullptr},
+    {ExportAvailability, nullptr},
     {LogLimits, "maximums"},
     {Finish, nullptr},
 };
@@ -304,7 +311,7 @@ ExitCode FinishRun(ExitCode code) {
 
 ExitCode RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) {
   StartTime() = std::chrono::steady_clock::now();
-  RunState run{hooks, TheSettings(), TheInventory(), PhaseTimes()};
+  RunState run{hooks, TheSettings(), overrides.databasePath, std::time(nullptr), TheInventory(), PhaseTimes()};
   ResetRunStats();
   static_cast<void>(ReleaseSessionLog());
   OutputIncomplete() = false;

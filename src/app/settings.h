@@ -22,6 +22,8 @@ struct SettingOverrides {
   std::string workingPath;
   std::string outputPath;
   bool waitForKey = true;
+  // Not a setting of ZIRA.ini: the inventory database to write (absolute), or empty.
+  std::string databasePath;
 };
 
 Settings& TheSettings();

@@ -10,6 +10,7 @@
 #include "common/capacities.h"
 #include "common/file_names.h"
 #include "reports/page_head.h"
+#include "reports/race_availability.h"
 #include "reports/race_report_index.h"
 #include "reports/report_output.h"
 #include "reports/variation_summary.h"
@@ -56,141 +57,98 @@ void WriteRaceCodeList(const Inventory& inventory, OutputFile& file) {
   }
 }
 
-bool IsListedRace(const Inventory& inventory, std::uint32_t raceId) {
-  const ClientImage& client = inventory.client;
-  if (client.races[raceId].raceId != raceId) return false;
-  for (const Gender gender : kGenders) {
-    if (CodeOf(client, raceId, gender)) return true;
-  }
-  return HasText(DatabaseText(inventory, kRaceNameType, raceId)) ||
-         HasText(DatabaseText(inventory, kRacePluralType, raceId));
-}
 
-bool ZoneConsidersSource(const ZoneLinks& zone, const ModelSource* source) {
-  if (zone.IsOwnSource(source)) return true;
-  for (const ModelDef* model : zone.Imports()) {
-    if (model && model->source == source) return true;
+// The race page's availability list of one race, written as the walk reports it.
+class AvailabilityPage : public AvailabilityVisitor {
+ public:
+  AvailabilityPage(const Inventory& inventory, OutputFile& file, std::uint32_t raceId)
+      : inventory_(inventory), file_(file), raceId_(raceId) {
+    for (const Gender gender : kGenders) codeCount_ += CodeOf(inventory.client, raceId, gender) ? 1 : 0;
   }
-  return false;
-}
 
-// Zone lines of one local source; true when at least one was written.
-bool WriteZoneLines(const Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::size_t row,
-                    std::uint32_t raceId, int found) {
-  const ClientImage& client = inventory.client;
-  const ModelSource* source = &inventory.sources[row];
-  bool wrote = false;
-  for (const std::uint16_t z : index.zonesOfSource[row]) {
-    const ZoneRecord& zone = client.zones[z];
-    const ZoneLinks& links = inventory.zoneLinks[z];
-    if (!ZoneConsidersSource(links, source)) continue;
-    PerGender<bool> counts = {};
-    int counted = 0;
-    for (std::size_t g = 0; g < kGenderCount; ++g) {
-      const ModelDef* model = ZoneFindRaceModel(inventory, links, raceId, kGenders[g]);
-      counts[g] = model && model->source == source;
-      counted += counts[g] ? 1 : 0;
+  void Source(const SourceReach& reach) override {
+    const ModelSource& source = *reach.source;
+    file_.Print("<li>Via Source: %s", source.name);
+    if (source.kind != SourceKind::kLocalToZone) {
+      file_.Print(" (<span class=\"Global%d\">%s</span>)", SourceKindNumber(source.kind), SourceKindLabel(source.kind));
     }
-    if (counted == 0) continue;
-    file.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId, TextOr(zone.zoneName, ""),
-               TextOr(zone.zoneNick, ""));
-    file.Write(links.IsOwnSource(source) ? ", <span class=\"Global0\">Local</span>"
-                                         : ", <span class=\"Global4\">Imported</span>");
-    if (counted != found) {
-      file.Write(" -");
+    file_.Write("<br />\r\n");
+    if (reach.found > 0) ++sourcesWithModels_;
+    WriteModelLines(reach);
+    file_.Write("<ul>\r\n");
+  }
+
+  void AllZones(const SourceReach&) override {
+    file_.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
+  }
+
+  void Zone(const SourceReach& reach, const ZoneReach& zoneReach) override {
+    const ZoneRecord& zone = *zoneReach.zone;
+    file_.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId, TextOr(zone.zoneName, ""),
+                TextOr(zone.zoneNick, ""));
+    file_.Write(zoneReach.local ? ", <span class=\"Global0\">Local</span>"
+                                : ", <span class=\"Global4\">Imported</span>");
+    if (zoneReach.counted != reach.found) {
+      file_.Write(" -");
       for (std::size_t g = 0; g < kGenderCount; ++g) {
-        if (counts[g]) {
-          file.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), CodeOf(client, raceId, kGenders[g]));
-        }
+        if (!zoneReach.models[g]) continue;
+        file_.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), CodeOf(inventory_.client, raceId_, kGenders[g]));
       }
     }
-    file.Write("</li>\r\n");
-    wrote = true;
+    file_.Write("</li>\r\n");
   }
-  return wrote;
-}
 
-// The race's models that one source holds, per gender.
-struct SourceModels {
-  PerGender<ModelDef*> models = {};
-  int found = 0;
-  bool hasVariations = false;
-};
-
-SourceModels FindSourceModels(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId) {
-  SourceModels result;
-  for (std::size_t g = 0; g < kGenderCount; ++g) {
-    ModelDef*& model = result.models[g];
-    model = LookUpRaceModel(inventory, &source, raceId, kGenders[g]);
-    if (!model) continue;
-    ++result.found;
-    result.hasVariations = result.hasVariations || model->textures.count || model->heads.count;
+  void SourceDone(const SourceReach& reach, bool usedByZone) override {
+    zoneFound_ = zoneFound_ || usedByZone;
+    if (reach.found > 0 && !usedByZone) file_.Write("<li>No zones found using this source.</li>\r\n");
+    file_.Write("</ul>\r\n</li>\r\n");
   }
-  return result;
-}
 
-// The model lines of a source: none when it supplies exactly the race's codes
-// without variations; no code prefix for a race whose one code is found.
-void WriteSourceModelLines(const ClientImage& client, OutputFile& file, const SourceModels& held, int codeCount,
-                           std::uint32_t raceId) {
-  if (held.found == 0 || (held.found == codeCount && !held.hasVariations)) return;
-  for (std::size_t g = 0; g < kGenderCount; ++g) {
-    const ModelDef* model = held.models[g];
-    if (!model) continue;
-    if (held.found > 1 || held.found != codeCount) {
-      file.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), model->code);
+  void Finish() {
+    if (sourcesWithModels_ == 0) {
+      file_.Write("None! No model sources found!\r\n");
+    } else if (!zoneFound_ && sourcesWithModels_ > 1) {
+      file_.Write("No zones found using this race.\r\n");
     }
-    // Shown as a model of this race, whatever race another section leaves on it.
-    static_cast<void>(WriteVariationSummaryAs(&file, client, model, raceId));
-    file.Write("<br />\r\n");
   }
-}
 
-// One "Via Source" entry; returns whether a zone (or all zones) uses it.
-bool WriteSourceEntry(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint16_t row,
-                      std::uint32_t raceId, const SourceModels& held, int codeCount) {
-  const ModelSource& source = inventory.sources[row];
-  file.Print("<li>Via Source: %s", source.name);
-  if (source.kind != SourceKind::kLocalToZone) {
-    file.Print(" (<span class=\"Global%d\">%s</span>)", SourceKindNumber(source.kind), SourceKindLabel(source.kind));
+ private:
+  // None when the source supplies exactly the race's codes without
+  // variations; no code prefix for a race whose one code is found.
+  void WriteModelLines(const SourceReach& reach) {
+    bool hasVariations = false;
+    for (const ModelDef* model : reach.models) {
+      hasVariations = hasVariations || (model && (model->textures.count || model->heads.count));
+    }
+    if (reach.found == 0 || (reach.found == codeCount_ && !hasVariations)) return;
+    for (std::size_t g = 0; g < kGenderCount; ++g) {
+      const ModelDef* model = reach.models[g];
+      if (!model) continue;
+      if (reach.found > 1 || reach.found != codeCount_) {
+        file_.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), model->code);
+      }
+      // Shown as a model of this race, whatever race another section leaves on it.
+      static_cast<void>(WriteVariationSummaryAs(&file_, inventory_.client, model, raceId_));
+      file_.Write("<br />\r\n");
+    }
   }
-  file.Write("<br />\r\n");
-  WriteSourceModelLines(inventory.client, file, held, codeCount, raceId);
-  file.Write("<ul>\r\n");
-  bool usedByZone = false;
-  if (source.kind != SourceKind::kLocalToZone) {
-    file.Write("<li><b>All Zones</b> (<b class=\"Global3\">Global</b>)</li>");
-    usedByZone = true;
-  } else {
-    usedByZone = WriteZoneLines(inventory, index, file, row, raceId, held.found);
-  }
-  if (held.found > 0 && !usedByZone) file.Write("<li>No zones found using this source.</li>\r\n");
-  file.Write("</ul>\r\n</li>\r\n");
-  return usedByZone;
-}
+
+  const Inventory& inventory_;
+  OutputFile& file_;
+  std::uint32_t raceId_;
+  int codeCount_ = 0;
+  int sourcesWithModels_ = 0;
+  bool zoneFound_ = false;
+};
 
 void WriteAvailability(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
   if (inventory.sourceCount == 0) {
     file.Write("None! No model sources found!\r\n");
     return;
   }
-  int codeCount = 0;
-  for (const Gender gender : kGenders) codeCount += CodeOf(inventory.client, raceId, gender) ? 1 : 0;
-
-  int sourcesWithModels = 0;
-  bool zoneFound = false;
-  for (const std::uint16_t row : index.sourcesOfRace[raceId]) {
-    ModelSource& source = inventory.sources[row];
-    if (!SourceHoldsRace(inventory, source, raceId)) continue;
-    const SourceModels held = FindSourceModels(inventory, source, raceId);
-    if (held.found > 0) ++sourcesWithModels;
-    zoneFound = WriteSourceEntry(inventory, index, file, row, raceId, held, codeCount) || zoneFound;
-  }
-  if (sourcesWithModels == 0) {
-    file.Write("None! No model sources found!\r\n");
-  } else if (!zoneFound && sourcesWithModels > 1) {
-    file.Write("No zones found using this race.\r\n");
-  }
+  AvailabilityPage page(inventory, file, raceId);
+  WalkRaceAvailability(inventory, index, raceId, page);
+  page.Finish();
 }
 
 void WriteRaceSection(Inventory& inventory, const RaceReportIndex& index, OutputFile& file, std::uint32_t raceId) {
@@ -250,6 +208,20 @@ void WriteRacePage(Inventory& inventory, OutputFile& file) {
 }
 
 }  // namespace
+
+bool IsListedRace(const Inventory& inventory, std::uint32_t raceId) {
+  const ClientImage& client = inventory.client;
+  if (client.races[raceId].raceId != raceId) return false;
+  for (const Gender gender : kGenders) {
+    if (CodeOf(client, raceId, gender)) return true;
+  }
+  return HasText(DatabaseText(inventory, kRaceNameType, raceId)) ||
+         HasText(DatabaseText(inventory, kRacePluralType, raceId));
+}
+
+const char* PageRaceCode(const ClientImage& client, std::uint32_t raceId, Gender gender) {
+  return CodeOf(client, raceId, gender);
+}
 
 bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId) {
   PerGender<const char*> codes;

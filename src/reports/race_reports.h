@@ -11,6 +11,13 @@ Result ExportRaceReports(Inventory& inventory, const char* outputPath);
 // (the highest race whose section lists it); the zone page prints them.
 void RecordRaceMarks(Inventory& inventory);
 
+// True when the race page lists the race: its row is filled and it has a
+// code, a name or a plural.
+bool IsListedRace(const Inventory& inventory, std::uint32_t raceId);
+// The race's code for a gender as the race page shows it, or nullptr when the
+// race has none (rows 0 and above the highest race id have none).
+const char* PageRaceCode(const ClientImage& client, std::uint32_t raceId, Gender gender);
+
 // True when one of the source's models carries the race or one of its codes.
 bool SourceHoldsRace(const Inventory& inventory, const ModelSource& source, std::uint32_t raceId);
 // The model a zone shows for race and gender: its own sources first, then

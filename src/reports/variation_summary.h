@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "common/file_system.h"
 #include "store/inventory.h"
@@ -14,5 +15,7 @@ Result WriteVariationSummaryAs(OutputFile* file, const ClientImage& client, cons
                                std::uint32_t raceId);
 // Writes one list: "00", then the numbers with runs folded.
 Result WriteVariationList(OutputFile* file, std::span<const std::uint8_t> numbers);
+// The same summary as text, for the inventory database; empty when it writes nothing.
+std::string VariationSummaryText(const ClientImage& client, const ModelDef* model);
 
 }  // namespace zira

@@ -1,0 +1,94 @@
+-- The inventory database that `zira --db FILE` writes: one run over one
+-- client. zira creates every database from this text, so what is written
+-- here is what a database holds. Genders are the letters the pages print:
+-- 'M' male, 'F' female, 'N' neutral.
+
+-- The schema version; `zira compare` refuses databases of another one.
+PRAGMA user_version = 1;
+
+-- One row: the run that wrote the database.
+CREATE TABLE run (
+  edition      TEXT    NOT NULL, -- short name of the recognized edition (Cobalt, Lirael, MK2)
+  client_size  INTEGER NOT NULL, -- size of obgame.exe in bytes
+  run_time     TEXT    NOT NULL, -- when the run began, UTC, as YYYY-MM-DDTHH:MM:SSZ
+  tool_version TEXT    NOT NULL  -- version of zira that wrote the database
+);
+
+-- Every race the race page lists, by race ID.
+CREATE TABLE races (
+  race_id            INTEGER PRIMARY KEY, -- RaceID
+  name               TEXT,                -- race name from the string database; NULL when it has none
+  plural             TEXT,                -- plural name from the string database; NULL when it has none
+  playable           INTEGER NOT NULL,    -- 1 for a playable race, else 0
+  globally_available INTEGER NOT NULL,    -- 1 when a global package holds one of its models (the page's (G)), else 0
+  code_m             TEXT,                -- model code of the male form; NULL when the race has none
+  code_f             TEXT,                -- model code of the female form; NULL when none
+  code_n             TEXT                 -- model code of the neutral form; NULL when none
+);
+
+-- Every package registered as a model source, in the order of registration.
+-- One package can be registered twice: as a zone's package and as a global
+-- one, or as a zone's package and as an orphan.
+CREATE TABLE sources (
+  source_id  INTEGER PRIMARY KEY, -- registration order, 1 for the first source registered
+  name       TEXT    NOT NULL,    -- package file name as registered: lower case, with extension
+  kind       INTEGER NOT NULL,    -- source kind: 0 local to zone, 1 hard-coded, 2 global load list,
+                                  -- 3 loaded with Ostra models, 4 loaded when Ostra models are disabled
+  kind_label TEXT    NOT NULL,    -- the kind's label as the pages print it
+  orphan     INTEGER NOT NULL,    -- 1 when orphan discovery registered it (no other step reached it), else 0
+  scanned    INTEGER NOT NULL     -- 1 when the package was read completely, else 0
+);
+
+-- Every model found, one row per model code and source.
+CREATE TABLE models (
+  model_id        INTEGER PRIMARY KEY,                      -- order in which the models were found, 1 first
+  source_id       INTEGER NOT NULL REFERENCES sources,     -- the package holding the model
+  slot            INTEGER NOT NULL,                         -- position among the package's models, 0 first
+  code            TEXT    NOT NULL,                         -- model code, upper case
+  race_id         INTEGER,                                  -- race the zone page gives the model; NULL when unrecognized
+  gender          TEXT,                                     -- gender the zone page gives the model; NULL when unrecognized
+  variations      TEXT    NOT NULL,                         -- the variation summary as plain text ('' when none)
+  variations_html TEXT    NOT NULL                          -- the variation summary exactly as the zone page prints it
+);
+CREATE INDEX models_by_code ON models (code);
+
+-- The variations found for each model; variation 0, the base, is implied.
+CREATE TABLE variations (
+  model_id INTEGER NOT NULL REFERENCES models, -- the model
+  kind     TEXT    NOT NULL,                   -- texture, head, face, hair, beard, tattoo or detail
+  number   INTEGER NOT NULL,                   -- variation number, 1 to 255
+  PRIMARY KEY (model_id, kind, number)
+) WITHOUT ROWID;
+
+-- Every zone the zone page has a section for.
+CREATE TABLE zones (
+  zone_id         INTEGER PRIMARY KEY,  -- ZoneID
+  nick            TEXT,                 -- short name, lower case; NULL when the zone has none
+  name            TEXT,                 -- long name; NULL when the zone has none
+  expansion       INTEGER NOT NULL,     -- expansion number
+  flags           INTEGER NOT NULL,     -- the 32 flag bits, as an unsigned number
+  chr_source_id   INTEGER REFERENCES sources, -- the zone's own package (nick_chr); NULL when it has none
+  chr2_source_id  INTEGER REFERENCES sources  -- its second own package (nick_chr2); NULL when it has none
+);
+
+-- The models each zone imports through its import list, in list order.
+CREATE TABLE zone_imports (
+  zone_id  INTEGER NOT NULL REFERENCES zones,  -- the importing zone
+  position INTEGER NOT NULL,                   -- place in the zone's imports, 0 first
+  model_id INTEGER NOT NULL REFERENCES models, -- the imported model (of another zone's or a global package)
+  PRIMARY KEY (zone_id, position)
+) WITHOUT ROWID;
+
+-- Where each race's models can be shown: one row per race, gender, source
+-- and zone, exactly the zone lines and "All Zones" lines of the race page.
+CREATE TABLE availability (
+  race_id   INTEGER NOT NULL REFERENCES races,   -- the race
+  gender    TEXT    NOT NULL,                    -- the form of the race: M, F or N
+  source_id INTEGER NOT NULL REFERENCES sources, -- the package the model comes from
+  zone_id   INTEGER REFERENCES zones,            -- the zone; NULL for all zones (a global package)
+  reach     TEXT    NOT NULL,                    -- how the zone gets the model: local (its own package),
+                                                 -- imported (its import list) or global (every zone)
+  model_id  INTEGER NOT NULL REFERENCES models   -- the model shown
+);
+CREATE INDEX availability_by_race ON availability (race_id, gender);
+CREATE INDEX availability_by_zone ON availability (zone_id);

@@ -1,0 +1,323 @@
+#include "reports/inventory_database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "client/race_table.h"
+#include "client/string_database.h"
+#include "common/file_replace.h"
+#include "common/session_log.h"
+#include "reports/inventory_schema_sql.h"
+#include "reports/race_availability.h"
+#include "reports/race_report_index.h"
+#include "reports/race_reports.h"
+#include "reports/report_output.h"
+#include "reports/variation_summary.h"
+
+namespace zira {
+
+namespace {
+
+// The store as the export sees it. Only these functions name the store's
+// fields, so a change of the store's layout is mended here.
+std::span<const ModelSource> SourceRows(const Inventory& inventory) { return inventory.Sources(); }
+std::span<const ModelDef> ModelRows(const Inventory& inventory) { return inventory.ModelDefs(); }
+bool IsOrphanSource(const ModelSource& source) { return source.sourceCode / 256 == kOrphanBucket; }
+
+// A number that may be NULL (std::optional draws a false warning from g++ here).
+struct Id {
+  std::int64_t value = 0;
+  bool present = false;
+};
+Id Number(std::int64_t value) { return {value, true}; }
+constexpr Id kNull{};
+
+int gFailurePoint = -1;
+int gCheckpoints = 0;
+
+// False when the test hook asks this checkpoint to fail.
+bool PassCheckpoint() { return gCheckpoints++ != gFailurePoint; }
+
+// A database being written, with a sticky error: after the first failure
+// every call does nothing, and the reason is kept for the log.
+class DatabaseWriter {
+ public:
+  ~DatabaseWriter() { Close(); }
+
+  bool Open(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      Fail(db_ ? sqlite3_errmsg(db_) : "cannot open the database");
+      return false;
+    }
+    // The file is new and is renamed into place only when complete, after it
+    // is flushed as a whole: it needs neither journal nor syncs of its own.
+    Exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN;");
+    return Ok();
+  }
+
+  void Exec(const char* sql) {
+    if (!Ok()) return;
+    if (!PassCheckpoint()) return Fail("injected failure");
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) Fail(message ? message : "exec failed");
+    sqlite3_free(message);
+  }
+
+  sqlite3_stmt* Prepare(const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (Ok() && sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+      Fail(sqlite3_errmsg(db_));
+    }
+    return statement;
+  }
+
+  // Runs one insert: binds the values in order, steps, resets.
+  template <typename... Values>
+  void Insert(sqlite3_stmt* statement, const Values&... values) {
+    if (!Ok()) return;
+    int column = 0;
+    (Bind(statement, ++column, values), ...);
+    if (!PassCheckpoint()) return Fail("injected failure");
+    if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+    // The texts were bound without a copy: no binding may outlive this call.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+  }
+
+  // Commits and closes; the file is complete when this is true.
+  bool Finish() {
+    Exec("COMMIT;");
+    Close();
+    return Ok();
+  }
+
+  bool Ok() const { return error_.empty(); }
+  const std::string& Error() const { return error_; }
+
+ private:
+  void Fail(const char* reason) {
+    if (error_.empty()) error_ = reason && *reason ? reason : "unknown failure";
+  }
+  void Bind(sqlite3_stmt* s, int column, std::int64_t value) { Check(sqlite3_bind_int64(s, column, value)); }
+  void Bind(sqlite3_stmt* s, int column, Id id) {
+    Check(id.present ? sqlite3_bind_int64(s, column, id.value) : sqlite3_bind_null(s, column));
+  }
+  void Bind(sqlite3_stmt* s, int column, const char* text) {
+    Check(text ? sqlite3_bind_text(s, column, text, -1, SQLITE_STATIC) : sqlite3_bind_null(s, column));
+  }
+  void Bind(sqlite3_stmt* s, int column, const std::string& text) {
+    Check(sqlite3_bind_text(s, column, text.data(), static_cast<int>(text.size()), SQLITE_STATIC));
+  }
+  void Check(int code) {
+    if (code != SQLITE_OK) Fail(sqlite3_errstr(code));
+  }
+  void Close() {
+    if (db_ == nullptr) return;
+    // Closing finalizes the statements still open; a close that fails loses what was written.
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, nullptr)) sqlite3_finalize(s);
+    if (sqlite3_close(db_) != SQLITE_OK) Fail(sqlite3_errmsg(db_));
+    db_ = nullptr;
+  }
+
+  sqlite3* db_ = nullptr;
+  std::string error_;
+};
+
+// NULL for a missing or empty text.
+const char* TextOrNull(const char* text) { return HasText(text) ? text : nullptr; }
+
+const char* GenderText(Gender gender) {
+  static constexpr const char* kLetters[] = {"M", "F", "N"};
+  return IsGender(gender) ? kLetters[GenderNumber(gender) - 1] : nullptr;
+}
+
+// Row numbers from 1, in the order the store's tables hold the rows; none
+// for a reference outside the table.
+Id SourceId(const Inventory& inventory, const ModelSource* source) {
+  const auto rows = SourceRows(inventory);
+  if (source == nullptr || source < rows.data() || source >= rows.data() + rows.size()) return kNull;
+  return Number(source - rows.data() + 1);
+}
+Id ModelId(const Inventory& inventory, const ModelDef* model) {
+  const auto rows = ModelRows(inventory);
+  if (model == nullptr || model < rows.data() || model >= rows.data() + rows.size()) return kNull;
+  return Number(model - rows.data() + 1);
+}
+
+// The summary without its markup: " - Textures: <b>00-03</b>" reads "Textures: 00-03".
+std::string PlainSummary(const std::string& html) {
+  std::string plain;
+  for (std::size_t i = html.rfind(" - ", 0) == 0 ? 3 : 0; i < html.size();) {
+    if (html.compare(i, 3, "<b>") == 0) {
+      i += 3;
+    } else if (html.compare(i, 4, "</b>") == 0) {
+      i += 4;
+    } else {
+      plain += html[i++];
+    }
+  }
+  return plain;
+}
+
+void WriteRun(const Inventory& inventory, DatabaseWriter& db, std::time_t runTime) {
+  char when[32] = "";
+  std::tm utc{};
+  if (gmtime_r(&runTime, &utc) != nullptr) std::strftime(when, sizeof(when), "%Y-%m-%dT%H:%M:%SZ", &utc);
+  sqlite3_stmt* insert = db.Prepare("INSERT INTO run VALUES (?, ?, ?, ?)");
+  db.Insert(insert, TextOr(inventory.client.editionShort, ""), std::int64_t{inventory.client.imageSize}, when,
+            kToolVersion);
+}
+
+void WriteSources(const Inventory& inventory, DatabaseWriter& db) {
+  sqlite3_stmt* insert = db.Prepare("INSERT INTO sources VALUES (?, ?, ?, ?, ?, ?)");
+  for (const ModelSource& source : SourceRows(inventory)) {
+    db.Insert(insert, SourceId(inventory, &source), source.name, std::int64_t{SourceKindNumber(source.kind)},
+              SourceKindLabel(source.kind),
+              std::int64_t{IsOrphanSource(source)}, std::int64_t{source.scanned != 0});
+  }
+}
+
+template <std::size_t Capacity>
+void WriteVariations(DatabaseWriter& db, sqlite3_stmt* insert, Id modelId, const char* kind,
+                     const VariationList<Capacity>& list) {
+  for (const std::uint8_t value : list.Values()) db.Insert(insert, modelId, kind, std::int64_t{value});
+}
+
+void WriteModels(const Inventory& inventory, DatabaseWriter& db) {
+  sqlite3_stmt* insertModel = db.Prepare("INSERT INTO models VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* insertVariation = db.Prepare("INSERT OR IGNORE INTO variations VALUES (?, ?, ?)");
+  for (const ModelDef& model : ModelRows(inventory)) {
+    const Id id = ModelId(inventory, &model);
+    const std::string html = VariationSummaryText(inventory.client, &model);
+    const Id race = model.raceId != 0 ? Number(model.raceId) : kNull;
+    db.Insert(insertModel, id, SourceId(inventory, model.source), std::int64_t{model.slot}, model.code, race,
+              GenderText(model.gender), PlainSummary(html), html);
+    WriteVariations(db, insertVariation, id, "texture", model.textures);
+    WriteVariations(db, insertVariation, id, "head", model.heads);
+    WriteVariations(db, insertVariation, id, "face", model.faces);
+    WriteVariations(db, insertVariation, id, "hair", model.hair);
+    WriteVariations(db, insertVariation, id, "beard", model.beards);
+    WriteVariations(db, insertVariation, id, "tattoo", model.tattoos);
+    WriteVariations(db, insertVariation, id, "detail", model.details);
+  }
+}
+
+void WriteZones(const Inventory& inventory, DatabaseWriter& db) {
+  const ClientImage& client = inventory.client;
+  sqlite3_stmt* insertZone = db.Prepare("INSERT INTO zones VALUES (?, ?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* insertImport = db.Prepare("INSERT INTO zone_imports VALUES (?, ?, ?)");
+  const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
+  for (std::size_t id = 0; id <= lastZone; ++id) {
+    const ZoneRecord& zone = client.zones[id];
+    // The zones the zone page has a section for.
+    if (!HasText(zone.zoneNick) && !HasText(zone.zoneName)) continue;
+    const std::int64_t zoneId = static_cast<std::int64_t>(id);
+    db.Insert(insertZone, zoneId, TextOrNull(zone.zoneNick), TextOrNull(zone.zoneName), std::int64_t{zone.expansion},
+              std::int64_t{zone.flags}, SourceId(inventory, inventory.zoneLinks[id].chrSource),
+              SourceId(inventory, inventory.zoneLinks[id].chr2Source));
+    std::int64_t position = 0;
+    for (const ModelDef* model : inventory.zoneLinks[id].Imports()) {
+      if (model) db.Insert(insertImport, zoneId, position++, ModelId(inventory, model));
+    }
+  }
+}
+
+// One row per gender of every zone line and "All Zones" line of the race page.
+class AvailabilityRows : public AvailabilityVisitor {
+ public:
+  AvailabilityRows(const Inventory& inventory, DatabaseWriter& db) : inventory_(inventory), db_(db) {
+    insert_ = db.Prepare("INSERT INTO availability VALUES (?, ?, ?, ?, ?, ?)");
+  }
+  void SetRace(std::uint32_t raceId) { raceId_ = raceId; }
+
+  void Source(const SourceReach&) override {}
+  void AllZones(const SourceReach& reach) override { Rows(reach, reach.models, kNull, "global"); }
+  void Zone(const SourceReach& reach, const ZoneReach& zone) override {
+    Rows(reach, zone.models, Number(zone.zoneId), zone.local ? "local" : "imported");
+  }
+  void SourceDone(const SourceReach&, bool) override {}
+
+ private:
+  void Rows(const SourceReach& reach, const std::array<const ModelDef*, kGenderCount>& models, Id zoneId,
+            const char* how) {
+    for (std::size_t g = 0; g < kGenderCount; ++g) {
+      if (models[g] == nullptr) continue;
+      db_.Insert(insert_, std::int64_t{raceId_}, GenderText(kGenders[g]), SourceId(inventory_, reach.source), zoneId,
+                 how, ModelId(inventory_, models[g]));
+    }
+  }
+
+  const Inventory& inventory_;
+  DatabaseWriter& db_;
+  std::uint32_t raceId_ = 0;
+  sqlite3_stmt* insert_ = nullptr;
+};
+
+void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
+  const ClientImage& client = inventory.client;
+  sqlite3_stmt* insertRace = db.Prepare("INSERT INTO races VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  RaceReportIndex index;
+  BuildRaceReportIndex(inventory, &index);
+  const std::uint32_t lastRace = std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId);
+  AvailabilityRows rows(inventory, db);
+  for (std::uint32_t raceId = 1; raceId <= lastRace && db.Ok(); ++raceId) {
+    if (!IsListedRace(inventory, raceId)) continue;
+    db.Insert(insertRace, std::int64_t{raceId},
+              TextOrNull(StringDatabaseText(inventory.database, kRaceNameType, raceId)),
+              TextOrNull(StringDatabaseText(inventory.database, kRacePluralType, raceId)),
+              std::int64_t{IsPlayableRace(raceId)}, std::int64_t{IsRaceGloballyAvailable(inventory, raceId)},
+              PageRaceCode(client, raceId, Gender::kMale), PageRaceCode(client, raceId, Gender::kFemale),
+              PageRaceCode(client, raceId, Gender::kNeutral));
+    if (inventory.sourceCount == 0) continue;
+    rows.SetRace(raceId);
+    WalkRaceAvailability(inventory, index, raceId, rows);
+  }
+}
+
+}  // namespace
+
+const char* InventorySchemaText() { return kInventorySchemaSql; }
+int InventorySchemaVersion() { return kInventorySchemaVersion; }
+
+void SetInventoryDatabaseFailurePoint(int checkpoint) { gFailurePoint = checkpoint; }
+int InventoryDatabaseCheckpoints() { return gCheckpoints; }
+
+Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime) {
+  gCheckpoints = 0;
+  LogBoth("  Writing the inventory database to %s", path.c_str());
+  const std::string temp = CreateTempFileBeside(path);
+  if (temp.empty()) {
+    LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
+    return E_FAIL;
+  }
+  DatabaseWriter db;
+  if (db.Open(temp)) {
+    db.Exec(kInventorySchemaSql);
+    // Models first: they then carry exactly the marks the zone page printed.
+    WriteRun(inventory, db, runTime);
+    WriteSources(inventory, db);
+    WriteModels(inventory, db);
+    WriteZones(inventory, db);
+    WriteRacesAndAvailability(inventory, db);
+  }
+  std::string error;
+  if (!db.Finish()) {
+    error = db.Error();
+  } else if (!PassCheckpoint()) {
+    error = "injected failure";
+  } else if (!ReplaceFileWith(temp, path)) {
+    error = "cannot replace the file";
+  }
+  if (!error.empty()) {
+    RemoveFileIfPresent(temp);
+    LogBoth("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+}  // namespace zira
