@@ -67,11 +67,6 @@ Result ReadRaceTable(ClientImage& client) {
   return S_OK;
 }
 
-const char* RaceCode(const ClientImage& client, std::uint32_t race, std::uint32_t gender) {
-  if (race == 0 || race > client.maxRaceId || gender < 1 || gender > kGenderSlots) return nullptr;
-  return client.races[race].code[gender - 1];
-}
-
 bool IsPlayableRace(std::uint32_t raceId) {
   return (raceId >= 1 && raceId <= 12) || raceId == 128 || raceId == 130 || raceId == 330 || raceId == 522;
 }

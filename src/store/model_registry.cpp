@@ -227,12 +227,6 @@ Result AddZoneImport(ZoneLinks& zone, ModelDef* model) {
   return S_OK;
 }
 
-const char* RaceCodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender) {
-  if (raceId == 0 || raceId >= RaceRows(client).size() || !IsGender(gender)) return nullptr;
-  const char* code = RaceCode(client, raceId, GenderNumber(gender));
-  return code != nullptr && code[0] != '\0' ? code : nullptr;
-}
-
 bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId) {
   if (raceId == 0 || raceId >= RaceRows(client).size()) return false;
   return IsPlayableRace(client.races[raceId].raceId);

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "client/race_table.h"
+#include "client/table_views.h"
 #include "store/inventory.h"
 
 namespace zira {
@@ -31,7 +33,11 @@ Result AddZoneImport(ZoneLinks& zone, ModelDef* model);
 
 // The race's model code for a gender, when present and not empty; nullptr
 // for race 0, a race above the table and a gender that is none.
-const char* RaceCodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender);
+inline const char* RaceCodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender) {
+  if (raceId == 0 || raceId >= RaceRows(client).size() || !IsGender(gender)) return nullptr;
+  const char* code = RaceCode(client, raceId, GenderNumber(gender));
+  return code != nullptr && code[0] != '\0' ? code : nullptr;
+}
 
 // Whether the race table row of raceId holds a playable race id.
 bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId);
