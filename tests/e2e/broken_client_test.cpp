@@ -133,13 +133,7 @@ const std::map<std::string, Expected>& Expectations() {
 // Like RunProgram, but a run that hangs is killed and reported as such.
 int RunBounded(const std::string& directory, std::string* output) {
   const std::string command = "cd '" + directory + "' && timeout -k 5 120 '" ZIRA_BINARY "' </dev/null 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) output->append(buffer, n);
-  const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return testing::RunShellCommand(command, output);
 }
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }

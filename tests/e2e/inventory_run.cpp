@@ -1,39 +1,17 @@
 #include "e2e/inventory_run.h"
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "support/sample_client.h"
+#include "support/temp_dir.h"
 
 namespace zira::testing {
 
-namespace {
-
-// A word for sh: single-quoted, with each single quote closed, escaped and reopened.
-std::string Quoted(const std::string& word) {
-  std::string quoted = "'";
-  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-}  // namespace
-
 int RunZira(const std::string& directory, const std::vector<std::string>& args, std::string* output) {
-  std::string command = "cd " + Quoted(directory) + " && " + Quoted(ZIRA_BINARY);
-  for (const std::string& arg : args) command += " " + Quoted(arg);
+  std::string command = "cd " + ShellQuoted(directory) + " && " + ShellQuoted(ZIRA_BINARY);
+  for (const std::string& arg : args) command += " " + ShellQuoted(arg);
   command += " </dev/null 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, n);
-  const int status = ::pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return RunShellCommand(command, output);
 }
 
 int WriteSampleDatabase(const std::string& folder, unsigned editionId, const std::string& database) {

@@ -71,13 +71,7 @@ bool Replace(const std::string& path, Kind kind) {
 // The watchdog: a run that hangs is killed, and shows as exit code 124.
 int RunWithWatchdog(const std::string& directory, std::string* output) {
   const std::string command = "cd '" + directory + "' && timeout -k 2 30 '" ZIRA_BINARY "' </dev/null 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) output->append(buffer, n);
-  const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return testing::RunShellCommand(command, output);
 }
 
 class NonRegularInputTest : public ::testing::TestWithParam<Case> {};

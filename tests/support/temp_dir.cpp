@@ -44,15 +44,13 @@ ScopedChdir::~ScopedChdir() {
   ResetFileCache();
 }
 
-namespace {
-
-std::string Quoted(const std::string& text) {
+std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 
-int RunCommand(const std::string& command, std::string* output) {
+int RunShellCommand(const std::string& command, std::string* output) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return -1;
   std::string text;
@@ -64,19 +62,17 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace
-
 int RunProgram(const std::string& program, const std::string& directory, std::string* output) {
-  return RunCommand("cd " + Quoted(directory) + " && " + Quoted(program) + " </dev/null 2>&1", output);
+  return RunShellCommand("cd " + ShellQuoted(directory) + " && " + ShellQuoted(program) + " </dev/null 2>&1", output);
 }
 
 int RunProgram(const std::string& program, const std::string& directory, const std::vector<std::string>& arguments,
                std::string* output, std::string* errors) {
   TempDir scratch;
-  std::string command = "cd " + Quoted(directory) + " && " + Quoted(program);
-  for (const std::string& argument : arguments) command += " " + Quoted(argument);
-  command += " </dev/null 2>" + Quoted(scratch / "stderr");
-  const int code = RunCommand(command, output);
+  std::string command = "cd " + ShellQuoted(directory) + " && " + ShellQuoted(program);
+  for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
+  command += " </dev/null 2>" + ShellQuoted(scratch / "stderr");
+  const int code = RunShellCommand(command, output);
   if (errors != nullptr) *errors = ReadTextFile(scratch / "stderr");
   return code;
 }

@@ -44,4 +44,11 @@ int RunProgram(const std::string& program, const std::string& directory, std::st
 int RunProgram(const std::string& program, const std::string& directory, const std::vector<std::string>& arguments,
                std::string* output, std::string* errors);
 
+// Runs a shell command and returns its exit code (-1 when it could not run or
+// did not exit); what it prints is collected into output, when given.
+int RunShellCommand(const std::string& command, std::string* output);
+
+// A word for sh: single-quoted, each single quote closed, escaped and reopened.
+std::string ShellQuoted(const std::string& text);
+
 }  // namespace zira::testing
