@@ -36,8 +36,8 @@ bool SetUp() {
   });
   zira::ResetInventory();
   static zira::testing::RaceTableBuilder races(zira::TheInventory().client);
-  races.Add(1, 1, "ABC").Add(1, 2, "ABF").Add(2, 1, "BAM").Add(3, 1, "DWM").Add(442, 1, "ELM");
-  races.Add(431, 1, "HUM").Add(456, 1, "ORM").Add(458, 1, "GNM").Add(474, 3, "KEN").Add(497, 2, "VAF");
+  races.Add(1, 1, "ABC").Add(1, 2, "ABF").Add(2, 1, "BOM").Add(3, 1, "DWM").Add(442, 1, "ELM");
+  races.Add(431, 1, "HUM").Add(456, 1, "ORM").Add(458, 1, "GEM").Add(474, 3, "KEN").Add(497, 2, "VAF");
   races.Add(566, 1, "SKM").Add(580, 1, "TRM").Add(586, 1, "FLM");
   zira::InstallSessionLog()->echoToConsole = 0;
   return true;

@@ -58,8 +58,8 @@ std::vector<std::uint8_t> ClientSeed(std::uint32_t edition) {
   reg.AddRaces({{"HUM", 1, 0}, {"HUF", 1, 1}, {"ELM", 70, 2}, {"", 80, 2}, {"2GB", 300, 0}});
   zira::testing::ZoneRegistration zone;
   zone.zoneId = 12;
-  zone.nick = "QEYNOS";
-  zone.name = "Qeynos";
+  zone.nick = "QUARRY";
+  zone.name = "Quarry";
   zone.expansion = 300;
   reg.AddZone(zone);
   const zira::ClientEdition* row = zira::FindEdition(edition);

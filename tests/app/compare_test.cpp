@@ -34,13 +34,13 @@ class InventoryCompareTest : public ::testing::Test {
     ASSERT_TRUE(testing::WriteSampleClient(before, 1, ""));
     fs::copy(before, after, fs::copy_options::recursive);
     // A zone's own package removed.
-    fs::remove(after + "/Freeport_chr.s3d");
+    fs::remove(after + "/Fairhold_chr.s3d");
     // A race renamed in the string database.
     const std::string strings = after + "/DBStr_US.txt";
     ASSERT_TRUE(testing::WriteTextFile(
-        strings, Replaced(testing::ReadTextFile(strings), "2^11^Barbarian^0", "2^11^Northman^0")));
+        strings, Replaced(testing::ReadTextFile(strings), "2^11^Borderer^0", "2^11^Northman^0")));
     // An entry added to a zone's import list: the skeleton of another zone.
-    ASSERT_TRUE(testing::WriteTextFile(after + "/abc_chr.txt", "2\r\nIKM, ikpack\r\nSKE, skelzone_chr\r\n"));
+    ASSERT_TRUE(testing::WriteTextFile(after + "/abc_chr.txt", "2\r\nIRM, irpack\r\nSKE, skelzone_chr\r\n"));
     // A texture added to an orphan's package.
     testing::PackageWriter orphan;
     for (const char* name : {"orp.mod", "c_orp_02_c.dds", "c_orp_04_c.dds"}) orphan.AddTextEntry(name, name);
@@ -70,20 +70,20 @@ TEST_F(InventoryCompareTest, ListsExactlyTheChangesAndTheirConsequences) {
   std::string error;
   EXPECT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &report, &error), kCompareDiffers) << error;
   EXPECT_EQ(report,
-            "race renamed: 2 Barbarian -> Northman\n"
-            "source removed: freeport_chr.s3d\n"
-            "model removed: freeport_chr.s3d DRM\n"
-            "model removed: freeport_chr.s3d HUM\n"
-            "model removed: freeport_chr.s3d KEF\n"
-            "model removed: freeport_chr.s3d KEM\n"
+            "race renamed: 2 Borderer -> Northman\n"
+            "source removed: fairhold_chr.s3d\n"
+            "model removed: fairhold_chr.s3d DSM\n"
+            "model removed: fairhold_chr.s3d HUM\n"
+            "model removed: fairhold_chr.s3d KAF\n"
+            "model removed: fairhold_chr.s3d KAM\n"
             "variation gained: orp.obg (orphan) ORP texture 4\n"
             "import added: zone 2 abc: SKE from skelzone_chr.s3d\n"
             "availability gained: zone 2 abc: race 60 M via skelzone_chr.s3d, imported\n"
             "availability gained: zone 2 abc: race 60 N via skelzone_chr.s3d, imported\n"
-            "availability lost: zone 3 freeport: race 1 M via freeport_chr.s3d, local\n"
-            "availability lost: zone 3 freeport: race 130 M via freeport_chr.s3d, local\n"
-            "availability lost: zone 3 freeport: race 130 F via freeport_chr.s3d, local\n"
-            "availability lost: zone 3 freeport: race 522 M via freeport_chr.s3d, local\n");
+            "availability lost: zone 3 fairhold: race 1 M via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 130 M via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 130 F via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 522 M via fairhold_chr.s3d, local\n");
 }
 
 TEST_F(InventoryCompareTest, ADatabaseAgainstItselfPrintsNothing) {
@@ -94,8 +94,8 @@ TEST_F(InventoryCompareTest, ADatabaseAgainstItselfPrintsNothing) {
   std::string forward, backward, error;
   ASSERT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &forward, &error), kCompareDiffers);
   ASSERT_EQ(CompareInventories(Db("after.db"), Db("before.db"), &backward, &error), kCompareDiffers);
-  EXPECT_NE(backward.find("race renamed: 2 Northman -> Barbarian\n"), std::string::npos);
-  EXPECT_NE(backward.find("source added: freeport_chr.s3d\n"), std::string::npos);
+  EXPECT_NE(backward.find("race renamed: 2 Northman -> Borderer\n"), std::string::npos);
+  EXPECT_NE(backward.find("source added: fairhold_chr.s3d\n"), std::string::npos);
 }
 
 TEST_F(InventoryCompareTest, TroubleIsExitCodeTwo) {

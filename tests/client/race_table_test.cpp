@@ -105,8 +105,8 @@ TEST(RaceTable, RepeatedRegistrationReplacesTheCode) {
 
 TEST(RaceTable, ModelCodeIndexListsRacesOncePerBucketInOrder) {
   ClientFixture fixture(2);
-  ASSERT_TRUE(fixture.registrations.AddRaces({{"kem", 9, 0},
-                                              {"kef", 3, 0},
+  ASSERT_TRUE(fixture.registrations.AddRaces({{"kam", 9, 0},
+                                              {"kaf", 3, 0},
                                               {"kon", 3, 2},   // same letter as the male code of race 3
                                               {"elf", 3, 1},   // another letter: listed there too
                                               {"2ab", 5, 0},   // digit: bucket 0

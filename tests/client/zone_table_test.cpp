@@ -30,14 +30,14 @@ TEST(ZoneTable, FailsWithoutImage) {
 
 TEST(ZoneTable, ReadsAllNineArguments) {
   ClientFixture fixture(1);
-  ZoneRegistration zone{42, "QeyNos", "North Qeynos", 0x1FF, 0x12345, 0x80000001u, 7, 0xFFFFFFFF, 0x102, false};
+  ZoneRegistration zone{42, "QuArry", "North Quarry", 0x1FF, 0x12345, 0x80000001u, 7, 0xFFFFFFFF, 0x102, false};
   ASSERT_TRUE(fixture.registrations.AddZone(zone));
   ASSERT_EQ(fixture.Load(), S_OK);
   ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
   const ZoneRecord& row = fixture.client->zones[42];
   EXPECT_EQ(row.zoneId, 42);
-  EXPECT_STREQ(row.zoneNick, "qeynos");
-  EXPECT_STREQ(row.zoneName, "North Qeynos");
+  EXPECT_STREQ(row.zoneNick, "quarry");
+  EXPECT_STREQ(row.zoneName, "North Quarry");
   EXPECT_EQ(row.expansion, 0xFF);
   EXPECT_EQ(row.stringId, 0x12345u);
   EXPECT_EQ(row.flags, 0x80000001u);

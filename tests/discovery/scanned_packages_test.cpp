@@ -179,13 +179,13 @@ TEST_F(ScannedPackagesTest, OrphansAreFoundByFileNameEachTime) {
   SetCode(2, 1, elf);
   SetCode(3, 2, Text("ELF"));  // the same code again, held by no earlier source
   SetCode(4, 3, Text("DWF"));
-  SetCode(5, 1, Text("GNM"));
+  SetCode(5, 1, Text("GEM"));
   WriteObg("global7_chr.obg", {"hum.mod"});
   WriteObg("hum.obg", {"hum.mod"});
   WriteObg("Elf.obg", {"elf.mod"});
   WriteS3d("elf_chr.s3d", {"ELF"});
   WriteS3d("DWF_CHR.S3D", {"DWF"});
-  WriteS3d("gnm_chr.s3d", {"XXX"});
+  WriteS3d("gem_chr.s3d", {"XXX"});
   static_cast<void>(LoadGlobalModels(inv()));
   lines_.clear();
   ResetRunStats();
@@ -197,8 +197,8 @@ TEST_F(ScannedPackagesTest, OrphansAreFoundByFileNameEachTime) {
       Log("  Loaded orphan model source ELF.obg"),
       Log("     Found model DWF in source dwf_chr.s3d"),
       Log("  Loaded orphan model source DWF_chr.s3d"),
-      Log("     Found model XXX in source gnm_chr.s3d"),
-      Log("  Loaded orphan model source GNM_chr.s3d"),
+      Log("     Found model XXX in source gem_chr.s3d"),
+      Log("  Loaded orphan model source GEM_chr.s3d"),
   };
   EXPECT_EQ(lines_, expected);
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 3);

@@ -37,9 +37,9 @@ const std::vector<std::string> kS3dTargetsFail = {
     "   SKIPPED: Could not load model source globalhum_chr.s3d\n",
     "   SKIPPED: Model HUM in importer_chr.txt, not in globalhum_chr.s3d\n",
     "    SKIPPED: Problem loading global models from global7_chr.s3d\n",
-    "   SKIPPED: Problem loading models from ikpack.s3d in abc_chr.txt\n",
-    "   SKIPPED: Model IKM in abc_chr.txt, not in ikpack.s3d\n",
-    "   SKIPPED: Model DAF in importer_chr.txt, not in abc_chr.s3d\n",
+    "   SKIPPED: Problem loading models from irpack.s3d in abc_chr.txt\n",
+    "   SKIPPED: Model IRM in abc_chr.txt, not in irpack.s3d\n",
+    "   SKIPPED: Model DUF in importer_chr.txt, not in abc_chr.s3d\n",
     "  SKIPPED: Problem loading model information from ORS_chr.s3d\n",
 };
 

@@ -161,14 +161,14 @@ TEST_F(S3dScannerTest, PerRaceBaseVariationsOnlyInKindThreeSources) {
 }
 
 TEST_F(S3dScannerTest, HeadMaterialsByRaceAndTheirTextureReadingForOtherRaces) {
-  SetUpRaces({{1, "HUM"}, {2, "BAM"}, {3, "ERM"}, {442, "KOM"}});
+  SetUpRaces({{1, "HUM"}, {2, "BOM"}, {3, "ESM"}, {442, "KOM"}});
   struct Case {
     const char* code;
     std::vector<int> textures, faces, hair, beards, tattoos;
   };
   const Case cases[] = {{"HUM", {}, {2}, {}, {3}, {}},
-                        {"BAM", {}, {2}, {}, {}, {3}},
-                        {"ERM", {}, {2}, {3}, {}, {}},
+                        {"BOM", {}, {2}, {}, {}, {3}},
+                        {"ESM", {}, {2}, {3}, {}, {}},
                         {"KOM", {3}, {}, {}, {}, {}}};
   for (const Case& c : cases) {
     const std::string code = c.code;

@@ -47,7 +47,7 @@ TEST_F(MaximumsTest, EmptyRunReportsZeroEverywhereOnTheLogOnly) {
 TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
   Inventory& inv = TheInventory();
   testing::RaceTableBuilder races(inv.client);
-  races.Add(1, 1, "HUM").Add(2, 1, "HOM").Add(3, 1, "ELF").Add(12, 2, "HIF");
+  races.Add(1, 1, "HUM").Add(2, 1, "HOM").Add(3, 1, "ELF").Add(12, 2, "HSF");
 
   ModelSource* a = FindOrAddSource(inv, "aaa.s3d", SourceKind::kLocalToZone, false);
   ModelSource* b = FindOrAddSource(inv, "abb.s3d", SourceKind::kLocalToZone, false);

@@ -78,7 +78,7 @@ TEST_F(RaceReportsTest, CodeListAndSectionsWithoutSources) {
 }
 
 TEST_F(RaceReportsTest, WithoutRaceOneNoSectionOpensVisible) {
-  SetRace(2, "BAM", "", "");
+  SetRace(2, "BOM", "", "");
   const std::string page = ExportPage();
   EXPECT_NE(std::string::npos, page.find("<span id=\"Race2\" class=\"ScriptHide\">\r\n\r\n<hr>\r\n"));
   EXPECT_EQ(std::string::npos, page.find("id=\"Race1\""));

@@ -104,20 +104,20 @@ TEST_F(ZoneReportsTest, GlobalsSectionListsOnlySourcesWithModels) {
   EXPECT_EQ(noGlobals, Section(ExportPage(), 0));
 
   SetRace(1, "HUM", "HUF", "");
-  SetRace(2, "BAM", "", "");
-  SetDatabaseText(11, 2, "Bam");
+  SetRace(2, "BOM", "", "");
+  SetDatabaseText(11, 2, "Bom");
   ModelSource* global = AddSource("globalhuf.s3d", 4);
   ModelDef* huf = AddModel(global, "HUF", 1, 2);
   SetList(huf->textures, {1, 2});
   SetList(huf->faces, {1});
-  AddModel(global, "BAM", 2, 3);
+  AddModel(global, "BOM", 2, 3);
   AddModel(global, "XXX", 0, 0);
   EXPECT_EQ("<span id=\"Zone0\" class=\"ScriptHide\" style=\"display:inline\">\r\n\r\n<hr>\r\n\r\n"
             "<h3>Globally Available Race Models</h3>\r\n\r\n<ul>\r\n"
             "<li><b>Source:</b> globalhuf.s3d (<span class=\"Global4\">Loaded when Ostra models disabled</span>)\r\n<ul>\r\n"
             "<li><b class=\"GenF\">HUF</b> - Unknown Female (Race 1, Gender 1) - Textures: <b>00-02</b>, Faces: "
             "<b>00 01</b></li>\r\n"
-            "<li><b class=\"GenN\">BAM</b> - Bam (Race 2, Gender 2)</li>\r\n"
+            "<li><b class=\"GenN\">BOM</b> - Bom (Race 2, Gender 2)</li>\r\n"
             "<li><b>XXX</b> - Unrecognized Race Model</li>\r\n"
             "</ul>\r\n</li>\r\n</ul>\r\n<br />\r\n</span>\r\n",
             Section(ExportPage(), 0));

@@ -303,7 +303,7 @@ TEST_F(RegistryTest, ZoneImportsHoldEachModelOnceUpTo80) {
 
 TEST_F(RegistryTest, PlayableRowNeedsAStoredPlayableRaceId) {
   RaceTableBuilder races(inv().client);
-  races.Add(5, 1, "HUM").Add(128, 1, "IKM").Add(200, 1, "XYZ").Add(0, 1, "NUL");
+  races.Add(5, 1, "HUM").Add(128, 1, "IRM").Add(200, 1, "XYZ").Add(0, 1, "NUL");
   EXPECT_TRUE(IsPlayableRaceRow(inv().client, 5));
   EXPECT_TRUE(IsPlayableRaceRow(inv().client, 128));
   EXPECT_FALSE(IsPlayableRaceRow(inv().client, 200));

@@ -615,7 +615,7 @@ const std::vector<std::string>& BrokenVariants() {
 
 const std::vector<std::string>& BrokenPackageTargets() {
   static const std::vector<std::string> targets = {
-      "globalhum_chr.s3d", "global7_chr.s3d", "ikpack.s3d", "ors_chr.s3d",
+      "globalhum_chr.s3d", "global7_chr.s3d", "irpack.s3d", "ors_chr.s3d",
       "abc_chr.s3d",       "global4_chr.obg", "gobpack.obg", "orp.obg",
   };
   return targets;

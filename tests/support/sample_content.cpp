@@ -5,10 +5,10 @@ namespace zira::testing {
 const std::vector<SampleRace>& SampleRaces() {
   static const std::vector<SampleRace> races = {
       // Playable races with male and female codes.
-      {"HUM", 1, 0}, {"HUF", 1, 1}, {"BAM", 2, 0}, {"BAF", 2, 1}, {"ERM", 3, 0}, {"ERF", 3, 1},
-      {"ELM", 4, 0}, {"ELF", 4, 1}, {"HIM", 5, 0}, {"HIF", 5, 1}, {"DAM", 6, 0}, {"DAF", 6, 1},
-      {"GNM", 12, 0}, {"GNF", 12, 1}, {"IKM", 128, 0}, {"IKF", 128, 1}, {"KEM", 130, 0}, {"KEF", 130, 1},
-      {"FRM", 330, 0}, {"DRM", 522, 0}, {"DRF", 522, 1},
+      {"HUM", 1, 0}, {"HUF", 1, 1}, {"BOM", 2, 0}, {"BOF", 2, 1}, {"ESM", 3, 0}, {"ESF", 3, 1},
+      {"ELM", 4, 0}, {"ELF", 4, 1}, {"HSM", 5, 0}, {"HSF", 5, 1}, {"DUM", 6, 0}, {"DUF", 6, 1},
+      {"GEM", 12, 0}, {"GEF", 12, 1}, {"IRM", 128, 0}, {"IRF", 128, 1}, {"KAM", 130, 0}, {"KAF", 130, 1},
+      {"FNM", 330, 0}, {"DSM", 522, 0}, {"DSF", 522, 1},
       // A later registration of the same race and gender wins.
       {"HUX", 7, 0}, {"hux2", 7, 0},
       // Non-playable races: one code, the same text for two genders, a code
@@ -34,12 +34,12 @@ std::vector<SampleZone> SampleZones(unsigned editionId) {
   const bool alt = editionId == 3;
   const std::string longNick(56, 'w');
   return {
-      {0, "nexus", "The Nexus", 0, 0, 0, 0, 0, 0, false},
-      {1, "QEYNOS", "South Qeynos", 0, 1001, 0x4, 0, 0, 1, false},
+      {0, "nodus", "The Nodus", 0, 0, 0, 0, 0, 0, false},
+      {1, "QUARRY", "South Quarry", 0, 1001, 0x4, 0, 0, 1, false},
       {2, "abc", "Abc Caverns", 1, 1002, 0x10, 7, 0, 0, false},
-      {3, "freeport", "West Freeport", 2, 1003, 0x80000000u, 0xFFFFFFFFu, 5, 10, false},
-      {4, "kael", "Kael Old", 3, 0, 0, 0, 0, 0, false},
-      {4, "kael", "Kael Drakkel", 4, 1004, 0x1, 0, 0, 0, false},
+      {3, "fairhold", "West Fairhold", 2, 1003, 0x80000000u, 0xFFFFFFFFu, 5, 10, false},
+      {4, "kelp", "Kelp Old", 3, 0, 0, 0, 0, 0, false},
+      {4, "kelp", "Kelp Shallows", 4, 1004, 0x1, 0, 0, 0, false},
       {5, "emptyzone", "Empty Zone", 1, 0, 0, 0, 0, 0, alt},
       {6, "importer", "Import Hall", 2, 1005, 0, 0, 0, 0, alt},
       {7, "badheader", "Bad Header", 2, 0, 0, 0, 0, 0, false},
@@ -59,12 +59,12 @@ namespace {
 
 std::string StringList() {
   return "ObStr header\r\n"
-         "1001 South Qeynos\r\n"
+         "1001 South Quarry\r\n"
          "1002 Caverns of Abc\r\n"
-         "1003 Freeport City\r\n"
+         "1003 Fairhold City\r\n"
          "1004\tTabbed text\r\n"
          "1005\r\n"
-         "1003   Freeport Town  \r\n"
+         "1003   Fairhold Town  \r\n"
          "0 zero is no id\r\n"
          "65000 too high\r\n"
          "4464 Cut to sixteen bits\r\n"
@@ -79,17 +79,17 @@ std::string StringDatabase(unsigned editionId) {
       "1^12^Humans^0\r\n"
       "1^8^Humans are found everywhere.\r\n"
       "They adapt to any land.\r\n"
-      "2^11^Barbarian^0\r\n2^12^Barbarians^0\r\n2^8^^0\r\n"
-      "3^11^Erudite^0\r\n3^12^Erudites^0\r\n3^8^Scholars of the west.^0\r\n"
-      "4^11^Wood Elf^0\r\n4^12^Wood Elves^0\r\n"
-      "5^11^High Elf^0\r\n5^12^High Elves^0\r\n"
-      "6^11^Dark Elf^0\r\n6^12^Dark Elves^0\r\n"
-      "7^11^Halfling^0\r\n7^12^Halflings^0\r\n"
-      "12^11^Gnome^0\r\n12^12^Gnomes^0\r\n"
-      "128^11^Iksar^0\r\n128^12^Iksar^0\r\n"
-      "130^11^Vah Shir^0\r\n130^12^Vah Shir^0\r\n"
-      "330^11^Froglok^0\r\n330^12^Frogloks^0\r\n"
-      "522^11^Drakkin^0\r\n522^12^Drakkin^0\r\n522^8^Children of dragons.^0\r\n"
+      "2^11^Borderer^0\r\n2^12^Borderfolk^0\r\n2^8^^0\r\n"
+      "3^11^Esker^0\r\n3^12^Eskers^0\r\n3^8^Dwellers of the ridges.^0\r\n"
+      "4^11^Thornling^0\r\n4^12^Thornlings^0\r\n"
+      "5^11^Sunward^0\r\n5^12^Sunward^0\r\n"
+      "6^11^Duskborn^0\r\n6^12^Duskborn^0\r\n"
+      "7^11^Hearthling^0\r\n7^12^Hearthlings^0\r\n"
+      "12^11^Gearling^0\r\n12^12^Gearlings^0\r\n"
+      "128^11^Ironhide^0\r\n128^12^Ironhide^0\r\n"
+      "130^11^Kestrel Kin^0\r\n130^12^Kestrel Kin^0\r\n"
+      "330^11^Fenwalker^0\r\n330^12^Fenwalkers^0\r\n"
+      "522^11^Dawnscale^0\r\n522^12^Dawnscale^0\r\n522^8^Heirs of the old wyrms.^0\r\n"
       "50^11^Goblin^0\r\n50^12^Goblins^0\r\n"
       "60^11^Skeleton^0\r\n"
       "70^11^Elemental^0\r\n70^12^^0\r\n"
@@ -151,17 +151,17 @@ std::vector<SampleFile> SampleTextFiles(unsigned editionId) {
        "gob , gobpack\r\n"
        "GOB,GOBPACK\r\n"
        "a line without a comma\r\n"
-       "DAM, sounds.wav\r\n"
-       "DAF, abc_chr\r\n"
+       "DUM, sounds.wav\r\n"
+       "DUF, abc_chr\r\n"
        "HUF, nopack.obg\r\n"
-       "KEM, gobpack.obg\r\n"
+       "KAM, gobpack.obg\r\n"
        "SKE, " + std::string(60, 'g') + "_chr.obg\r\n"},
-      {"abc_chr.txt", "1\r\nIKM, ikpack\r\n"},
+      {"abc_chr.txt", "1\r\nIRM, irpack\r\n"},
       {"badheader_chr.txt", "\r\n0\r\nHUM, globalhum_chr\r\n"},
       {"noheader_chr.txt", "none\r\nHUM, globalhum_chr\r\n"},
       {"blanklist_chr.txt", "\r\n   \r\n\r\n"},
       // One gender of a zone's local source imported into another zone.
-      {"Busy_CHR.txt", "4\r\nHUM,globalhum_chr\r\nHUF,globalhuf_chr\r\nBAM,globalbam_chr\r\nHIM,abc_chr2.s3d\r\n"},
+      {"Busy_CHR.txt", "4\r\nHUM,globalhum_chr\r\nHUF,globalhuf_chr\r\nBOM,globalbom_chr\r\nHSM,abc_chr2.s3d\r\n"},
       {"sounds.wav", "RIFF"},
       // Zone 40's nick makes an import list name longer than allowed.
       {std::string(56, 'w') + "_chr.txt", "1\r\nHUM, globalhum_chr\r\n"},

@@ -165,21 +165,21 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
     w.Materials({{"HUFHE0101_MDF", 1}, {"HUFHE0301_MDF", 1}});
     ok &= WriteS3d(folder, "globalhuf_chr.s3d", w);
   }
-  ok &= WriteCharacters(folder, "globalBAM_chr.s3d", {"BAM", "BAF"});
-  ok &= WriteCharacters(folder, "GlobalErm_Chr.s3d", {"ERM", "ERF"});
+  ok &= WriteCharacters(folder, "globalBOM_chr.s3d", {"BOM", "BOF"});
+  ok &= WriteCharacters(folder, "GlobalEsm_Chr.s3d", {"ESM", "ESF"});
   ok &= WriteCharacters(folder, "global5_chr.s3d", {"ELM", "ELF"});
   ok &= WriteObg(folder, "Global5_CHR.obg",
-                 {"drm.mod", "DRF.MDS", "drm.mds", "drf_hair_2.mod", "DRF_FACIALATT_3.MOD", "drm_facialhair_4.mod",
-                  "drm_facialhair_0.mod", "c_drm_05_c.dds", "a_dkm_07_c.dds", "a_drm_10_x_s2_c.dds",
-                  "a_drm_10_c.dds", "c_drm_head_s2_c.dds", "c_drm_hr_s1_c.dds", "c_drm_hd_s3_c.dds",
-                  "c_drm_tattoo_s4_c.dds", "b_drm_05_c.dds", "c_drm_05_d.dds", "drm_05.dds",
-                  "verylongmodelname.mod", "zzz.mod", "c_drf_flag1_s2_c.dds", "c_drf_bd_s6_c.dds"});
-  ok &= WriteCharacters(folder, "global5_chr2.s3d", {"HIM"});
+                 {"dsm.mod", "DSF.MDS", "dsm.mds", "dsf_hair_2.mod", "DSF_FACIALATT_3.MOD", "dsm_facialhair_4.mod",
+                  "dsm_facialhair_0.mod", "c_dsm_05_c.dds", "a_dkm_07_c.dds", "a_dsm_10_x_s2_c.dds",
+                  "a_dsm_10_c.dds", "c_dsm_head_s2_c.dds", "c_dsm_hr_s1_c.dds", "c_dsm_hd_s3_c.dds",
+                  "c_dsm_tattoo_s4_c.dds", "b_dsm_05_c.dds", "c_dsm_05_d.dds", "dsm_05.dds",
+                  "verylongmodelname.mod", "zzz.mod", "c_dsf_flag1_s2_c.dds", "c_dsf_bd_s6_c.dds"});
+  ok &= WriteCharacters(folder, "global5_chr2.s3d", {"HSM"});
   ok &= WriteBroken(folder, "frog_mount_chr.obg");
   {
     World w;
-    w.Model("FRM", {Body("FRM", 50, {"FRM0001_MDF"}), Body("FRMB", 70, {"FRMB0001_MDF"})});
-    w.Materials({{"FRMB0101_MDF", 1}, {"FRM0101_MDF", 1}});
+    w.Model("FNM", {Body("FNM", 50, {"FNM0001_MDF"}), Body("FNMB", 70, {"FNMB0001_MDF"})});
+    w.Materials({{"FNMB0101_MDF", 1}, {"FNM0101_MDF", 1}});
     ok &= WriteS3d(folder, "Frog_Mount_Chr.s3d", w);
   }
   // Packages of the global load list.
@@ -192,17 +192,17 @@ bool WriteGlobalPackages(const std::string& folder, unsigned editionId) {
                   "kni.mod", "c_kni_bd_s4_c.dds", "tre.mod", "c_tre_bd_s5_c.dds", "gol.mod", "c_gol_bd_s4_c.dds",
                   "grf.mod", "c_gus_06_c.dds"});
   ok &= WriteCharacters(folder, "global4_chr.s3d", {"KOB"});
-  ok &= WriteCharacters(folder, "Global6_chr.s3d", {"DAM", "DAF"});
+  ok &= WriteCharacters(folder, "Global6_chr.s3d", {"DUM", "DUF"});
   {
     World w;
-    Character(w, "GNM");
-    w.Model("GNF", {Body("GNF", 30, {"GNF0001_MDF"})}, Target::kMeshReference);
+    Character(w, "GEM");
+    w.Model("GEF", {Body("GEF", 30, {"GEF0001_MDF"})}, Target::kMeshReference);
     ok &= WriteS3d(folder, "global3_chr2.s3d", w);
   }
   {
     // Thirty-one texture files: the last one no longer fits.
-    std::vector<std::string> names = {"ikm.mod"};
-    for (int i = 1; i <= 31; ++i) names.push_back("c_ikm_" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "_c.dds");
+    std::vector<std::string> names = {"irm.mod"};
+    for (int i = 1; i <= 31; ++i) names.push_back("c_irm_" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "_c.dds");
     ok &= WriteObg(folder, "gear_chr2.obg", names);
   }
   ok &= WriteObg(folder, std::string(60, 'g') + "_chr.obg", {"hum.mod"});
@@ -222,24 +222,24 @@ bool WriteZonePackages(const std::string& folder) {
   bool ok = true;
   {
     World w;
-    w.Model("DAF", {Body("DAF", 60, {"DAF0001_MDF"})}, Target::kMeshReference);
-    w.Materials({{"DAF0101_MDF", 1}});
+    w.Model("DUF", {Body("DUF", 60, {"DUF0001_MDF"})}, Target::kMeshReference);
+    w.Materials({{"DUF0101_MDF", 1}});
     w.Model("ZZZ", {Body("ZZZ", 60, {"ZZZ0001_MDF"})}, Target::kMeshReference);
     ok &= WriteS3d(folder, "ABC_chr.s3d", w);
   }
   {
     World w;
-    Character(w, "HIF");
-    w.Model("HIM", {Body("HIM", 20, {})}, Target::kMeshReference);
+    Character(w, "HSF");
+    w.Model("HSM", {Body("HSM", 20, {})}, Target::kMeshReference);
     ok &= WriteS3d(folder, "abc_CHR2.s3d", w);
   }
   {
     World w;
-    Character(w, "KEM");
-    Character(w, "KEF");
+    Character(w, "KAM");
+    Character(w, "KAF");
     w.Model("HUM", {Body("HUM", 20, {})}, Target::kMeshReference);
-    w.Model("DRM_ACTORDEF", {}, Target::kOther);  // no variations: the heritage entry alone
-    ok &= WriteS3d(folder, "Freeport_chr.s3d", w);
+    w.Model("DSM_ACTORDEF", {}, Target::kOther);  // no variations: the heritage entry alone
+    ok &= WriteS3d(folder, "Fairhold_chr.s3d", w);
   }
   {
     World w;  // a world file without models
@@ -255,14 +255,14 @@ bool WriteZonePackages(const std::string& folder) {
   {
     // A zone package cut short: its scan fails.
     World w;
-    Character(w, "KEM");
+    Character(w, "KAM");
     PackageWriter cut;
     cut.AddEntry("deep_chr.wld", w.Bytes());
     cut.truncateTo = 200;
     ok &= cut.WriteTo(folder + "/deep_chr.s3d");
   }
   ok &= WriteObg(folder, "GobPack.obg", {"gob.mds", "a_gob_10_x_s2_c.dds", "c_gob_03_c.dds", "a_gob_10_x_s95_c.dds"});
-  ok &= WriteCharacters(folder, "ikpack.s3d", {"IKM"});
+  ok &= WriteCharacters(folder, "irpack.s3d", {"IRM"});
   // Orphans: one with both kinds of package (the .obg wins), one with a
   // zone-style package only.
   ok &= WriteObg(folder, "ORP.obg", {"orp.mod", "c_orp_02_c.dds"});
