@@ -13,6 +13,7 @@
 #include "common/file_system.h"
 #include "client/client_image.h"
 #include "support/client_image_writer.h"
+#include "support/deflate_writer.h"
 #include "support/package_writer.h"
 #include "support/registration_writer.h"
 #include "support/world_builder.h"
@@ -123,8 +124,8 @@ std::vector<std::uint8_t> LibdeflateStream(const std::vector<std::uint8_t>& inpu
 
 // Blocks as packages hold them and as they go wrong: every zlib level and
 // strategy, every libdeflate level, small windows, a preset dictionary, a bad
-// checksum, trailing bytes, too little and more room, and every cut of a small
-// stream.
+// checksum, trailing bytes, too little and more room, every cut of a small
+// stream, and the crafted streams where libdeflate is laxer than zlib.
 bool WriteInflateSeeds(const std::string& folder, const std::vector<std::uint8_t>& world) {
   std::vector<std::uint8_t> input(world);
   while (input.size() < 6000) input.insert(input.end(), world.begin(), world.end());
@@ -157,6 +158,10 @@ bool WriteInflateSeeds(const std::string& folder, const std::vector<std::uint8_t
   std::vector<std::uint8_t> trailing = ZlibStream(input, 6, Z_DEFAULT_STRATEGY);
   trailing.insert(trailing.end(), {0x78, 0x9C, 0xFF, 0x00, 0x13});
   ok &= Write(folder, "trailing_bytes", InflateSeed(input.size(), trailing));
+
+  for (const zira::testing::CraftedStream& crafted : zira::testing::CraftedDeflateStreams()) {
+    ok &= Write(folder, "crafted_" + crafted.name, InflateSeed(crafted.room, crafted.stream));
+  }
 
   const std::string text = "abc_chr.wld ABC_ACTORDEF ABC_ACTORDEF ABC_DMSPRITEDEF";
   const std::vector<std::uint8_t> small = ZlibStream(std::vector<std::uint8_t>(text.begin(), text.end()), 9, Z_DEFAULT_STRATEGY);

@@ -45,10 +45,170 @@ void InflatePlannedBlock(void* context, std::size_t index) {
                                      std::span<std::uint8_t>(batch.output + batch.targets[index], block.claimed));
 }
 
+// The bits of a deflate stream, least significant first, pulled byte by byte
+// through the cursor; a read past the end yields 0 and leaves Ok() false.
+class DeflateBitReader {
+ public:
+  explicit DeflateBitReader(ByteCursor bytes) : bytes_(bytes) {}
+
+  bool Ok() const { return ok_; }
+  // The next count (at most 16) bits as a number.
+  std::uint32_t Take(unsigned count) {
+    const std::uint32_t value = Peek(count);
+    Drop(count);
+    return value;
+  }
+  // The next count bits without taking them; bits past the end read as 0.
+  std::uint32_t Peek(unsigned count) {
+    while (held_ < count) {
+      const std::span<const std::uint8_t> next = bytes_.ReadBytes(1);
+      if (next.empty()) break;
+      buffer_ |= std::uint32_t{next[0]} << held_;
+      held_ += 8;
+    }
+    return buffer_ & ((1u << count) - 1);
+  }
+  void Drop(unsigned count) {
+    if (count > held_) {
+      ok_ = false;
+      held_ = 0;
+      buffer_ = 0;
+      return;
+    }
+    buffer_ >>= count;
+    held_ -= count;
+  }
+  // A stored block starts on a byte: the rest of this one is passed over.
+  void ToByte() { Drop(held_ % 8); }
+  // Moves past count bytes of stored data.
+  void SkipBytes(std::uint32_t count) {
+    ToByte();
+    while (held_ > 0 && count > 0) {
+      Drop(8);
+      --count;
+    }
+    bytes_.Skip(count);
+    ok_ = ok_ && bytes_.Ok();
+  }
+
+ private:
+  ByteCursor bytes_;
+  std::uint32_t buffer_ = 0;
+  unsigned held_ = 0;
+  bool ok_ = true;
+};
+
+constexpr unsigned kLongestCode = 15;
+constexpr std::size_t kMostLengthSymbols = 286;   // zlib refuses a header that names more
+constexpr std::size_t kMostDistanceSymbols = 30;  // the same
+constexpr std::size_t kEndOfBlock = 256;
+constexpr unsigned kPrecodeBits = 7;
+// The order in which a dynamic block lists the code lengths of the precode.
+constexpr std::uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// True when the code lengths make a complete prefix code: every bit pattern
+// then decodes to one of its symbols.
+bool IsCompleteCode(std::span<const std::uint8_t> lengths) {
+  std::uint32_t counts[kLongestCode + 1] = {};
+  for (const std::uint8_t length : lengths) ++counts[length];
+  std::int32_t left = 1;
+  for (unsigned length = 1; length <= kLongestCode; ++length) {
+    left = left * 2 - static_cast<std::int32_t>(counts[length]);
+    if (left < 0) return false;
+  }
+  return left == 0;
+}
+
+// A decoding table over the next 7 bits for a complete precode: symbol and
+// length per bit pattern.
+struct PrecodeTable {
+  std::uint8_t symbol[1u << kPrecodeBits];
+  std::uint8_t length[1u << kPrecodeBits];
+};
+
+void BuildPrecodeTable(const std::uint8_t (&lengths)[19], PrecodeTable* table) {
+  std::uint32_t next[kPrecodeBits + 2] = {};
+  std::uint32_t counts[kPrecodeBits + 1] = {};
+  for (const std::uint8_t length : lengths) ++counts[length];
+  counts[0] = 0;
+  for (unsigned length = 1; length <= kPrecodeBits; ++length) next[length + 1] = (next[length] + counts[length]) << 1;
+  for (unsigned symbol = 0; symbol < 19; ++symbol) {
+    const unsigned length = lengths[symbol];
+    if (length == 0) continue;
+    const std::uint32_t code = next[length]++;
+    std::uint32_t reversed = 0;  // codes are sent from their top bit on
+    for (unsigned bit = 0; bit < length; ++bit) reversed |= ((code >> bit) & 1u) << (length - 1 - bit);
+    for (std::uint32_t fill = reversed; fill < (1u << kPrecodeBits); fill += 1u << length) {
+      table->symbol[fill] = static_cast<std::uint8_t>(symbol);
+      table->length[fill] = static_cast<std::uint8_t>(length);
+    }
+  }
+}
+
+// Reads a dynamic block's header; true when zlib would take it and its codes
+// are complete, so that every bit pattern of the block decodes to a symbol
+// both inflaters read alike.
+bool ReadStrictDynamicHeader(DeflateBitReader& bits) {
+  const std::size_t lengthSymbols = bits.Take(5) + 257;
+  const std::size_t distanceSymbols = bits.Take(5) + 1;
+  const std::size_t precodeLengths = bits.Take(4) + 4;
+  if (lengthSymbols > kMostLengthSymbols || distanceSymbols > kMostDistanceSymbols) return false;
+  std::uint8_t precode[19] = {};
+  for (std::size_t i = 0; i < precodeLengths; ++i) precode[kPrecodeOrder[i]] = static_cast<std::uint8_t>(bits.Take(3));
+  if (!IsCompleteCode(precode)) return false;
+  PrecodeTable table;
+  BuildPrecodeTable(precode, &table);
+
+  std::uint8_t lengths[kMostLengthSymbols + kMostDistanceSymbols] = {};
+  const std::size_t total = lengthSymbols + distanceSymbols;
+  std::size_t filled = 0;
+  while (filled < total && bits.Ok()) {
+    const std::uint32_t pattern = bits.Peek(kPrecodeBits);
+    bits.Drop(table.length[pattern]);
+    const unsigned symbol = table.symbol[pattern];
+    if (symbol < 16) {
+      lengths[filled++] = static_cast<std::uint8_t>(symbol);
+      continue;
+    }
+    if (symbol == 16 && filled == 0) return false;  // nothing to repeat
+    const std::uint8_t repeated = symbol == 16 ? lengths[filled - 1] : 0;
+    const std::size_t count = symbol == 16 ? 3 + bits.Take(2) : symbol == 17 ? 3 + bits.Take(3) : 11 + bits.Take(7);
+    if (count > total - filled) return false;
+    for (std::size_t i = 0; i < count; ++i) lengths[filled++] = repeated;
+  }
+  const std::span<const std::uint8_t> all(lengths, total);
+  return bits.Ok() && lengths[kEndOfBlock] != 0 && IsCompleteCode(all.first(lengthSymbols)) &&
+         IsCompleteCode(all.subspan(lengthSymbols));
+}
+
 }  // namespace
 
+bool IsStrictZlibStream(std::span<const std::uint8_t> stream) {
+  if (stream.size() < 2) return false;
+  const std::uint32_t method = stream[0];
+  const std::uint32_t flags = stream[1];
+  if ((method & 0x0F) != 8 || (method >> 4) > 7 || ((method << 8) | flags) % 31 != 0 || (flags & 0x20) != 0) {
+    return false;
+  }
+  DeflateBitReader bits(ByteCursor(stream.subspan(2)));
+  while (bits.Ok()) {
+    const bool last = bits.Take(1) != 0;
+    const std::uint32_t type = bits.Take(2);
+    if (type == 0) {
+      bits.ToByte();
+      const std::uint32_t length = bits.Take(16);
+      if (bits.Take(16) != (~length & 0xFFFF)) return false;
+      bits.SkipBytes(length);
+      if (last) return bits.Ok();
+      continue;
+    }
+    return type == 2 && last && ReadStrictDynamicHeader(bits);
+  }
+  return false;
+}
+
 BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out) {
-  libdeflate_decompressor* decompressor = ThreadDecompressor();
+  libdeflate_decompressor* decompressor = IsStrictZlibStream(stream) ? ThreadDecompressor() : nullptr;
   if (decompressor != nullptr) {
     std::size_t consumed = 0;
     std::size_t written = 0;

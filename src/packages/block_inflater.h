@@ -23,10 +23,20 @@ struct BlockYield {
   std::uint32_t written = 0;
 };
 
-// Inflates one zlib stream into out with libdeflate; when libdeflate rejects
-// it, zlib's uncompress inflates it again and its verdict and count stand, so
-// every failure and every short block is zlib's. On success the bytes of out
-// past the count may have been written too.
+// libdeflate takes some streams that zlib refuses: more than 286 length or 30
+// distance symbols, the reserved symbols of the fixed codes, incomplete codes
+// whose unused patterns it reads as a symbol. True when the stream can be none
+// of those: a well-formed zlib header, stored blocks, and a last block that is
+// stored or dynamic with complete codes; then libdeflate's verdict, count and
+// bytes are zlib's. Anything else (fixed codes, several coded blocks) is left
+// to zlib: its compressor writes an 8 KiB block of the package format as one
+// dynamic or stored block, so that is rare.
+bool IsStrictZlibStream(std::span<const std::uint8_t> stream);
+
+// Inflates one zlib stream into out: with libdeflate when the stream is
+// strict and libdeflate takes it, otherwise with zlib's uncompress, whose
+// verdict and count stand. So every failure and every short block is zlib's.
+// On success the bytes of out past the count may have been written too.
 BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);
 
 // Where a run of blocks ended: the result, the bytes produced and the file

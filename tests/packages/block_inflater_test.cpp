@@ -12,6 +12,7 @@
 #include "common/byte_cursor.h"
 #include "common/worker_pool.h"
 #include "packages/package_archive.h"
+#include "support/deflate_writer.h"
 #include "support/package_writer.h"
 
 namespace zira {
@@ -177,16 +178,26 @@ TEST(InflateBlockTest, VerdictCountAndBytesAreUncompresss) {
   trailing.insert(trailing.end(), {1, 2, 3});
   const std::vector<std::uint8_t> cut(good.begin(), good.end() - 5);
   const std::vector<std::uint8_t> oneByte = Deflate({42});
-  const struct {
-    const char* name;
+  struct Case {
+    std::string name;
     std::vector<std::uint8_t> stream;
     std::size_t room;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"exact room", good, 3000},       {"more room", good, 4000},     {"too little room", good, 2999},
       {"stored", Deflate(contents, 0), 3000}, {"bad checksum", badChecksum, 3000}, {"trailing bytes", trailing, 3000},
       {"cut short", cut, 3000},         {"no room for one byte", oneByte, 0}, {"empty input", {}, 10},
   };
-  for (const auto& c : cases) {
+  // Streams that libdeflate takes and zlib refuses, and look-alikes both take.
+  for (const testing::CraftedStream& crafted : testing::CraftedDeflateStreams()) {
+    uLongf written = crafted.room;
+    std::vector<std::uint8_t> out(crafted.room);
+    EXPECT_EQ(uncompress(out.data(), &written, crafted.stream.data(), static_cast<uLong>(crafted.stream.size())) == Z_OK,
+              crafted.zlibTakesIt)
+        << crafted.name;
+    cases.push_back({crafted.name, crafted.stream, crafted.room});
+  }
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::uint8_t> ours(c.room, 0xA5);
     std::vector<std::uint8_t> theirs(c.room, 0xA5);
@@ -197,6 +208,27 @@ TEST(InflateBlockTest, VerdictCountAndBytesAreUncompresss) {
     if (status != Z_OK) continue;
     EXPECT_EQ(yield.written, written);
     EXPECT_TRUE(std::equal(theirs.begin(), theirs.begin() + static_cast<std::ptrdiff_t>(written), ours.begin()));
+  }
+}
+
+// What compressors write for a block of the package format inflates on the
+// fast path; only fixed codes go to zlib.
+TEST(InflateBlockTest, CompressorOutputIsStrictButForFixedCodes) {
+  const std::vector<std::uint8_t> contents = Pattern(8192);
+  for (int level = 0; level <= 9; ++level) {
+    for (const int strategy : {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED}) {
+      z_stream z{};
+      ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy), Z_OK);
+      std::vector<std::uint8_t> stream(deflateBound(&z, contents.size()));
+      z.next_in = const_cast<Bytef*>(contents.data());
+      z.avail_in = static_cast<uInt>(contents.size());
+      z.next_out = stream.data();
+      z.avail_out = static_cast<uInt>(stream.size());
+      ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+      stream.resize(z.total_out);
+      deflateEnd(&z);
+      EXPECT_EQ(IsStrictZlibStream(stream), strategy != Z_FIXED || level == 0) << level << " " << strategy;
+    }
   }
 }
 
