@@ -23,15 +23,16 @@ namespace {
 // behind what the previous one yielded, until size bytes.
 zira::EntryBuffer InflateWithZlib(std::span<const std::uint8_t> file, std::uint32_t offset, std::uint32_t size) {
   zira::EntryBuffer out(new std::uint8_t[static_cast<std::size_t>(size) + 1024]());
-  zira::ByteCursor cursor(file, offset);
+  zira::ByteCursor cursor = zira::ByteCursor(file).Sub(offset);
   std::uint32_t produced = 0;
-  while (produced < size && !cursor.AtEnd()) {
-    const std::uint32_t deflated = cursor.ReadU32();
-    const std::uint32_t inflated = cursor.ReadU32();
-    if (std::uint64_t{produced} + inflated > size || !cursor.Contains(cursor.Position(), deflated)) return nullptr;
+  while (produced < size && cursor.Remaining() > 0) {
+    const std::uint32_t deflated = cursor.ReadU32LowBytes();
+    const std::uint32_t inflated = cursor.ReadU32LowBytes();
+    if (std::uint64_t{produced} + inflated > size) return nullptr;
+    const std::span<const std::uint8_t> stream = cursor.ReadBytes(deflated);
+    if (stream.size() != deflated) return nullptr;
     uLongf written = inflated;
-    const int status = uncompress(out.get() + produced, &written, file.data() + cursor.Position(), deflated);
-    cursor.Skip(deflated);
+    const int status = uncompress(out.get() + produced, &written, stream.data(), deflated);
     if (status != Z_OK) return nullptr;
     produced += static_cast<std::uint32_t>(written);
   }
