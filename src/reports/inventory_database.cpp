@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cctype>
+#include <cstring>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "client/race_table.h"
 #include "client/string_database.h"
@@ -35,6 +39,16 @@ struct Id {
 };
 Id Number(std::int64_t value) { return {value, true}; }
 constexpr Id kNull{};
+
+// One value of a batched row: a text when given, else a number or NULL.
+struct Value {
+  Value(std::int64_t value) : number(Number(value)) {}
+  Value(Id id) : number(id) {}
+  Value(const char* literal) : text(literal) {}
+  Value() = default;
+  Id number;
+  const char* text = nullptr;
+};
 
 int gFailurePoint = -1;
 int gCheckpoints = 0;
@@ -67,6 +81,27 @@ class DatabaseWriter {
     sqlite3_free(message);
   }
 
+  // Runs the schema but its CREATE INDEX statements, which CreateIndexes
+  // runs once the rows are in: an index built from all rows at once costs
+  // less than one kept up row by row.
+  void CreateTables(const char* schema) {
+    for (const char* sql = schema; Ok() && *sql != '\0';) {
+      sqlite3_stmt* statement = nullptr;
+      const char* rest = nullptr;
+      if (sqlite3_prepare_v2(db_, sql, -1, &statement, &rest) != SQLITE_OK) return Fail(sqlite3_errmsg(db_));
+      if (statement != nullptr && IsCreateIndex(sqlite3_sql(statement))) {
+        indexes_.emplace_back(sqlite3_sql(statement));
+      } else if (statement != nullptr && sqlite3_step(statement) != SQLITE_DONE) {
+        Fail(sqlite3_errmsg(db_));
+      }
+      sqlite3_finalize(statement);
+      sql = rest;
+    }
+  }
+  void CreateIndexes() {
+    for (const std::string& sql : indexes_) Exec(sql.c_str());
+  }
+
   sqlite3_stmt* Prepare(const char* sql) {
     sqlite3_stmt* statement = nullptr;
     if (Ok() && sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
@@ -86,6 +121,19 @@ class DatabaseWriter {
     // The texts were bound without a copy: no binding may outlive this call.
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
+  }
+
+  // Runs one insert of several rows (a statement of that many value lists).
+  template <std::size_t Columns>
+  void InsertRows(sqlite3_stmt* statement, std::span<const std::array<Value, Columns>> rows) {
+    if (!Ok()) return;
+    int column = 0;
+    for (const std::array<Value, Columns>& row : rows) {
+      for (const Value& value : row) Bind(statement, ++column, value);
+    }
+    if (!PassCheckpoint()) return Fail("injected failure");
+    if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+    sqlite3_reset(statement);
   }
 
   // Commits and closes; the file is complete when this is true.
@@ -112,6 +160,10 @@ class DatabaseWriter {
   void Bind(sqlite3_stmt* s, int column, const std::string& text) {
     Check(sqlite3_bind_text(s, column, text.data(), static_cast<int>(text.size()), SQLITE_STATIC));
   }
+  void Bind(sqlite3_stmt* s, int column, const Value& value) {
+    if (value.text != nullptr) return Bind(s, column, value.text);
+    Bind(s, column, value.number);
+  }
   void Check(int code) {
     if (code != SQLITE_OK) Fail(sqlite3_errstr(code));
   }
@@ -123,8 +175,66 @@ class DatabaseWriter {
     db_ = nullptr;
   }
 
+  // A statement's text begins with the blanks and comments before it.
+  static bool IsCreateIndex(const char* sql) {
+    static constexpr char kCreateIndex[] = "CREATE INDEX";
+    while (sql != nullptr && *sql != '\0') {
+      if (std::isspace(static_cast<unsigned char>(*sql))) {
+        ++sql;
+      } else if (std::strncmp(sql, "--", 2) == 0) {
+        sql = std::strchr(sql, '\n');
+      } else {
+        return std::strncmp(sql, kCreateIndex, sizeof(kCreateIndex) - 1) == 0;
+      }
+    }
+    return false;
+  }
+
   sqlite3* db_ = nullptr;
   std::string error_;
+  std::vector<std::string> indexes_;
+};
+
+// Rows of one table gathered and inserted many to a statement: most of the
+// cost of an insert is the statement's, not the row's. Texts are bound
+// without a copy, so only texts that outlive the batch (literals) may go in.
+template <std::size_t Columns>
+class RowBatch {
+ public:
+  using Row = std::array<Value, Columns>;
+  RowBatch(DatabaseWriter& db, const char* table) : db_(db) {
+    std::string values = "(?";
+    for (std::size_t i = 1; i < Columns; ++i) values += ", ?";
+    values += ")";
+    std::string sql = std::string("INSERT INTO ") + table + " VALUES " + values;
+    one_ = db.Prepare(sql.c_str());
+    for (std::size_t i = 1; i < kRowsPerStatement; ++i) sql += ", " + values;
+    many_ = db.Prepare(sql.c_str());
+  }
+  ~RowBatch() { Flush(); }
+  RowBatch(const RowBatch&) = delete;
+  RowBatch& operator=(const RowBatch&) = delete;
+
+  void Add(const Row& row) {
+    rows_[count_++] = row;
+    if (count_ == kRowsPerStatement) Flush();
+  }
+  void Flush() {
+    if (count_ == kRowsPerStatement) {
+      db_.InsertRows<Columns>(many_, rows_);
+    } else {
+      for (std::size_t i = 0; i < count_; ++i) db_.InsertRows<Columns>(one_, std::span<const Row>(&rows_[i], 1));
+    }
+    count_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kRowsPerStatement = 64;
+  DatabaseWriter& db_;
+  sqlite3_stmt* one_ = nullptr;
+  sqlite3_stmt* many_ = nullptr;
+  std::array<Row, kRowsPerStatement> rows_{};
+  std::size_t count_ = 0;
 };
 
 // NULL for a missing or empty text.
@@ -182,27 +292,27 @@ void WriteSources(const Inventory& inventory, DatabaseWriter& db) {
 }
 
 template <std::size_t Capacity>
-void WriteVariations(DatabaseWriter& db, sqlite3_stmt* insert, Id modelId, const char* kind,
-                     const VariationList<Capacity>& list) {
-  for (const std::uint8_t value : list.Values()) db.Insert(insert, modelId, kind, std::int64_t{value});
+void WriteVariations(RowBatch<3>& rows, Id modelId, const char* kind, const VariationList<Capacity>& list) {
+  for (const std::uint8_t value : list.Values()) rows.Add({modelId, kind, std::int64_t{value}});
 }
 
 void WriteModels(const Inventory& inventory, DatabaseWriter& db) {
   sqlite3_stmt* insertModel = db.Prepare("INSERT INTO models VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-  sqlite3_stmt* insertVariation = db.Prepare("INSERT OR IGNORE INTO variations VALUES (?, ?, ?)");
+  RowBatch<3> variations(db, "variations");
   for (const ModelDef& model : ModelRows(inventory)) {
     const Id id = ModelId(inventory, &model);
     const std::string html = VariationSummaryText(inventory.client, &model);
     const Id race = model.raceId != 0 ? Number(model.raceId) : kNull;
     db.Insert(insertModel, id, SourceId(inventory, model.source), std::int64_t{model.slot}, model.code, race,
               GenderText(model.gender), PlainSummary(html), html);
-    WriteVariations(db, insertVariation, id, "texture", model.textures);
-    WriteVariations(db, insertVariation, id, "head", model.heads);
-    WriteVariations(db, insertVariation, id, "face", model.faces);
-    WriteVariations(db, insertVariation, id, "hair", model.hair);
-    WriteVariations(db, insertVariation, id, "beard", model.beards);
-    WriteVariations(db, insertVariation, id, "tattoo", model.tattoos);
-    WriteVariations(db, insertVariation, id, "detail", model.details);
+    // In the order of the table's key, so that every row lands at its end.
+    WriteVariations(variations, id, "beard", model.beards);
+    WriteVariations(variations, id, "detail", model.details);
+    WriteVariations(variations, id, "face", model.faces);
+    WriteVariations(variations, id, "hair", model.hair);
+    WriteVariations(variations, id, "head", model.heads);
+    WriteVariations(variations, id, "tattoo", model.tattoos);
+    WriteVariations(variations, id, "texture", model.textures);
   }
 }
 
@@ -229,9 +339,7 @@ void WriteZones(const Inventory& inventory, DatabaseWriter& db) {
 // One row per gender of every zone line and "All Zones" line of the race page.
 class AvailabilityRows : public AvailabilityVisitor {
  public:
-  AvailabilityRows(const Inventory& inventory, DatabaseWriter& db) : inventory_(inventory), db_(db) {
-    insert_ = db.Prepare("INSERT INTO availability VALUES (?, ?, ?, ?, ?, ?)");
-  }
+  AvailabilityRows(const Inventory& inventory, DatabaseWriter& db) : inventory_(inventory), rows_(db, "availability") {}
   void SetRace(std::uint32_t raceId) { raceId_ = raceId; }
 
   void Source(const SourceReach&) override {}
@@ -246,15 +354,14 @@ class AvailabilityRows : public AvailabilityVisitor {
             const char* how) {
     for (std::size_t g = 0; g < kGenderCount; ++g) {
       if (models[g] == nullptr) continue;
-      db_.Insert(insert_, std::int64_t{raceId_}, GenderText(kGenders[g]), SourceId(inventory_, reach.source), zoneId,
-                 how, ModelId(inventory_, models[g]));
+      rows_.Add({std::int64_t{raceId_}, GenderText(kGenders[g]), SourceId(inventory_, reach.source), zoneId, how,
+                 ModelId(inventory_, models[g])});
     }
   }
 
   const Inventory& inventory_;
-  DatabaseWriter& db_;
+  RowBatch<6> rows_;
   std::uint32_t raceId_ = 0;
-  sqlite3_stmt* insert_ = nullptr;
 };
 
 void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
@@ -296,13 +403,14 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   }
   DatabaseWriter db;
   if (db.Open(temp)) {
-    db.Exec(kInventorySchemaSql);
+    db.CreateTables(kInventorySchemaSql);
     // Models first: they then carry exactly the marks the zone page printed.
     WriteRun(inventory, db, runTime);
     WriteSources(inventory, db);
     WriteModels(inventory, db);
     WriteZones(inventory, db);
     WriteRacesAndAvailability(inventory, db);
+    db.CreateIndexes();
   }
   std::string error;
   if (!db.Finish()) {
