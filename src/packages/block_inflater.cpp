@@ -4,6 +4,8 @@
 #include <zlib.h>
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <memory>
 
 #include "common/byte_cursor.h"
@@ -45,57 +47,76 @@ void InflatePlannedBlock(void* context, std::size_t index) {
                                      std::span<std::uint8_t>(batch.output + batch.targets[index], block.claimed));
 }
 
-// The bits of a deflate stream, least significant first, pulled byte by byte
-// through the cursor; a read past the end yields 0 and leaves Ok() false.
+// The bits of a deflate stream, least significant first, over the bytes the
+// cursor hands out. Past the end it reads zero bytes, and Ok() turns false
+// once one of those is taken.
 class DeflateBitReader {
  public:
-  explicit DeflateBitReader(ByteCursor bytes) : bytes_(bytes) {}
+  explicit DeflateBitReader(ByteCursor bytes) : bytes_(bytes.ReadBytes(bytes.Remaining())) {}
 
-  bool Ok() const { return ok_; }
-  // The next count (at most 16) bits as a number.
+  bool Ok() const { return held_ >= padded_; }
+  // Makes sure count (at most 56) bits are held, so that Peek and Drop of up
+  // to count bits need no check of their own.
+  void Ensure(unsigned count) {
+    if (held_ >= count) return;
+    if (next_ + 8 <= bytes_.size()) {
+      // Eight bytes at once; the bits above what is counted are the next
+      // bytes' own, so the next load writes them again alike.
+      std::uint64_t word;
+      std::memcpy(&word, bytes_.data() + next_, sizeof(word));
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+      buffer_ |= word << held_;
+      const unsigned taken = (63 - held_) / 8;
+      next_ += taken;
+      held_ += taken * 8;
+      return;
+    }
+    while (held_ < count) {
+      if (next_ < bytes_.size()) {
+        buffer_ |= std::uint64_t{bytes_[next_++]} << held_;
+      } else {
+        padded_ += 8;  // a zero byte past the end
+      }
+      held_ += 8;
+    }
+  }
+  std::uint32_t Peek(unsigned count) const {
+    return static_cast<std::uint32_t>(buffer_ & ((std::uint64_t{1} << count) - 1));
+  }
+  void Drop(unsigned count) {
+    buffer_ >>= count;
+    held_ -= count;
+  }
   std::uint32_t Take(unsigned count) {
+    Ensure(count);
     const std::uint32_t value = Peek(count);
     Drop(count);
     return value;
   }
-  // The next count bits without taking them; bits past the end read as 0.
-  std::uint32_t Peek(unsigned count) {
-    while (held_ < count) {
-      const std::span<const std::uint8_t> next = bytes_.ReadBytes(1);
-      if (next.empty()) break;
-      buffer_ |= std::uint32_t{next[0]} << held_;
-      held_ += 8;
-    }
-    return buffer_ & ((1u << count) - 1);
-  }
-  void Drop(unsigned count) {
-    if (count > held_) {
-      ok_ = false;
-      held_ = 0;
-      buffer_ = 0;
-      return;
-    }
-    buffer_ >>= count;
-    held_ -= count;
-  }
   // A stored block starts on a byte: the rest of this one is passed over.
   void ToByte() { Drop(held_ % 8); }
-  // Moves past count bytes of stored data.
-  void SkipBytes(std::uint32_t count) {
+  // Moves past count bytes of stored data; false when they are not all there.
+  bool SkipBytes(std::uint32_t count) {
     ToByte();
-    while (held_ > 0 && count > 0) {
-      Drop(8);
-      --count;
+    if (!Ok()) return false;
+    const std::uint32_t buffered = (held_ - padded_) / 8;
+    if (count <= buffered) {
+      Drop(count * 8);
+      return true;
     }
-    bytes_.Skip(count);
-    ok_ = ok_ && bytes_.Ok();
+    if (padded_ != 0 || count - buffered > bytes_.size() - next_) return false;
+    next_ += count - buffered;
+    buffer_ = 0;  // what was loaded past the counted bits lies in the bytes passed over
+    held_ = 0;
+    return true;
   }
 
  private:
-  ByteCursor bytes_;
-  std::uint32_t buffer_ = 0;
-  unsigned held_ = 0;
-  bool ok_ = true;
+  std::span<const std::uint8_t> bytes_;
+  std::size_t next_ = 0;
+  std::uint64_t buffer_ = 0;
+  unsigned held_ = 0;    // bits in buffer_, the padding included
+  unsigned padded_ = 0;  // bits of zero bytes added past the end
 };
 
 constexpr unsigned kLongestCode = 15;
@@ -106,25 +127,20 @@ constexpr unsigned kPrecodeBits = 7;
 // The order in which a dynamic block lists the code lengths of the precode.
 constexpr std::uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-// True when the code lengths make a complete prefix code: every bit pattern
-// then decodes to one of its symbols.
+// True when the code lengths make a complete prefix code, so that every bit
+// pattern decodes to one of its symbols: the Kraft sum is exactly 1 (less is
+// an incomplete code, more an impossible one).
 bool IsCompleteCode(std::span<const std::uint8_t> lengths) {
-  std::uint32_t counts[kLongestCode + 1] = {};
-  for (const std::uint8_t length : lengths) ++counts[length];
-  std::int32_t left = 1;
-  for (unsigned length = 1; length <= kLongestCode; ++length) {
-    left = left * 2 - static_cast<std::int32_t>(counts[length]);
-    if (left < 0) return false;
-  }
-  return left == 0;
+  std::uint32_t sum = 0;  // in units of 2^-15
+  for (const std::uint8_t length : lengths) sum += length != 0 ? 1u << (kLongestCode - length) : 0u;
+  return sum == 1u << kLongestCode;
 }
 
 // A decoding table over the next 7 bits for a complete precode: symbol and
 // length per bit pattern.
-struct PrecodeTable {
-  std::uint8_t symbol[1u << kPrecodeBits];
-  std::uint8_t length[1u << kPrecodeBits];
-};
+// A decoding table over the next 7 bits for a complete precode: per bit
+// pattern, the symbol (low 5 bits) and the length of its code (top 3).
+using PrecodeTable = std::array<std::uint8_t, 1u << kPrecodeBits>;
 
 void BuildPrecodeTable(const std::uint8_t (&lengths)[19], PrecodeTable* table) {
   std::uint32_t next[kPrecodeBits + 2] = {};
@@ -139,8 +155,7 @@ void BuildPrecodeTable(const std::uint8_t (&lengths)[19], PrecodeTable* table) {
     std::uint32_t reversed = 0;  // codes are sent from their top bit on
     for (unsigned bit = 0; bit < length; ++bit) reversed |= ((code >> bit) & 1u) << (length - 1 - bit);
     for (std::uint32_t fill = reversed; fill < (1u << kPrecodeBits); fill += 1u << length) {
-      table->symbol[fill] = static_cast<std::uint8_t>(symbol);
-      table->length[fill] = static_cast<std::uint8_t>(length);
+      (*table)[fill] = static_cast<std::uint8_t>(symbol | length << 5);
     }
   }
 }
@@ -159,22 +174,25 @@ bool ReadStrictDynamicHeader(DeflateBitReader& bits) {
   PrecodeTable table;
   BuildPrecodeTable(precode, &table);
 
-  std::uint8_t lengths[kMostLengthSymbols + kMostDistanceSymbols] = {};
+  std::uint8_t lengths[kMostLengthSymbols + kMostDistanceSymbols];  // each written before it is read
   const std::size_t total = lengthSymbols + distanceSymbols;
   std::size_t filled = 0;
-  while (filled < total && bits.Ok()) {
-    const std::uint32_t pattern = bits.Peek(kPrecodeBits);
-    bits.Drop(table.length[pattern]);
-    const unsigned symbol = table.symbol[pattern];
-    if (symbol < 16) {
+  while (filled < total) {
+    bits.Ensure(2 * kPrecodeBits);  // a code and its extra bits
+    const std::uint8_t entry = table[bits.Peek(kPrecodeBits)];
+    bits.Drop(entry >> 5);
+    const unsigned symbol = entry & 31u;
+    if (symbol < 16) [[likely]] {
       lengths[filled++] = static_cast<std::uint8_t>(symbol);
       continue;
     }
     if (symbol == 16 && filled == 0) return false;  // nothing to repeat
     const std::uint8_t repeated = symbol == 16 ? lengths[filled - 1] : 0;
-    const std::size_t count = symbol == 16 ? 3 + bits.Take(2) : symbol == 17 ? 3 + bits.Take(3) : 11 + bits.Take(7);
+    const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+    const std::size_t count = (symbol == 18 ? 11 : 3) + bits.Peek(extraBits);
+    bits.Drop(extraBits);
     if (count > total - filled) return false;
-    for (std::size_t i = 0; i < count; ++i) lengths[filled++] = repeated;
+    for (const std::size_t end = filled + count; filled < end;) lengths[filled++] = repeated;
   }
   const std::span<const std::uint8_t> all(lengths, total);
   return bits.Ok() && lengths[kEndOfBlock] != 0 && IsCompleteCode(all.first(lengthSymbols)) &&
@@ -198,8 +216,8 @@ bool IsStrictZlibStream(std::span<const std::uint8_t> stream) {
       bits.ToByte();
       const std::uint32_t length = bits.Take(16);
       if (bits.Take(16) != (~length & 0xFFFF)) return false;
-      bits.SkipBytes(length);
-      if (last) return bits.Ok();
+      if (!bits.SkipBytes(length)) return false;
+      if (last) return true;
       continue;
     }
     return type == 2 && last && ReadStrictDynamicHeader(bits);

@@ -230,6 +230,25 @@ TEST(InflateBlockTest, CompressorOutputIsStrictButForFixedCodes) {
       EXPECT_EQ(IsStrictZlibStream(stream), strategy != Z_FIXED || level == 0) << level << " " << strategy;
     }
   }
+  // Stored blocks (each within a byte of its header's end), then a coded last block.
+  const std::vector<std::uint8_t> large = Pattern(100000);
+  z_stream z{};
+  ASSERT_EQ(deflateInit(&z, 0), Z_OK);
+  std::vector<std::uint8_t> stream(deflateBound(&z, large.size()) + 64);
+  z.next_in = const_cast<Bytef*>(large.data());
+  z.avail_in = 70000;
+  z.next_out = stream.data();
+  z.avail_out = static_cast<uInt>(stream.size());
+  ASSERT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
+  ASSERT_EQ(deflateParams(&z, 6, Z_DEFAULT_STRATEGY), Z_OK);
+  z.avail_in = static_cast<uInt>(large.size() - 70000);
+  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  stream.resize(z.total_out);
+  deflateEnd(&z);
+  EXPECT_TRUE(IsStrictZlibStream(stream));
+  std::vector<std::uint8_t> out(large.size());
+  const BlockYield yield = InflateBlock(stream, out);
+  EXPECT_TRUE(yield.ok && yield.written == large.size() && out == large);
 }
 
 TEST(WorkerPoolTest, EveryIndexRunsOnceInEveryBatch) {
