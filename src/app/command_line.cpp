@@ -113,10 +113,11 @@ constexpr const char* kHelpHead =
 
 constexpr const char* kHelpTail =
     "\n"
-    "Settings: an option wins over ZIRA.ini in the current folder (or ZIRA/ZIRA.ini),\n"
-    "whose keys obpath (the client folder) and outpath (the output folder, taken\n"
-    "from the client folder) win over the defaults. With any argument zira never\n"
-    "waits for a key at the end.\n"
+    "Settings: an option wins over ZIRA.ini in the current folder (or in\n"
+    "ZIRA/ZIRA.ini), whose keys obpath (the client folder) and outpath (the output\n"
+    "folder, taken from the client folder) win over the defaults. With any\n"
+    "argument zira never waits for a key at the end. A client folder named compare\n"
+    "is given as ./compare.\n"
     "\n"
     "zira compare prints, one line per fact, what differs between two databases\n"
     "written with --db; it exits 0 when nothing differs, 1 when something does\n"
