@@ -199,8 +199,8 @@ int main(int argc, char** argv) {
   odd.AddTextEntry("c_elm_05_c.dds", "texture");
   odd.AddTextEntry("elm.mds", "model");
   odd.AddTextEntry("empty.txt", "");
-  odd.EntrySpec(0).wrongChecksum = true;
-  odd.EntrySpec(1).firstBlockClaimExtra = 3;
+  odd.EntryPlan(0).wrongChecksum = true;
+  odd.EntryPlan(1).firstBlockClaimExtra = 3;
   odd.reverseRows = true;
   odd.nameCountDelta = 1;
   ok &= Write(packages, "odd.obg", odd.Bytes());

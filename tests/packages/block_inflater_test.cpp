@@ -113,12 +113,12 @@ class BlockInflaterTest : public ::testing::TestWithParam<EntryCase> {
 TEST_P(BlockInflaterTest, EveryJobCountGivesTheZlibWalksResultAndBytes) {
   const EntryCase& c = GetParam();
   PackageWriter writer;
-  testing::PackageEntrySpec spec;
-  spec.name = "abc_chr.wld";
-  spec.contents = Pattern(c.size);
-  spec.blockSize = c.blockSize;
-  spec.claimedSize = static_cast<std::uint32_t>(static_cast<std::int64_t>(c.size) + c.claimDelta);
-  writer.AddEntry(spec);
+  testing::PackageEntryPlan plan;
+  plan.name = "abc_chr.wld";
+  plan.contents = Pattern(c.size);
+  plan.blockSize = c.blockSize;
+  plan.claimedSize = static_cast<std::uint32_t>(static_cast<std::int64_t>(c.size) + c.claimDelta);
+  writer.AddEntry(plan);
   writer.AddEntry("next.bin", Pattern(3000), 500);
   std::vector<std::uint8_t> file = writer.Bytes();
   const std::uint32_t offset = writer.DataOffsets()[0];
@@ -129,7 +129,7 @@ TEST_P(BlockInflaterTest, EveryJobCountGivesTheZlibWalksResultAndBytes) {
     const std::size_t at = headers[c.failingBlock];
     file[at + 8 + LoadU32(file, at) - 1] ^= 0x01;
   }
-  const std::uint32_t size = *spec.claimedSize;
+  const std::uint32_t size = *plan.claimedSize;
   const Outcome expected = ZlibWalk(file, offset, size);
   EXPECT_EQ(Succeeded(expected.result), c.failingBlock == kNone && !c.sizeRefused);
 

@@ -136,7 +136,7 @@ TEST_F(PackageArchiveTest, OpenRejectsBrokenPackages) {
   PackageWriter zeroOffset;
   zeroOffset.AddTextEntry("a.txt", "a");
   zeroOffset.AddTextEntry("b.txt", "b");
-  zeroOffset.EntrySpec(1).zeroOffset = true;
+  zeroOffset.EntryPlan(1).zeroOffset = true;
   expectFail(zeroOffset);
 
   PackageWriter noRows;
@@ -173,7 +173,7 @@ TEST_F(PackageArchiveTest, EachRefusalSaysWhy) {
        }},
       {"empty directory", [](PackageWriter& w) { w.rowCount = 0; return w.Bytes(); }},
       {"directory runs past the file", [](PackageWriter& w) { w.rowCount = 9; return w.Bytes(); }},
-      {"directory row with data offset 0", [](PackageWriter& w) { w.EntrySpec(0).zeroOffset = true; return w.Bytes(); }},
+      {"directory row with data offset 0", [](PackageWriter& w) { w.EntryPlan(0).zeroOffset = true; return w.Bytes(); }},
       {"empty name directory", [](PackageWriter& w) { w.rawNameDirectory.emplace(); return w.Bytes(); }},
       {"name directory unreadable",
        [](PackageWriter& w) {
@@ -282,7 +282,7 @@ TEST_F(PackageArchiveTest, NameCountAndChecksumsDecideWhichEntriesAreNamed) {
   PackageWriter mismatch;
   mismatch.AddTextEntry("a.txt", "a");
   mismatch.AddTextEntry("b.txt", "b");
-  mismatch.EntrySpec(0).wrongChecksum = true;
+  mismatch.EntryPlan(0).wrongChecksum = true;
   ASSERT_EQ(OpenBytes(mismatch), S_OK);
   EXPECT_EQ(archive_->EntryCount(), 2u);
   EXPECT_EQ(archive_->Entry(0)->nameLength, 0u);
@@ -298,7 +298,7 @@ TEST_F(PackageArchiveTest, FindEntryTrimsFoldsAndBoundsTheName) {
   writer.AddTextEntry(std::string(63, 'm'), "x");
   writer.AddTextEntry(std::string(64, 'n'), "x");
   writer.AddTextEntry("nameless", "x");
-  writer.EntrySpec(4).wrongChecksum = true;
+  writer.EntryPlan(4).wrongChecksum = true;
   ASSERT_EQ(OpenBytes(writer), S_OK);
 
   EXPECT_EQ(archive_->FindEntry("ab"), kNoEntry);  // too short to search
@@ -328,12 +328,12 @@ TEST_F(PackageArchiveTest, EmptyEntryReadsAsNone) {
 TEST_F(PackageArchiveTest, ShortBlockIsFollowedDirectlyByTheNextBlock) {
   PackageWriter writer;
   const std::vector<std::uint8_t> contents = Pattern(100);
-  testing::PackageEntrySpec entrySpec;
-  entrySpec.name = "short.bin";
-  entrySpec.contents = contents;
-  entrySpec.blockSize = 40;
-  entrySpec.firstBlockClaimExtra = 5;  // claims 45, yields 40
-  writer.AddEntry(entrySpec);
+  testing::PackageEntryPlan entryPlan;
+  entryPlan.name = "short.bin";
+  entryPlan.contents = contents;
+  entryPlan.blockSize = 40;
+  entryPlan.firstBlockClaimExtra = 5;  // claims 45, yields 40
+  writer.AddEntry(entryPlan);
   ASSERT_EQ(OpenBytes(writer), S_OK);
   EntryBuffer read = archive_->ReadEntry(0);
   ASSERT_NE(read, nullptr);

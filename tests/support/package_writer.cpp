@@ -21,15 +21,15 @@ void SetU32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t 
 
 std::size_t PackageWriter::AddEntry(const std::string& name, const std::vector<std::uint8_t>& contents,
                                     std::uint32_t blockSize) {
-  PackageEntrySpec entrySpec;
-  entrySpec.name = name;
-  entrySpec.contents = contents;
-  entrySpec.blockSize = blockSize;
-  return AddEntry(entrySpec);
+  PackageEntryPlan entryPlan;
+  entryPlan.name = name;
+  entryPlan.contents = contents;
+  entryPlan.blockSize = blockSize;
+  return AddEntry(entryPlan);
 }
 
-std::size_t PackageWriter::AddEntry(const PackageEntrySpec& entrySpec) {
-  entries_.push_back(entrySpec);
+std::size_t PackageWriter::AddEntry(const PackageEntryPlan& entryPlan) {
+  entries_.push_back(entryPlan);
   return entries_.size() - 1;
 }
 
@@ -105,13 +105,13 @@ std::vector<std::uint8_t> DirectoryBytes(const std::vector<Row>& rows, const std
 std::vector<std::uint8_t> PackageWriter::Bytes() {
   std::vector<Row> rows;
   std::vector<std::vector<std::uint8_t>> data;
-  for (const PackageEntrySpec& entrySpec : entries_) {
-    std::vector<std::uint8_t> named(entrySpec.name.begin(), entrySpec.name.end());
+  for (const PackageEntryPlan& entryPlan : entries_) {
+    std::vector<std::uint8_t> named(entryPlan.name.begin(), entryPlan.name.end());
     named.push_back(0);
     std::uint32_t checksum = Checksum(named);
-    if (entrySpec.wrongChecksum) checksum ^= 0x5A5A5A5A;
-    rows.push_back({checksum, 0, entrySpec.claimedSize.value_or(static_cast<std::uint32_t>(entrySpec.contents.size()))});
-    data.push_back(Blocks(entrySpec.contents, entrySpec.blockSize, entrySpec.firstBlockClaimExtra));
+    if (entryPlan.wrongChecksum) checksum ^= 0x5A5A5A5A;
+    rows.push_back({checksum, 0, entryPlan.claimedSize.value_or(static_cast<std::uint32_t>(entryPlan.contents.size()))});
+    data.push_back(Blocks(entryPlan.contents, entryPlan.blockSize, entryPlan.firstBlockClaimExtra));
   }
   const std::vector<std::uint8_t> directory = NameDirectory();
   rows.push_back({0, 0, static_cast<std::uint32_t>(directory.size())});

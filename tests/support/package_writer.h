@@ -9,7 +9,7 @@
 namespace zira::testing {
 
 // One entry of a package under construction and how it deviates from a sound one.
-struct PackageEntrySpec {
+struct PackageEntryPlan {
   std::string name;
   std::vector<std::uint8_t> contents;
   std::uint32_t blockSize = 8192;       // inflated bytes per zlib block
@@ -27,9 +27,9 @@ class PackageWriter {
   // Adds an entry and returns its index in data order (the order names are listed).
   std::size_t AddEntry(const std::string& name, const std::vector<std::uint8_t>& contents,
                        std::uint32_t blockSize = 8192);
-  std::size_t AddEntry(const PackageEntrySpec& entrySpec);
+  std::size_t AddEntry(const PackageEntryPlan& entryPlan);
   std::size_t AddTextEntry(const std::string& name, const std::string& text);
-  PackageEntrySpec& EntrySpec(std::size_t index) { return entries_[index]; }
+  PackageEntryPlan& EntryPlan(std::size_t index) { return entries_[index]; }
 
   // Whole-package knobs.
   std::uint32_t version = 0x20000;
@@ -67,7 +67,7 @@ class PackageWriter {
  private:
   std::vector<std::uint8_t> NameDirectory() const;
 
-  std::vector<PackageEntrySpec> entries_;
+  std::vector<PackageEntryPlan> entries_;
   std::vector<std::uint32_t> offsets_;
 };
 
