@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include <getopt.h>
+#include <libdeflate.h>
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 
 #include "app/settings.h"
 #include "common/file_system.h"
+#include "common/version.h"
 #include "common/worker_pool.h"
 
 namespace zira {
@@ -107,21 +110,18 @@ constexpr const char* kHelpHead =
     "\n"
     "Reads the client in CLIENT_DIR (default: the current folder) without running\n"
     "it, and writes two tab-separated lists, two HTML pages and a session log into\n"
-    "the output folder.\n"
-    "\n"
-    "Options:\n";
-
-constexpr const char* kHelpTail =
-    "\n"
-    "Settings: an option wins over ZIRA.ini in the current folder (or in\n"
-    "ZIRA/ZIRA.ini), whose keys obpath (the client folder) and outpath (the output\n"
-    "folder, taken from the client folder) win over the defaults. With any\n"
-    "argument zira never waits for a key at the end. A client folder named compare\n"
-    "is given as ./compare.\n"
+    "the output folder. With any argument zira never waits for a key at the end.\n"
+    "A client folder named compare is given as ./compare.\n"
     "\n"
     "zira compare prints, one line per fact, what differs between two databases\n"
     "written with --db; it exits 0 when nothing differs, 1 when something does\n"
     "and 2 on trouble.\n"
+    "\n"
+    "Options:\n";
+
+// The manual page is made from this text: help2man turns "Options:" and
+// "Files:" into sections of their own, and the build makes "Exit status:" one.
+constexpr const char* kHelpTail =
     "\n"
     "Exit status:\n"
     "  0   finished\n"
@@ -133,7 +133,13 @@ constexpr const char* kHelpTail =
     "  6   finished, but an output could not be written\n"
     "  7   another run is writing to the output folder\n"
     "  9   finished, but no model discovery step succeeded\n"
-    "  64  usage error; nothing was read or written\n";
+    "  64  the command line is wrong; nothing was read or written\n"
+    "\n"
+    "Files:\n"
+    "  ZIRA.ini  settings, read from the folder zira is started in (or from\n"
+    "            ZIRA/ZIRA.ini there): obpath, the client folder, and outpath,\n"
+    "            the output folder taken from the client folder. An option wins\n"
+    "            over a setting, a setting over the default.\n";
 
 std::string OptionLabel(const OptionRow& row) {
   std::string label = row.shortName != 0 ? std::string("  -") + row.shortName + ", " : std::string(6, ' ');
@@ -168,7 +174,16 @@ void PrintHelp(std::FILE* out) {
   std::fputs(kHelpTail, out);
 }
 
-void PrintVersion(std::FILE* out) { std::fprintf(out, "%s %s\nzlib %s\n", kProgram, ZIRA_VERSION, zlibVersion()); }
+// zlib and SQLite name the library the program runs with; libdeflate has only
+// the version of the header it was built with.
+void PrintVersion(std::FILE* out) {
+  std::fprintf(out,
+               "%s %s\n"
+               "Copyright (c) the zira authors\n"
+               "License MIT: <https://opensource.org/licenses/MIT>; there is NO WARRANTY.\n"
+               "zlib %s, libdeflate %s, SQLite %s\n",
+               kProgram, kZiraVersion, zlibVersion(), LIBDEFLATE_VERSION_STRING, sqlite3_libversion());
+}
 
 int ParseCommandLine(int argc, char* const argv[], CommandLine* line) {
   *line = CommandLine{};

@@ -114,7 +114,7 @@ StepEnd EnterWorkingPath(RunState& run) {
     ConsolePrint("FAILURE: Another run is writing to %s\n", settings.outputPath);
     return ExitCode::kOutputLocked;
   }
-  ConsolePrint("Ombrith Race Information Inventory v1.0\n");
+  ConsolePrint("%s\n", kRunTitle);
   ConsolePrint("-----------------------------------------\n");
   return std::nullopt;
 }

@@ -13,7 +13,6 @@ namespace zira {
 
 namespace {
 
-constexpr const char* kTitle = "Ombrith Race Information Inventory v1.0";
 constexpr const char* kDashes = "-----------------------------------------";
 constexpr std::size_t kMessageBuffer = 1024;
 
@@ -52,7 +51,7 @@ Result SessionLog::OpenLog(const char* path) {
   CloseLog();
   writeFailed = false;
   if (!file.Open(path)) return E_FAIL;
-  file.Print("%s\r\n%s\r\n", kTitle, kDashes);
+  file.Print("%s\r\n%s\r\n", kRunTitle, kDashes);
   LogLine(0, "Session started");
   char cwd[kPathCapacity];
   CurrentDirectory(cwd, sizeof(cwd));

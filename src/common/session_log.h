@@ -7,6 +7,10 @@
 
 namespace zira {
 
+// The title a run shows on the console and heads its log with. A fixed text
+// that stays as it is from release to release; zira --version names the release.
+inline constexpr char kRunTitle[] = "Ombrith Race Information Inventory v1.0";
+
 // The run's log: timestamped CR LF lines in the output directory, echoed to
 // the console on request. Absent until CreateSessionLog; every caller copes.
 class SessionLog {

@@ -15,6 +15,7 @@
 #include "client/string_database.h"
 #include "common/file_replace.h"
 #include "common/session_log.h"
+#include "common/version.h"
 #include "reports/inventory_schema_sql.h"
 #include "reports/race_availability.h"
 #include "reports/race_report_index.h"
@@ -279,7 +280,7 @@ void WriteRun(const Inventory& inventory, DatabaseWriter& db, std::time_t runTim
   if (gmtime_r(&runTime, &utc) != nullptr) std::strftime(when, sizeof(when), "%Y-%m-%dT%H:%M:%SZ", &utc);
   sqlite3_stmt* insert = db.Prepare("INSERT INTO run VALUES (?, ?, ?, ?)");
   db.Insert(insert, TextOr(inventory.client.editionShort, ""), std::int64_t{inventory.client.imageSize}, when,
-            kToolVersion);
+            kZiraVersion);
 }
 
 void WriteSources(const Inventory& inventory, DatabaseWriter& db) {

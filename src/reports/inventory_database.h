@@ -7,8 +7,6 @@
 
 namespace zira {
 
-inline constexpr const char* kToolVersion = "1.0";
-
 // The schema every inventory database is created from (docs/schema.sql,
 // built into the program) and the version its user_version pragma sets.
 const char* InventorySchemaText();

@@ -1,12 +1,16 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/version.h"
 #include "support/temp_dir.h"
 
 namespace zira {
@@ -81,7 +85,7 @@ TEST(CommandLineTest, EveryOptionRowIsAcceptedLongAndShort) {
 // Answers without a run: the binary in an empty folder, which must stay empty.
 TEST(CommandLineTest, AnswersAndUsageErrorsCreateNothing) {
   const std::string tryHelp = "Try 'zira --help' for more information.\n";
-  const std::string version = std::string("zira 1.0\nzlib ") + zlibVersion() + "\n";
+  const std::string version = std::string("zira ") + kZiraVersion + "\n";
   struct Row {
     std::vector<std::string> arguments;
     int code;
@@ -114,6 +118,60 @@ TEST(CommandLineTest, AnswersAndUsageErrorsCreateNothing) {
     EXPECT_EQ(errors, row.errors);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
   }
+}
+
+// Code and meaning of every exit status a text lists.
+using ExitCodes = std::vector<std::pair<int, std::string>>;
+
+// The table under the README's "## Exit codes", backticks dropped.
+ExitCodes ReadmeExitCodes() {
+  static const std::regex kRow(R"(^\| (\d+) \| ([^|]*[^| ]) +\|)");
+  std::ifstream in(std::string(ZIRA_SOURCE_DIR) + "/README.md");
+  ExitCodes codes;
+  bool inTable = false;
+  std::string line;
+  std::smatch match;
+  while (std::getline(in, line)) {
+    if (line.rfind("## ", 0) == 0) inTable = line == "## Exit codes";
+    if (!inTable || !std::regex_search(line, match, kRow)) continue;
+    std::string meaning = match[2];
+    std::erase(meaning, '`');
+    codes.emplace_back(std::stoi(match[1]), meaning);
+  }
+  return codes;
+}
+
+// The "Exit status:" list of --help; a deeper indented line continues a meaning.
+ExitCodes HelpExitCodes() {
+  static const std::regex kEntry(R"(^  (\d+) +(\S.*)$)");
+  static const std::regex kContinued(R"(^ {5,}(\S.*)$)");
+  ::testing::internal::CaptureStdout();
+  PrintHelp(stdout);
+  std::fflush(stdout);
+  std::istringstream in(::testing::internal::GetCapturedStdout());
+  ExitCodes codes;
+  bool inList = false;
+  std::string line;
+  std::smatch match;
+  while (std::getline(in, line)) {
+    if (line == "Exit status:") {
+      inList = true;
+    } else if (inList && std::regex_match(line, match, kEntry)) {
+      codes.emplace_back(std::stoi(match[1]), match[2]);
+    } else if (inList && !codes.empty() && std::regex_match(line, match, kContinued)) {
+      codes.back().second += " " + match[1].str();
+    } else {
+      inList = false;
+    }
+  }
+  return codes;
+}
+
+TEST(CommandLineTest, ReadmeListsTheExitCodesOfHelp) {
+  const ExitCodes help = HelpExitCodes();
+  ASSERT_GE(help.size(), 2u);
+  EXPECT_EQ(help.front().first, 0);
+  EXPECT_EQ(ReadmeExitCodes(), help);
 }
 
 }  // namespace

@@ -70,8 +70,10 @@ int RunProgram(const std::string& program, const std::string& directory, const s
                std::string* output, std::string* errors) {
   TempDir scratch;
   std::string command = "cd " + ShellQuoted(directory) + " && " + ShellQuoted(program);
-  for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
-  command += " </dev/null 2>" + ShellQuoted(scratch / "stderr");
+  // Appended piece by piece: g++ 12 at -O3 takes "text" + std::string&& for
+  // an overlapping copy (-Wrestrict).
+  for (const std::string& argument : arguments) command.append(" ").append(ShellQuoted(argument));
+  command.append(" </dev/null 2>").append(ShellQuoted(scratch / "stderr"));
   const int code = RunShellCommand(command, output);
   if (errors != nullptr) *errors = ReadTextFile(scratch / "stderr");
   return code;
