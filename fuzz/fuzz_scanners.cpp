@@ -14,8 +14,7 @@
 #include "common/session_log.h"
 #include "common/file_system.h"
 #include "common/text.h"
-#include "packages/obg_scanner.h"
-#include "packages/s3d_scanner.h"
+#include "discovery/package_names.h"
 #include "support/package_writer.h"
 #include "support/race_table_builder.h"
 
@@ -86,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zira::ResetFileCache();
 
   // Kind 3 reaches the per-race variations as well.
-  static_cast<void>(zira::ScanS3dSource(inventory, AddSource(inventory, "fuzz.s3d", data[0] & 1 ? 3 : 0)));
-  static_cast<void>(zira::ScanObgSource(inventory, AddSource(inventory, "fuzz.obg", 0)));
+  static_cast<void>(zira::ScanPackage(inventory, AddSource(inventory, "fuzz.s3d", data[0] & 1 ? 3 : 0), zira::PackageType::kS3d));
+  static_cast<void>(zira::ScanPackage(inventory, AddSource(inventory, "fuzz.obg", 0), zira::PackageType::kObg));
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "client/call_scanner.h"
 #include "client/edition.h"
+#include "common/capacities.h"
 #include "common/text.h"
 
 namespace zira {
@@ -69,6 +70,37 @@ Result ReadRaceTable(ClientImage& client) {
 
 bool IsPlayableRace(std::uint32_t raceId) {
   return (raceId >= 1 && raceId <= 12) || raceId == 128 || raceId == 130 || raceId == 330 || raceId == 522;
+}
+
+bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId) {
+  if (raceId == 0 || raceId >= RaceRows(client).size()) return false;
+  return IsPlayableRace(client.races[raceId].raceId);
+}
+
+Result DecodeModelCode(const ClientImage& client, std::string_view code, std::uint16_t* raceId, Gender* gender) {
+  if (raceId) *raceId = 0;
+  if (gender) *gender = Gender::kNone;
+  if (raceId == nullptr || gender == nullptr) return E_INVALIDARG;
+  if (code.size() >= kModelCodeCapacity || code.empty()) return E_FAIL;
+  char upper[kModelCodeCapacity];
+  std::memcpy(upper, code.data(), code.size());
+  upper[code.size()] = '\0';
+  UpperInPlace(upper);
+  const std::string_view wanted(upper, code.size());
+
+  const std::span<const std::uint16_t> races = BucketIds(client.codeIndex, LetterBucket(upper));
+  // The bucket is ascending, so walking it backwards lets the highest race win.
+  for (auto race = races.rbegin(); race != races.rend(); ++race) {
+    for (const Gender g : kGenders) {
+      const char* raceCode = RaceCodeOf(client, *race, g);
+      if (raceCode != nullptr && std::string_view(raceCode) == wanted) {
+        *raceId = *race;
+        *gender = g;
+        return S_OK;
+      }
+    }
+  }
+  return E_FAIL;
 }
 
 }  // namespace zira

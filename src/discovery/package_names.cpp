@@ -5,9 +5,12 @@
 #include <cstring>
 
 #include "common/file_system.h"
+#include "common/run_stats.h"
+#include "common/session_log.h"
 #include "common/text.h"
 #include "packages/obg_scanner.h"
 #include "packages/s3d_scanner.h"
+#include "store/model_registry.h"
 
 namespace zira {
 
@@ -39,13 +42,47 @@ PackageType PackageTypeOf(const char* name) {
   return PackageType::kOther;
 }
 
+namespace {
+
+// Registers what a scan found, model by model in the order found, with the
+// log lines each registration gives.
+void RegisterFound(Inventory& inventory, ModelSource* source, const ScannedPackage& found) {
+  for (const FoundModel& each : found.models) {
+    ModelDef* model = AddModel(inventory, source, each.Code());
+    if (model == nullptr) {
+      if (found.reportRefusedModels) {
+        LogBoth("     FAILURE: Could not add model %s from source %s", each.code, source->name);
+      }
+      continue;
+    }
+    LogOnly("     Found model %s in source %s", each.code, source->name);
+    for (const FoundVariation& variation : each.variations) {
+      if (Failed(AddVariation(model, variation.kind, variation.value)) && variation.report != FoundVariation::kSilent) {
+        LogBoth("    SKIPPED: Problem adding variation from %s", found.reportNames[variation.report].c_str());
+      }
+    }
+  }
+}
+
+}  // namespace
+
 Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type) {
+  if (source == nullptr || type == PackageType::kOther) return E_INVALIDARG;
+  if (source->scanned) return S_OK;
+  ScannedPackage found;
+  Result scanned = E_INVALIDARG;
   switch (type) {
-    case PackageType::kObg: return ScanObgSource(inventory, source);
-    case PackageType::kS3d: return ScanS3dSource(inventory, source);
+    case PackageType::kObg: scanned = ScanObgPackage(inventory.client, source->name, &found); break;
+    case PackageType::kS3d:
+      scanned = ScanS3dPackage(inventory.client, source->name, source->kind == SourceKind::kWithOstraModels, &found);
+      break;
     case PackageType::kOther: break;
   }
-  return E_INVALIDARG;
+  if (Failed(scanned)) return scanned;
+  RegisterFound(inventory, source, found);
+  source->scanned = 1;
+  if (type == PackageType::kS3d) AccountBytes(found.worldBytes);
+  return S_OK;
 }
 
 }  // namespace zira

@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "common/text.h"
-#include "store/variation_kind.h"
+#include "common/variation_kind.h"
 
 namespace zira {
 

@@ -4,11 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "common/session_log.h"
+#include "client/race_table.h"
 #include "common/text.h"
 #include "packages/obg_name_rules.h"
 #include "packages/package_archive.h"
-#include "store/model_registry.h"
 
 namespace zira {
 
@@ -35,51 +34,51 @@ bool ModelFileCode(const PackageEntry& entry, char (&code)[kModelCodeCapacity]) 
   return true;
 }
 
-void ScanModelFile(Inventory& inventory, ModelSource* source, PackageArchive& archive, const char* code) {
+void ScanModelFile(const ClientImage& client, PackageArchive& archive, const char* code, ScannedPackage& found) {
   std::uint16_t raceId = 0;
   Gender gender = Gender::kNone;
   // Only models of races the client knows are registered.
-  if (Failed(DecodeModelCode(inventory, code, &raceId, &gender))) return;
-  ModelDef* model = AddModel(inventory, source, code);
-  if (model == nullptr) {
-    LogBoth("     FAILURE: Could not add model %s from source %s", code, source->name);
-    return;
-  }
-  LogOnly("     Found model %s in source %s", code, source->name);
-  if (IsPlayableRaceRow(inventory.client, model->raceId)) static_cast<void>(AddVariationRange(model, kHead, 3));
+  if (Failed(DecodeModelCode(client, code, &raceId, &gender))) return;
+  FoundModel& model = found.models.emplace_back();
+  model.codeLength = static_cast<std::uint8_t>(std::strlen(code));
+  std::memcpy(model.code, code, model.codeLength + 1u);
+  model.raceId = raceId;
+  model.gender = gender;
+  if (IsPlayableRaceRow(client, raceId)) model.AddRange(kHead, 3);
 
   const ObgModel examined{code, raceId, gender};
   const std::uint32_t count = archive.EntryCount();
   for (std::uint32_t j = 0; j < count; ++j) {
     const PackageEntry* entry = archive.Entry(j);
     if (entry == nullptr) continue;
-    const NameVariations found = ExamineName(entry->name, examined);
-    for (std::uint8_t k = 0; k < found.extraCount; ++k) {
-      static_cast<void>(AddVariation(model, found.extra[k].kind, found.extra[k].value));
+    const NameVariations given = ExamineName(entry->name, examined);
+    for (std::uint8_t k = 0; k < given.extraCount; ++k) {
+      model.Add(static_cast<VariationKind>(given.extra[k].kind), given.extra[k].value);
     }
-    if (found.hasFinal && Failed(AddVariation(model, found.final.kind, found.final.value))) {
-      LogBoth("    SKIPPED: Problem adding variation from %s", entry->name);
+    if (given.hasFinal && given.final.value != 0) {
+      model.AddReported(static_cast<VariationKind>(given.final.kind), given.final.value,
+                        static_cast<std::uint16_t>(found.reportNames.size()));
+      found.reportNames.emplace_back(entry->name);
     }
   }
 }
 
 }  // namespace
 
-Result ScanObgSource(Inventory& inventory, ModelSource* source) {
-  if (source == nullptr) return E_INVALIDARG;
-  if (source->scanned) return S_OK;
+Result ScanObgPackage(const ClientImage& client, const char* name, ScannedPackage* found) {
+  if (name == nullptr || found == nullptr) return E_INVALIDARG;
   std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
   if (!archive) return E_OUTOFMEMORY;
-  if (Failed(archive->Open(source->name))) return E_FAIL;
+  if (Failed(archive->Open(name))) return E_FAIL;
 
+  found->reportRefusedModels = true;
   const std::uint32_t count = archive->EntryCount();
   for (std::uint32_t i = 0; i < count; ++i) {
     const PackageEntry* entry = archive->Entry(i);
     char code[kModelCodeCapacity] = {};
     if (entry == nullptr || !ModelFileCode(*entry, code)) continue;
-    ScanModelFile(inventory, source, *archive, code);
+    ScanModelFile(client, *archive, code, *found);
   }
-  source->scanned = 1;
   return S_OK;
 }
 

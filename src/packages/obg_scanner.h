@@ -1,10 +1,12 @@
 #pragma once
 
-#include "store/inventory.h"
+#include "client/client_image.h"
+#include "common/result.h"
+#include "packages/found_models.h"
 
 namespace zira {
 
-// Scans one .obg source: models and variations from its entry names.
-Result ScanObgSource(Inventory& inventory, ModelSource* source);
+// Scans one .obg package: models and variations from its entry names.
+Result ScanObgPackage(const ClientImage& client, const char* name, ScannedPackage* found);
 
 }  // namespace zira

@@ -5,13 +5,12 @@
 #include <memory>
 #include <new>
 
-#include "common/run_stats.h"
 #include "common/session_log.h"
 #include "common/text.h"
 #include "packages/package_archive.h"
 #include "packages/s3d_variations.h"
+#include "client/race_table.h"
 #include "packages/world_file.h"
-#include "store/model_registry.h"
 
 namespace zira {
 
@@ -66,18 +65,21 @@ std::uint8_t TargetMeshes(WldFile& wld, const WldFragment& target, WldFragment**
   return 0;
 }
 
-void ScanModel(Inventory& inventory, ModelSource* source, WldFile& wld, WldFragment& fragment) {
+void ScanModel(const ClientImage& client, bool perRaceRules, WldFile& wld, WldFragment& fragment,
+               ScannedPackage& found) {
   char code[kModelNameLimit + 1] = {};
   if (!ModelCode(fragment, code)) return;
-  ModelDef* model = AddModel(inventory, source, code);
-  if (model == nullptr) return;
-  LogOnly("     Found model %s in source %s", code, source->name);
+  FoundModel& model = found.models.emplace_back();
+  model.codeLength = static_cast<std::uint8_t>(std::strlen(code));
+  std::memcpy(model.code, code, model.codeLength + 1u);
+  // An unknown code is still a model; it simply has no race.
+  static_cast<void>(DecodeModelCode(client, model.Code(), &model.raceId, &model.gender));
 
   S3dModel scan{};
   scan.wld = &wld;
-  scan.model = model;
-  scan.playable = IsPlayableRaceRow(inventory.client, model->raceId);
-  scan.sourceKind = source->kind;
+  scan.model = &model;
+  scan.playable = IsPlayableRaceRow(client, model.raceId);
+  scan.perRaceRules = perRaceRules;
   std::snprintf(scan.headPrefix, sizeof(scan.headPrefix), "%sHE", code);
   scan.headPrefixLength = std::strlen(scan.headPrefix);
 
@@ -98,17 +100,16 @@ void ScanModel(Inventory& inventory, ModelSource* source, WldFile& wld, WldFragm
 
 }  // namespace
 
-Result ScanS3dSource(Inventory& inventory, ModelSource* source) {
-  if (source == nullptr) return E_INVALIDARG;
-  if (source->scanned) return S_OK;
+Result ScanS3dPackage(const ClientImage& client, const char* name, bool perRaceRules, ScannedPackage* found) {
+  if (name == nullptr || found == nullptr) return E_INVALIDARG;
 
   std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
   if (!archive) return E_OUTOFMEMORY;
-  if (Failed(archive->Open(source->name))) return E_FAIL;
+  if (Failed(archive->Open(name))) return E_FAIL;
 
   // The world file shares the package's base name: abc_chr.s3d holds abc_chr.wld.
   char wldName[kSourceNameCapacity] = {};
-  const std::size_t nameLength = CopyText(wldName, sizeof(wldName), source->name);
+  const std::size_t nameLength = CopyText(wldName, sizeof(wldName), name);
   if (nameLength < 3) return E_FAIL;
   std::memcpy(wldName + nameLength - 3, "wld", 3);
   const std::uint16_t index = archive->FindEntry(wldName);
@@ -123,10 +124,8 @@ Result ScanS3dSource(Inventory& inventory, ModelSource* source) {
   const Result loaded = wld->Load({contents.get(), entry->inflatedSize}, entry->name);
   if (Failed(loaded)) return loaded;
 
-  ForEachOfType(*wld, kModelType, [&](WldFragment& model) { ScanModel(inventory, source, *wld, model); });
-
-  source->scanned = 1;
-  AccountBytes(entry->inflatedSize);
+  ForEachOfType(*wld, kModelType, [&](WldFragment& model) { ScanModel(client, perRaceRules, *wld, model, *found); });
+  found->worldBytes = entry->inflatedSize;
   return S_OK;
 }
 

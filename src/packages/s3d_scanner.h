@@ -1,10 +1,13 @@
 #pragma once
 
-#include "store/inventory.h"
+#include "client/client_image.h"
+#include "common/result.h"
+#include "packages/found_models.h"
 
 namespace zira {
 
-// Scans one .s3d source: its world file's models and their variations.
-Result ScanS3dSource(Inventory& inventory, ModelSource* source);
+// Scans one .s3d package: the models of its world file and their variations.
+// perRaceRules: the client loads the package with its per-race models.
+Result ScanS3dPackage(const ClientImage& client, const char* name, bool perRaceRules, ScannedPackage* found);
 
 }  // namespace zira

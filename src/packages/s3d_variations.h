@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "packages/found_models.h"
 #include "packages/world_file.h"
-#include "store/inventory.h"
 
 namespace zira {
 
@@ -12,9 +12,11 @@ inline constexpr std::uint8_t kMaxModelMeshes = 10;
 // The model being scanned, as the variation rules see it.
 struct S3dModel {
   WldFile* wld;
-  ModelDef* model;
+  FoundModel* model;
   bool playable;
-  SourceKind sourceKind;
+  // A package the client loads with its per-race models: the base hair,
+  // beard and head rules apply.
+  bool perRaceRules;
   char headPrefix[20];  // the code followed by HE
   std::size_t headPrefixLength;
 };

@@ -7,7 +7,8 @@
 #include "client/gender.h"
 #include "client/string_database.h"
 #include "client/string_list.h"
-#include "store/variation_kind.h"
+#include "common/capacities.h"
+#include "common/variation_kind.h"
 
 namespace zira {
 
@@ -16,8 +17,6 @@ inline constexpr std::size_t kSourceCapacity = 1200;
 inline constexpr std::size_t kModelsPerSource = 200;
 inline constexpr std::size_t kModelCapacity = 5000;
 inline constexpr std::size_t kSourcesPerBucket = 150;
-inline constexpr std::size_t kSourceNameCapacity = 64;  // 63 characters and the terminator
-inline constexpr std::size_t kModelCodeCapacity = 14;   // 13 characters and the terminator
 inline constexpr int kFirstSourceBucket = 1;
 inline constexpr int kGlobalBucket = 28;
 inline constexpr int kOrphanBucket = 29;

@@ -80,33 +80,6 @@ ModelDef* FindInSource(const ModelSource& source, std::string_view code) {
 
 }  // namespace
 
-Result DecodeModelCode(const Inventory& inventory, std::string_view code, std::uint16_t* raceId, Gender* gender) {
-  if (raceId) *raceId = 0;
-  if (gender) *gender = Gender::kNone;
-  if (raceId == nullptr || gender == nullptr) return E_INVALIDARG;
-  if (code.size() > kMaxModelCode || code.empty()) return E_FAIL;
-  char upper[kModelCodeCapacity];
-  std::memcpy(upper, code.data(), code.size());
-  upper[code.size()] = '\0';
-  UpperInPlace(upper);
-  const std::string_view wanted(upper, code.size());
-
-  const ClientImage& client = inventory.client;
-  const std::span<const std::uint16_t> races = BucketIds(client.codeIndex, LetterBucket(upper));
-  // The bucket is ascending, so walking it backwards lets the highest race win.
-  for (auto race = races.rbegin(); race != races.rend(); ++race) {
-    for (const Gender g : kGenders) {
-      const char* raceCode = RaceCodeOf(client, *race, g);
-      if (raceCode != nullptr && std::string_view(raceCode) == wanted) {
-        *raceId = *race;
-        *gender = g;
-        return S_OK;
-      }
-    }
-  }
-  return E_FAIL;
-}
-
 ModelSource* FindOrAddSource(Inventory& inventory, std::string_view name, SourceKind kind, bool orphan) {
   if (name.empty()) return nullptr;
   // The reports print the kind's label, so a kind without one is refused.
@@ -225,11 +198,6 @@ Result AddZoneImport(ZoneLinks& zone, ModelDef* model) {
   zone.imports[imports.size()] = model;
   zone.importCount = static_cast<std::uint8_t>(imports.size() + 1);
   return S_OK;
-}
-
-bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId) {
-  if (raceId == 0 || raceId >= RaceRows(client).size()) return false;
-  return IsPlayableRace(client.races[raceId].raceId);
 }
 
 }  // namespace zira

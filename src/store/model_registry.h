@@ -8,9 +8,9 @@
 
 namespace zira {
 
-// The race and gender a model code stands for: the highest race whose code
-// matches, male before female before neutral.
-Result DecodeModelCode(const Inventory& inventory, std::string_view code, std::uint16_t* raceId, Gender* gender);
+inline Result DecodeModelCode(const Inventory& inventory, std::string_view code, std::uint16_t* raceId, Gender* gender) {
+  return DecodeModelCode(inventory.client, code, raceId, gender);
+}
 
 // Registers a package as a model source (or finds it in its bucket); nullptr
 // for bad input or a full bucket or table.
@@ -30,16 +30,5 @@ Result AddVariation(ModelDef* model, std::uint32_t kind, std::uint8_t value);
 Result AddVariationRange(ModelDef* model, std::uint32_t kind, std::uint8_t count);
 // Appends model to the zone's imports unless it is there already.
 Result AddZoneImport(ZoneLinks& zone, ModelDef* model);
-
-// The race's model code for a gender, when present and not empty; nullptr
-// for race 0, a race above the table and a gender that is none.
-inline const char* RaceCodeOf(const ClientImage& client, std::uint32_t raceId, Gender gender) {
-  if (raceId == 0 || raceId >= RaceRows(client).size() || !IsGender(gender)) return nullptr;
-  const char* code = RaceCode(client, raceId, GenderNumber(gender));
-  return code != nullptr && code[0] != '\0' ? code : nullptr;
-}
-
-// Whether the race table row of raceId holds a playable race id.
-bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId);
 
 }  // namespace zira

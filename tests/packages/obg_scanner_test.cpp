@@ -1,4 +1,4 @@
-#include "packages/obg_scanner.h"
+#include "discovery/package_names.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ class ObgScannerTest : public ScannerTest {
     for (const std::string& name : names) files.push_back({name, {'x'}});
     WritePackage(package, files);
     source_ = AddSource(package.c_str());
-    return ScanObgSource(TheInventory(), source_);
+    return ScanPackage(TheInventory(), source_, PackageType::kObg);
   }
   ModelDef* Model(std::size_t i) { return i < source_->modelCount ? source_->models[i] : nullptr; }
   std::size_t Count(const Line& line) const { return std::count(lines_.begin(), lines_.end(), line); }
@@ -124,12 +124,12 @@ TEST_F(ObgScannerTest, RefusedModelIsReportedAndTheScanGoesOn) {
 }
 
 TEST_F(ObgScannerTest, UnopenedPackagesStayUnscanned) {
-  EXPECT_EQ(ScanObgSource(TheInventory(), nullptr), E_INVALIDARG);
+  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kObg), E_INVALIDARG);
   ModelSource* missing = AddSource("missing.obg");
-  EXPECT_EQ(ScanObgSource(TheInventory(), missing), E_FAIL);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), E_FAIL);
   EXPECT_EQ(missing->scanned, 0);
   missing->scanned = 1;
-  EXPECT_EQ(ScanObgSource(TheInventory(), missing), S_OK);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), S_OK);
 }
 
 }  // namespace

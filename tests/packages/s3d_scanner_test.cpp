@@ -1,4 +1,4 @@
-#include "packages/s3d_scanner.h"
+#include "discovery/package_names.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,7 @@ class S3dScannerTest : public ScannerTest {
   Result Scan(const std::string& name = "abc_chr.s3d", SourceKind kind = SourceKind::kLocalToZone) {
     WritePackage(name, {{name.substr(0, name.size() - 3) + "WLD", world_.Bytes()}});
     source_ = AddSource(name.c_str(), kind);
-    return ScanS3dSource(TheInventory(), source_);
+    return ScanPackage(TheInventory(), source_, PackageType::kS3d);
   }
   ModelDef* Model(std::size_t i) { return i < source_->modelCount ? source_->models[i] : nullptr; }
 
@@ -86,7 +86,7 @@ TEST_F(S3dScannerTest, WorkedExampleGivesTexturesHeadsAndIsCountedOnce) {
   EXPECT_EQ(TheRunStats().files, 1);
   EXPECT_EQ(TheRunStats().bytes, world_.Bytes().size());
 
-  EXPECT_EQ(ScanS3dSource(TheInventory(), source_), S_OK);
+  EXPECT_EQ(ScanPackage(TheInventory(), source_, PackageType::kS3d), S_OK);
   EXPECT_EQ(TheRunStats().files, 1);
   EXPECT_EQ(lines_.size(), 1u);
 }
@@ -211,26 +211,26 @@ TEST_F(S3dScannerTest, OversizedListsAndPrefixesStayInBounds) {
 }
 
 TEST_F(S3dScannerTest, FailuresLeaveTheSourceUnscannedAndUncounted) {
-  EXPECT_EQ(ScanS3dSource(TheInventory(), nullptr), E_INVALIDARG);
+  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kS3d), E_INVALIDARG);
   ModelSource* missing = AddSource("missing.s3d");
-  EXPECT_EQ(ScanS3dSource(TheInventory(), missing), E_FAIL);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), E_FAIL);
 
   WritePackage("nowld.s3d", {{"other.wld", world_.Bytes()}});
   ModelSource* noWorld = AddSource("nowld.s3d");
-  EXPECT_EQ(ScanS3dSource(TheInventory(), noWorld), E_FAIL);
+  EXPECT_EQ(ScanPackage(TheInventory(), noWorld, PackageType::kS3d), E_FAIL);
 
   std::vector<std::uint8_t> broken = world_.Bytes();
   broken[0] ^= 0xFF;
   WritePackage("broken.s3d", {{"broken.wld", broken}});
   ModelSource* badWorld = AddSource("broken.s3d");
-  EXPECT_TRUE(Failed(ScanS3dSource(TheInventory(), badWorld)));
+  EXPECT_TRUE(Failed(ScanPackage(TheInventory(), badWorld, PackageType::kS3d)));
 
   EXPECT_EQ(missing->scanned + noWorld->scanned + badWorld->scanned, 0);
   EXPECT_EQ(TheRunStats().files, 0);
 
   // A source marked scanned is not opened again.
   missing->scanned = 1;
-  EXPECT_EQ(ScanS3dSource(TheInventory(), missing), S_OK);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), S_OK);
 }
 
 }  // namespace
