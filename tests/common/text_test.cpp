@@ -181,26 +181,5 @@ TEST(CaseTest, OnlyAsciiLettersChange) {
   EXPECT_STREQ(copy, "");
 }
 
-// Only the bytes each kind of output must not carry change; an entity already
-// written is escaped again, since a client's text is never markup.
-TEST(EscapeTest, PagesGetEntitiesAndListFieldsGetSpaces) {
-  struct Case {
-    std::string text, page, field;
-  };
-  const Case cases[] = {
-      {"a<b>&c", "a&lt;b&gt;&amp;c", "a<b>&c"},
-      {"&amp;\"'", "&amp;amp;\"'", "&amp;\"'"},
-      {"a\tb\r\nc", "a\tb\r\nc", "a b  c"},
-      {std::string("x\0y\xE1", 4), std::string("x\0y\xE1", 4), std::string("x\0y\xE1", 4)},
-      {"", "", ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(HtmlEscaped(std::string_view(c.text)), c.page);
-    EXPECT_EQ(ListField(std::string_view(c.text)), c.field);
-  }
-  EXPECT_EQ(HtmlEscaped(static_cast<const char*>(nullptr)), "");
-  EXPECT_EQ(ListField(static_cast<const char*>(nullptr)), "");
-}
-
 }  // namespace
 }  // namespace zira
