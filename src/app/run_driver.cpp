@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -109,10 +110,14 @@ StepEnd EnterWorkingPath(RunState& run) {
   if (!FileExists(settings.outputPath) && !MakeDirectory(settings.outputPath)) {
     ConsolePrint("FAILURE: Could not find or create output path %s", settings.outputPath);
     OutputIncomplete() = true;
-  }
-  if (LockOutputFolder(settings.outputPath) == FolderLock::kHeldElsewhere) {
+  } else if (int error = 0; LockOutputFolder(settings.outputPath, &error) == FolderLock::kHeldElsewhere) {
     ConsolePrint("FAILURE: Another run is writing to %s\n", settings.outputPath);
     return ExitCode::kOutputLocked;
+  } else if (error != 0) {
+    // Unlocked, another run could write the same reports at the same time.
+    ConsolePrint("FAILURE: Could not lock the output folder %s\n  %s: %s\n", settings.outputPath, kOutputLockName,
+                 std::strerror(error));
+    return ExitCode::kOutputIncomplete;
   }
   ConsolePrint("%s\n", kRunTitle);
   ConsolePrint("-----------------------------------------\n");
@@ -315,6 +320,11 @@ ExitCode RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) 
   ResetRunStats();
   static_cast<void>(ReleaseSessionLog());
   OutputIncomplete() = false;
+  // Every relative name, ZIRA.ini's first, is taken from the current folder.
+  if (const int error = ReadCurrentDirectory(); error != 0) {
+    ConsolePrint("FAILURE: Could not read the path of the current folder: %s\n", std::strerror(error));
+    return ExitCode::kNoClient;
+  }
   LoadSettings();
   ApplySettingOverrides(overrides);
   for (const RunStep& step : kRunSteps) {

@@ -8,12 +8,14 @@ namespace zira {
 // How far a run got, as the process exit code.
 enum class ExitCode : int {
   kDone = 0,
-  kNoClient = 1,  // the working path cannot be entered or the client cannot be loaded
+  kNoClient = 1,  // the current folder's path cannot be read, the working path cannot be entered
+                  // or the client cannot be loaded
   kNoStringList = 2,
   kNoStringDatabase = 3,
   kNoRaceTable = 4,
   kNoZoneTable = 5,
-  kOutputIncomplete = 6,  // finished, but a report or the log could not be written whole
+  kOutputIncomplete = 6,  // finished, but a report or the log could not be written whole; or, at
+                          // once with nothing written, the output folder could not be locked
   kOutputLocked = 7,      // another run is writing to the output folder; nothing was touched
   kNothingFound = 9,  // the run completed but no model discovery step succeeded
 };

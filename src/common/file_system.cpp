@@ -42,13 +42,12 @@ std::string& CachedCwd() {
   return cwd;
 }
 
+// A path that does not fit is longer than the system lets a path be.
+constexpr std::size_t kCwdCapacity = 4096;
+
 const std::string& Cwd() {
   std::string& cwd = CachedCwd();
-  if (cwd.empty()) {
-    char buffer[4096];
-    if (::getcwd(buffer, sizeof(buffer)) != nullptr) cwd = buffer;
-    else cwd.assign(1, '/');
-  }
+  if (cwd.empty()) static_cast<void>(ReadCurrentDirectory());
   return cwd;
 }
 
@@ -82,7 +81,7 @@ bool ExistsAsWritten(const std::string& dir, const std::string& component) {
 
 std::string ParentOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return Cwd();
+  if (slash == std::string::npos) return path;
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
@@ -98,7 +97,9 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
     path = "/";
     i = 1;
   } else {
+    // Without the current folder's path a relative name has no place.
     path = Cwd();
+    if (path.empty()) return false;
   }
   bool missing = false;
   const std::size_t length = std::strlen(name);
@@ -190,6 +191,18 @@ bool MakeDirectory(const char* name) {
   if (::mkdir(real.c_str(), 0777) != 0) return false;
   ForgetDirectory(ParentOf(real));
   return true;
+}
+
+int ReadCurrentDirectory() {
+  std::string& cwd = CachedCwd();
+  cwd.clear();
+  char buffer[kCwdCapacity];
+  if (::getcwd(buffer, sizeof(buffer)) == nullptr) {
+    const int error = errno != 0 ? errno : ENAMETOOLONG;
+    return error == ERANGE ? ENAMETOOLONG : error;
+  }
+  cwd = buffer;
+  return 0;
 }
 
 void CurrentDirectory(char* buffer, std::size_t capacity) {

@@ -29,8 +29,13 @@ bool IsDirectory(const char* name);
 
 bool ChangeDirectory(const char* name);
 bool MakeDirectory(const char* name);
-// The process's current directory, cut to capacity - 1 characters.
+// The process's current directory, cut to capacity - 1 characters; empty
+// when its path cannot be read.
 void CurrentDirectory(char* buffer, std::size_t capacity);
+// Reads the current directory's path afresh: 0, or the errno of the failure
+// (a path too long to read is ENAMETOOLONG). Until it can be read, relative
+// names resolve to nothing.
+int ReadCurrentDirectory();
 
 // Forgets every cached listing; tests call it after changing a tree.
 void ResetFileCache();

@@ -18,7 +18,6 @@ namespace zira {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr const char* kLockName = ".zira.lock";
 constexpr const char* kTemporaryMark = ".tmp-";
 
 struct FaultPlan {
@@ -51,6 +50,17 @@ std::string FolderOf(const std::string& path) {
 }
 
 std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// ".<name>.tmp-<pid>" beside the name.
+std::string TemporaryBeside(const std::string& path) {
+  return FolderOf(path) + "/." + LeafOf(path) + kTemporaryMark + std::to_string(::getpid());
+}
+
+// Only a regular file, a link to one or nothing may stand at an output's name.
+bool MayReplace(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+}
 
 // Opens for writing without blocking and keeps the descriptor only when it
 // names a regular file: a FIFO or device at an output's name would hang the
@@ -98,12 +108,17 @@ bool OutputFile::Open(const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
   path_ = ResolveForWriting(name);
-  if (path_.empty()) return false;
-  fd_ = OpenRegularForWriting(path_, O_CREAT);
+  if (path_.empty() || !MayReplace(path_)) return false;
+  // A new file takes the name at once and is then written in place: a link
+  // standing at the name is replaced, not followed, so its target is never written.
+  const std::string fresh = TemporaryBeside(path_);
+  ::unlink(fresh.c_str());
+  fd_ = OpenRegularForWriting(fresh, O_CREAT | O_EXCL);
   if (fd_ < 0) return false;
-  if (::ftruncate(fd_, 0) != 0) {
+  if (::rename(fresh.c_str(), path_.c_str()) != 0) {
     ::close(fd_);
     fd_ = -1;
+    ::unlink(fresh.c_str());
     return false;
   }
   replacing_ = false;
@@ -119,10 +134,8 @@ bool OutputFile::OpenReplacing(const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
   path_ = ResolveForWriting(name);
-  if (path_.empty()) return false;
-  struct stat info {};
-  if (::stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return false;
-  temporary_ = FolderOf(path_) + "/." + LeafOf(path_) + kTemporaryMark + std::to_string(::getpid());
+  if (path_.empty() || !MayReplace(path_)) return false;
+  temporary_ = TemporaryBeside(path_);
   ::unlink(temporary_.c_str());
   fd_ = OpenRegularForWriting(temporary_, O_CREAT | O_EXCL);
   if (fd_ < 0) return false;
@@ -229,18 +242,28 @@ void OutputFile::Close() {
   static_cast<void>(Commit());
 }
 
-FolderLock LockOutputFolder(const char* outputPath) {
+FolderLock LockOutputFolder(const char* outputPath, int* error) {
   UnlockOutputFolder();
+  int unused = 0;
+  int& why = error != nullptr ? *error : unused;
+  why = ENOENT;
   std::string folder;
   if (outputPath == nullptr || !ResolveExisting(outputPath, &folder)) return FolderLock::kUnavailable;
-  const std::string path = folder + "/" + kLockName;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return FolderLock::kUnavailable;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return error == EWOULDBLOCK ? FolderLock::kHeldElsewhere : FolderLock::kUnavailable;
+  const std::string path = folder + "/" + kOutputLockName;
+  constexpr int kFlags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
+  if (fd < 0) {
+    why = errno;
+    // flock needs no write access: another user's lock file still serves.
+    if (why == EACCES || why == EROFS) fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    if (fd < 0) return FolderLock::kUnavailable;
   }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    why = errno;
+    ::close(fd);
+    return why == EWOULDBLOCK ? FolderLock::kHeldElsewhere : FolderLock::kUnavailable;
+  }
+  why = 0;
   LockDescriptor() = fd;
   RemoveStaleTemporaries(folder);
   return FolderLock::kTaken;

@@ -15,11 +15,12 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile() { Close(); }
 
-  // Creates or truncates the file itself. Only a regular file (or no file)
-  // is accepted at the name; a FIFO, device or directory is refused at once.
+  // Creates a new, empty file at the name and writes it in place. Only a
+  // regular file, a link to one or no file is accepted at the name (a FIFO,
+  // device or directory is refused at once); a link is replaced, not followed.
   bool Open(const char* name);
   // Writes to ".<name>.tmp-<pid>" in the same folder; Commit renames it over
-  // the name. The name, if it exists, must be a regular file.
+  // the name. The name, if it exists, must be a regular file or a link to one.
   bool OpenReplacing(const char* name);
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -52,13 +53,15 @@ class OutputFile {
   std::size_t flushed_ = 0;  // bytes in the file after the last good flush
 };
 
-// The lock a run holds on its output folder: ".zira.lock", locked with
+// The lock a run holds on its output folder: kOutputLockName, locked with
 // flock, so a killed run's lock goes with its process.
+inline constexpr const char* kOutputLockName = ".zira.lock";
 enum class FolderLock { kTaken, kHeldElsewhere, kUnavailable };
 // Takes the lock without waiting; once taken, removes the temporary report
 // files that a killed run left in the folder. kUnavailable when the folder or
-// its lock file cannot be opened: the run goes on without one.
-FolderLock LockOutputFolder(const char* outputPath);
+// its lock file cannot be opened or locked (a link at the lock's name is not
+// followed); error, when given, then receives the errno.
+FolderLock LockOutputFolder(const char* outputPath, int* error = nullptr);
 void UnlockOutputFolder();
 
 // Test seam: the nth output operation of a kind, counted from this call,

@@ -161,4 +161,30 @@ std::size_t CopyText(char* destination, std::size_t capacity, const char* source
   return length;
 }
 
+std::string HtmlEscaped(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string HtmlEscaped(const char* text) { return HtmlEscaped(std::string_view(text ? text : "")); }
+
+std::string ListField(std::string_view text) {
+  std::string field(text);
+  for (char& c : field) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return field;
+}
+
+std::string ListField(const char* text) { return ListField(std::string_view(text ? text : "")); }
+
 }  // namespace zira

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zira {
@@ -56,5 +57,14 @@ std::int32_t AtoI(const char* text);
 
 // Copies at most capacity - 1 bytes and terminates; returns the copied length.
 std::size_t CopyText(char* destination, std::size_t capacity, const char* source);
+
+// Texts from the client's files are data wherever they are written. For a
+// page: &, < and > become &amp;, &lt; and &gt;, every other byte stays. For a
+// field of a tab-separated list: each tab, CR and LF becomes one space, so the
+// row keeps its columns. A missing text is empty.
+std::string HtmlEscaped(std::string_view text);
+std::string HtmlEscaped(const char* text);
+std::string ListField(std::string_view text);
+std::string ListField(const char* text);
 
 }  // namespace zira

@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "common/worker_pool.h"
 #include "packages/block_inflater.h"
+#include "packages/row_order.h"
 
 namespace zira {
 
@@ -165,7 +166,8 @@ Result PackageArchive::Parse() {
   if (Failed(headerFits)) return Refuse(headerFits);
   const Result directory = ReadDirectory(file.Sub(header.directoryOffset));
   if (Failed(directory)) return Refuse(directory);
-  SortRowsByOffset();
+  const Result sorted = SortRowsByOffset(std::span<PackageEntry>(entries_.get(), rowCount_));
+  if (Failed(sorted)) return Refuse(sorted);
   const Result names = ReadNames();
   return Failed(names) ? Refuse(names) : S_OK;
 }
@@ -200,22 +202,6 @@ Result PackageArchive::ReadNames() {
   }
   NameEntries(std::span<const std::uint8_t>(directory.get(), nameRow.inflatedSize));
   return S_OK;
-}
-
-// Selection sort with a strict comparison, so rows on equal offsets keep the
-// order this walk gives them.
-void PackageArchive::SortRowsByOffset() {
-  for (std::uint32_t i = 0; i < rowCount_; ++i) {
-    std::uint32_t smallest = entries_[i].dataOffset;
-    std::uint32_t kept = i;
-    for (std::uint32_t j = i + 1; j < rowCount_; ++j) {
-      if (entries_[j].dataOffset < smallest) {
-        smallest = entries_[j].dataOffset;
-        kept = j;
-      }
-    }
-    if (kept != i) std::swap(entries_[i], entries_[kept]);
-  }
 }
 
 // The k-th listed name belongs to the k-th entry by offset, and only when its

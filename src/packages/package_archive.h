@@ -73,7 +73,6 @@ class PackageArchive {
   Result ReadDirectory(ByteCursor directory);
   Result ReadNames();
   Result Refuse(Result why);
-  void SortRowsByOffset();
   void NameEntries(std::span<const std::uint8_t> directory);
   Result CheckRequest(std::uint32_t offset, std::uint32_t size) const;
   Result Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) const;

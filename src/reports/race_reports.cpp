@@ -1,6 +1,7 @@
 #include "reports/race_reports.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "common/session_log.h"
@@ -9,6 +10,7 @@
 #include "client/table_views.h"
 #include "common/capacities.h"
 #include "common/file_names.h"
+#include "common/text.h"
 #include "reports/page_head.h"
 #include "reports/race_availability.h"
 #include "reports/race_report_index.h"
@@ -52,8 +54,8 @@ void WriteRaceCodeList(const Inventory& inventory, OutputFile& file) {
     // A race without a name keeps its row; the name field is left empty
     // like the fields of its missing codes.
     const char* name = TextOr(DatabaseText(inventory, kRaceNameType, client.races[row].raceId), "");
-    file.Print("%d\t%s\t%s\t%s\t%s\r\n", static_cast<int>(row), name, male ? male : "", female ? female : "",
-               neutral ? neutral : "");
+    file.Print("%d\t%s\t%s\t%s\t%s\r\n", static_cast<int>(row), ListField(name).c_str(), ListField(male).c_str(),
+               ListField(female).c_str(), ListField(neutral).c_str());
   }
 }
 
@@ -68,7 +70,7 @@ class AvailabilityPage : public AvailabilityVisitor {
 
   void Source(const SourceReach& reach) override {
     const ModelSource& source = *reach.source;
-    file_.Print("<li>Via Source: %s", source.name);
+    file_.Print("<li>Via Source: %s", HtmlEscaped(source.name).c_str());
     if (source.kind != SourceKind::kLocalToZone) {
       file_.Print(" (<span class=\"Global%d\">%s</span>)", SourceKindNumber(source.kind), SourceKindLabel(source.kind));
     }
@@ -84,15 +86,16 @@ class AvailabilityPage : public AvailabilityVisitor {
 
   void Zone(const SourceReach& reach, const ZoneReach& zoneReach) override {
     const ZoneRecord& zone = *zoneReach.zone;
-    file_.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId, TextOr(zone.zoneName, ""),
-                TextOr(zone.zoneNick, ""));
+    file_.Print("<li>Zone # %d - <b>%s</b> (<b class=\"Global3\">%s</b>)", zone.zoneId,
+                HtmlEscaped(zone.zoneName).c_str(), HtmlEscaped(zone.zoneNick).c_str());
     file_.Write(zoneReach.local ? ", <span class=\"Global0\">Local</span>"
                                 : ", <span class=\"Global4\">Imported</span>");
     if (zoneReach.counted != reach.found) {
       file_.Write(" -");
       for (std::size_t g = 0; g < kGenderCount; ++g) {
         if (!zoneReach.models[g]) continue;
-        file_.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), CodeOf(inventory_.client, raceId_, kGenders[g]));
+        file_.Print(" <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]),
+                    HtmlEscaped(CodeOf(inventory_.client, raceId_, kGenders[g])).c_str());
       }
     }
     file_.Write("</li>\r\n");
@@ -125,7 +128,7 @@ class AvailabilityPage : public AvailabilityVisitor {
       const ModelDef* model = reach.models[g];
       if (!model) continue;
       if (reach.found > 1 || reach.found != codeCount_) {
-        file_.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), model->code);
+        file_.Print("- Model <b class=\"Gen%c\">%s</b>", GenderLetter(kGenders[g]), HtmlEscaped(model->code).c_str());
       }
       // Shown as a model of this race, whatever race another section leaves on it.
       static_cast<void>(WriteVariationSummaryAs(&file_, inventory_.client, model, raceId_));
@@ -157,21 +160,22 @@ void WriteRaceSection(Inventory& inventory, const RaceReportIndex& index, Output
              raceId == 1 ? " style=\"display:inline\"" : "");
   file.Write("<hr>\r\n");
   file.Print("<h3>Race # %d - %s, Plural '%s'%s</h3>\r\n\r\n", static_cast<int>(raceId),
-             TextOr(DatabaseText(inventory, kRaceNameType, raceId), "N/A"),
-             TextOr(DatabaseText(inventory, kRacePluralType, raceId), "N/A"),
+             HtmlEscaped(TextOr(DatabaseText(inventory, kRaceNameType, raceId), "N/A")).c_str(),
+             HtmlEscaped(TextOr(DatabaseText(inventory, kRacePluralType, raceId), "N/A")).c_str(),
              IsPlayableRace(raceId) ? " (Playable)" : "");
   if (const char* description = DatabaseText(inventory, kRaceDescriptionType, raceId)) {
-    file.Print("<p><b>Character Creation Description:</b></p>\r\n\r\n<p>%s</p>\r\n\r\n", description);
+    file.Print("<p><b>Character Creation Description:</b></p>\r\n\r\n<p>%s</p>\r\n\r\n",
+               HtmlEscaped(description).c_str());
   }
   // The fallback closes the bold element first, so N/A shows plain.
-  const char* kNoCode = "</b>N/A</b>";
-  const char* male = CodeOf(client, raceId, Gender::kMale);
-  const char* female = CodeOf(client, raceId, Gender::kFemale);
-  const char* neutral = CodeOf(client, raceId, Gender::kNeutral);
+  const auto codeOrNone = [&](Gender gender) {
+    const char* code = CodeOf(client, raceId, gender);
+    return code ? HtmlEscaped(code) : std::string("</b>N/A</b>");
+  };
   file.Print(
       "<p><b>Model Codes:</b></p>\r\n<ul>\r\n<li>Male = <b class=\"GenM\">%s</b></li>\r\n"
       "<li>Female = <b class=\"GenF\">%s</b></li>\r\n<li>Neutral = <b class=\"GenN\">%s</b></li>\r\n</ul>\r\n",
-      male ? male : kNoCode, female ? female : kNoCode, neutral ? neutral : kNoCode);
+      codeOrNone(Gender::kMale).c_str(), codeOrNone(Gender::kFemale).c_str(), codeOrNone(Gender::kNeutral).c_str());
   file.Write("<p><b>Model availability:</b></p>\r\n\r\n");
   file.Write("<ul>\r\n");
   WriteAvailability(inventory, index, file, raceId);
@@ -189,7 +193,7 @@ void WriteRacePage(Inventory& inventory, OutputFile& file) {
   for (std::uint32_t raceId = 1; raceId <= lastRace; ++raceId) {
     if (!IsListedRace(inventory, raceId)) continue;
     file.Print("<a>%d - %s", static_cast<int>(raceId),
-               TextOr(DatabaseText(inventory, kRaceNameType, raceId), "Unknown Race"));
+               HtmlEscaped(TextOr(DatabaseText(inventory, kRaceNameType, raceId), "Unknown Race")).c_str());
     if (IsPlayableRace(raceId)) {
       file.Write(" (P)");
     } else if (IsRaceGloballyAvailable(inventory, raceId)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "common/session_log.h"
 #include "client/edition.h"
@@ -10,6 +11,7 @@
 #include "client/string_list.h"
 #include "client/table_views.h"
 #include "common/file_names.h"
+#include "common/text.h"
 #include "reports/page_head.h"
 #include "reports/report_output.h"
 #include "reports/variation_summary.h"
@@ -46,29 +48,31 @@ bool HasRaceAndGender(const ModelDef& model) { return model.raceId != 0 && Gende
 
 void WriteModelLine(const Inventory& inventory, OutputFile& file, const ModelDef& model) {
   if (!HasRaceAndGender(model)) {
-    file.Print("<li><b>%s</b> - Unrecognized Race Model</li>\r\n", model.code);
+    file.Print("<li><b>%s</b> - Unrecognized Race Model</li>\r\n", HtmlEscaped(model.code).c_str());
     return;
   }
-  file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d)", GenderLetter(model.gender), model.code,
-             ModelRaceName(inventory, model), GenderWord(model.gender), model.raceId, PrintedGender(model.gender));
+  file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d)", GenderLetter(model.gender),
+             HtmlEscaped(model.code).c_str(), HtmlEscaped(ModelRaceName(inventory, model)).c_str(),
+             GenderWord(model.gender), model.raceId, PrintedGender(model.gender));
   static_cast<void>(WriteVariationSummary(&file, inventory.client, &model));
   file.Write("</li>\r\n");
 }
 
 void WriteImportLine(const Inventory& inventory, OutputFile& file, const ModelDef& model) {
-  const char* sourceName = model.source ? model.source->name : "UnknownSource";
+  const std::string sourceName = HtmlEscaped(model.source ? model.source->name : "UnknownSource");
+  const std::string code = HtmlEscaped(model.code);
   if (HasRaceAndGender(model)) {
     file.Print("<li><b class=\"Gen%c\">%s</b> - %s%s (Race %d, Gender %d), via <span class=\"Global3\">%s</span>",
-               GenderLetter(model.gender), model.code, ModelRaceName(inventory, model), GenderWord(model.gender),
-               model.raceId, PrintedGender(model.gender), sourceName);
+               GenderLetter(model.gender), code.c_str(), HtmlEscaped(ModelRaceName(inventory, model)).c_str(),
+               GenderWord(model.gender), model.raceId, PrintedGender(model.gender), sourceName.c_str());
   } else {
-    file.Print("<li><b>%s</b> (", model.code);
+    file.Print("<li><b>%s</b> (", code.c_str());
     if (model.raceId != 0) file.Print("Race %d", model.raceId);
     else file.Write("Race Unknown");
     file.Write(", ");
     if (model.gender != Gender::kNone) file.Print("Gender %d", PrintedGender(model.gender));
     else file.Write("Gender Unknown");
-    file.Print("), via %s\r\n", sourceName);
+    file.Print("), via %s\r\n", sourceName.c_str());
   }
   static_cast<void>(WriteVariationSummary(&file, inventory.client, &model));
   file.Write("</li>\r\n");
@@ -93,8 +97,8 @@ void WriteZoneList(const Inventory& inventory, OutputFile& file) {
     if (zone.zoneId != i) continue;
     // Row 0 matches its index even when empty; it counts only with a nick.
     if (i == 0 && zone.zoneNick == nullptr) continue;
-    file.Print("%d\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t%d\r\n", zone.zoneId, TextOr(zone.zoneNick, ""),
-               TextOr(zone.zoneName, ""), Signed(zone.stringId), zone.expansion, Signed(zone.flags), zone.minLevel,
+    file.Print("%d\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t%d\r\n", zone.zoneId, ListField(zone.zoneNick).c_str(),
+               ListField(zone.zoneName).c_str(), Signed(zone.stringId), zone.expansion, Signed(zone.flags), zone.minLevel,
                Signed(zone.unknown7), Signed(zone.unknown8));
   }
 }
@@ -107,7 +111,7 @@ void WriteMenu(const Inventory& inventory, OutputFile& file) {
   for (std::uint32_t e = 0; e <= topExpansion; ++e) {
     const char* name = ExpansionName(inventory, e);
     if (HasText(name)) {
-      file.Print("<br />\r\n<b class=\"Global0\">%s</b><br />\r\n", name);
+      file.Print("<br />\r\n<b class=\"Global0\">%s</b><br />\r\n", HtmlEscaped(name).c_str());
     } else {
       file.Print("<br />\r\n<b class=\"Global0\">Expansion %d</b><br />\r\n", static_cast<int>(e));
     }
@@ -115,7 +119,7 @@ void WriteMenu(const Inventory& inventory, OutputFile& file) {
     for (std::uint32_t j = 0; j <= lastZone; ++j) {
       const ZoneRecord& zone = client.zones[j];
       if (zone.expansion == e && HasText(zone.zoneNick)) {
-        file.Print("<a>%d - %s</a><br />\r\n", static_cast<int>(j), zone.zoneNick);
+        file.Print("<a>%d - %s</a><br />\r\n", static_cast<int>(j), HtmlEscaped(zone.zoneNick).c_str());
       }
     }
   }
@@ -131,7 +135,7 @@ void WriteGlobalsSection(Inventory& inventory, OutputFile& file) {
   for (std::size_t i = 0; i < globalCount; ++i) {
     const ModelSource* source = SourceInBucket(inventory, kGlobalBucket, i);
     if (!source || source->modelCount == 0) continue;
-    file.Print("<li><b>Source:</b> %s (<span class=\"Global%d\">%s</span>)\r\n", source->name,
+    file.Print("<li><b>Source:</b> %s (<span class=\"Global%d\">%s</span>)\r\n", HtmlEscaped(source->name).c_str(),
                SourceKindNumber(source->kind), SourceKindLabel(source->kind));
     file.Write("<ul>\r\n");
     written += WriteSourceModels(inventory, file, *source);
@@ -161,17 +165,17 @@ bool SameAsZoneName(const char* text, const char* zoneName) {
 
 // The section's data lines, from its heading to the flags ruler.
 void WriteZoneData(const Inventory& inventory, OutputFile& file, const ZoneRecord& zone, std::uint32_t index) {
-  file.Print("<h3>Zone # %d - %s - &quot;%s&quot;</h3>\r\n", static_cast<int>(index), TextOr(zone.zoneNick, "N/A"),
-             TextOr(zone.zoneName, "N/A"));
+  file.Print("<h3>Zone # %d - %s - &quot;%s&quot;</h3>\r\n", static_cast<int>(index),
+             HtmlEscaped(TextOr(zone.zoneNick, "N/A")).c_str(), HtmlEscaped(TextOr(zone.zoneName, "N/A")).c_str());
   // String list ids are 16-bit: a larger StringID has no text, it is not cut down.
   if (zone.stringId != 0 && zone.stringId <= UINT16_MAX) {
     const char* text = StringListText(inventory.strings, static_cast<std::uint16_t>(zone.stringId));
     if (text && !SameAsZoneName(text, zone.zoneName)) {
-      file.Print("<p><b>Zone String Table Name:</b> %s</b>\r\n", text);
+      file.Print("<p><b>Zone String Table Name:</b> %s</b>\r\n", HtmlEscaped(text).c_str());
     }
   }
   file.Print("<p><b>Expansion:</b> %d - %s</b>\n", zone.expansion,
-             TextOr(StringDatabaseText(inventory.database, kExpansionNameType, zone.expansion), "N/A"));
+             HtmlEscaped(TextOr(StringDatabaseText(inventory.database, kExpansionNameType, zone.expansion), "N/A")).c_str());
   if (zone.minLevel != 0) file.Print("<p><b>Minimum Level to Enter:</b> %d</p>\r\n", zone.minLevel);
   if (zone.unknown7 != 0) file.Print("<p><b>Unknown7:</b> %d</p>\r\n", Signed(zone.unknown7));
   if (zone.unknown8 != 0) file.Print("<p><b>Unknown8:</b> %d</p>\r\n", Signed(zone.unknown8));
@@ -183,14 +187,14 @@ int WriteZoneModels(const Inventory& inventory, OutputFile& file, const ZoneReco
   int written = 0;
   for (const ModelSource* source : {links.chrSource, links.chr2Source}) {
     if (!source) continue;
-    file.Print("<li>Inside: <b class=\"Global0\">%s</b>\r\n", source->name);
+    file.Print("<li>Inside: <b class=\"Global0\">%s</b>\r\n", HtmlEscaped(source->name).c_str());
     file.Write("<ul>\r\n");
     written += WriteSourceModels(inventory, file, *source);
     file.Write("</ul>\r\n</li>\r\n");
   }
   const std::span<ModelDef* const> imports = links.Imports();
   if (!imports.empty()) {
-    file.Print("<li>Imports via: <b class=\"Global2\">%s_chr.txt</b>\r\n", TextOr(zone.zoneNick, ""));
+    file.Print("<li>Imports via: <b class=\"Global2\">%s_chr.txt</b>\r\n", HtmlEscaped(zone.zoneNick).c_str());
     file.Write("<ul>\r\n");
     for (const ModelDef* model : imports) {
       if (!model) continue;

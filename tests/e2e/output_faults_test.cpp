@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,12 @@
 namespace zira {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::ReadTextFile;
 using testing::RunProgram;
+using testing::RunShellCommand;
 using testing::ScopedChdir;
+using testing::ShellQuoted;
 using testing::TempDir;
 using testing::WriteTextFile;
 
@@ -185,6 +189,57 @@ TEST_F(OutputFaultsTest, ASecondRunOnAHeldFolderStopsAtOnceTouchingNothing) {
   EXPECT_FALSE(std::filesystem::exists(out_ + "MK2_ZIRA.log"));
   for (const char* report : kReports) EXPECT_EQ(ReadTextFile(out_ + report), std::string("previous ") + report);
   EXPECT_EQ(RunProgram(ZIRA_BINARY, dir_.Path(), &console), 0);
+}
+
+// Links where the outputs go and a current folder too deep to name: nothing
+// is written through a link, and a place the run cannot hold is a failure
+// with its reason.
+TEST_F(OutputFaultsTest, LinksAndUnnamablePlacesAreNeverWrittenThrough) {
+  const std::string kept = dir_ / "kept";
+  const std::string made = dir_ / "made";
+  const std::string log = out_ + "MK2_ZIRA.log";
+  const std::string deep(200, 'd');
+  const auto isRegularLog = [&] { return fs::is_regular_file(fs::symlink_status(log)); };
+  struct Case {
+    const char* name;
+    std::function<void()> setup;
+    std::string before;  // bash commands run in the client folder before zira
+    int code;
+    std::string console;  // the whole console, or empty for a finished run
+    std::function<bool()> holds;
+  };
+  const Case cases[] = {
+      {"log link", [&] { fs::create_symlink(kept, log); }, "", 0, "",
+       [&] { return ReadTextFile(kept) == "kept" && isRegularLog(); }},
+      {"dangling log link", [&] { fs::create_symlink(made, log); }, "", 0, "",
+       [&] { return !fs::exists(made) && isRegularLog(); }},
+      {"lock folder", [&] { fs::create_directory(out_ + ".zira.lock"); }, "", 6,
+       "FAILURE: Could not lock the output folder ZIRA\n  .zira.lock: Is a directory\n", [&] { return !fs::exists(log); }},
+      {"dangling lock link", [&] { fs::create_symlink(made, out_ + ".zira.lock"); }, "", 6,
+       "FAILURE: Could not lock the output folder ZIRA\n  .zira.lock: Too many levels of symbolic links\n",
+       [&] { return !fs::exists(made) && !fs::exists(log); }},
+      {"current folder too deep", [] {}, "for i in $(seq 22); do mkdir " + deep + " && cd " + deep + " || exit 99; done && ",
+       1, "FAILURE: Could not read the path of the current folder: File name too long\n",
+       [&] { return fs::is_empty(out_); }},
+  };
+  const bool rootOutput = fs::exists("/ZIRA");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(out_);
+    fs::create_directory(out_);
+    WriteTextFile(kept, "kept");
+    c.setup();
+    std::string console;
+    // bash, whose cd goes one step at a time where a whole path is too long.
+    const std::string run = "cd " + ShellQuoted(dir_.Path()) + " && " + c.before + ShellQuoted(ZIRA_BINARY);
+    const int code = RunShellCommand("bash -c " + ShellQuoted(run) + " </dev/null 2>&1", &console);
+    RunShellCommand("rm -rf " + ShellQuoted(dir_ / deep), nullptr);
+    EXPECT_EQ(code, c.code) << console;
+    if (c.console.empty()) EXPECT_NE(console.find("\nFinished!\n"), std::string::npos) << console;
+    else EXPECT_EQ(console, c.console);
+    EXPECT_TRUE(c.holds());
+  }
+  EXPECT_EQ(fs::exists("/ZIRA"), rootOutput);
 }
 
 }  // namespace
