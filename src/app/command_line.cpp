@@ -132,6 +132,8 @@ constexpr const char* kHelpTail =
     "  5   the zone table cannot be read from obgame.exe\n"
     "  6   finished, but an output could not be written\n"
     "  7   another run is writing to the output folder\n"
+    "  8   finished, but the machine refused memory or files, so the reports may\n"
+    "      be incomplete\n"
     "  9   finished, but no model discovery step succeeded\n"
     "  64  usage error; nothing was read or written\n";
 

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 
 namespace zira {
 
@@ -61,6 +62,7 @@ int OpenRegularForWriting(const std::string& path, int flags) {
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
+    errno = 0;  // refused for its kind, not by the machine
     return -1;
   }
   return fd;
@@ -100,7 +102,10 @@ bool OutputFile::Open(const char* name) {
   path_ = ResolveForWriting(name);
   if (path_.empty()) return false;
   fd_ = OpenRegularForWriting(path_, O_CREAT);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+    return false;
+  }
   if (::ftruncate(fd_, 0) != 0) {
     ::close(fd_);
     fd_ = -1;
@@ -125,7 +130,10 @@ bool OutputFile::OpenReplacing(const char* name) {
   temporary_ = FolderOf(path_) + "/." + LeafOf(path_) + kTemporaryMark + std::to_string(::getpid());
   ::unlink(temporary_.c_str());
   fd_ = OpenRegularForWriting(temporary_, O_CREAT | O_EXCL);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+    return false;
+  }
   replacing_ = true;
   error_ = 0;
   flushed_ = 0;

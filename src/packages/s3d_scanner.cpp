@@ -1,10 +1,12 @@
 #include "packages/s3d_scanner.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "common/machine_refusal.h"
 #include "common/run_stats.h"
 #include "common/session_log.h"
 #include "common/text.h"
@@ -117,7 +119,10 @@ Result ScanS3dSource(Inventory& inventory, ModelSource* source) {
   if (entry == nullptr) return E_FAIL;
 
   WldFilePtr wld(new (std::nothrow) WldFile());
-  if (!wld) return E_OUTOFMEMORY;
+  if (!wld) {
+    NoteMachineRefusal(ENOMEM, source->name);
+    return E_OUTOFMEMORY;
+  }
   EntryBuffer contents = archive->ReadEntry(index);
   if (!contents) return E_OUTOFMEMORY;
   const Result loaded = wld->Load({contents.get(), entry->inflatedSize}, entry->name);
