@@ -116,22 +116,23 @@ TEST(ResourceLimitsTest, LimitsAndALostConsoleEndInTheUnlimitedOutputsOrANamedRe
     int resource;
     rlim_t value;
     Console console;
-    bool underSanitizer;  // the sanitizer's own memory map needs no address-space limit
+    // The sanitizer's runtime needs its own address space, threads and descriptors.
+    bool underSanitizer;
     int code;
     const char* lines;  // nullptr: the console and the reports of the unlimited run
   };
   const Case cases[] = {
-      {"three processes, four jobs", {"-j", "4"}, RLIMIT_NPROC, 3, Console::kPipe, true, 0, nullptr},
-      {"one process, four jobs", {"-j", "4"}, RLIMIT_NPROC, 1, Console::kPipe, true, 0, nullptr},
+      {"three processes, four jobs", {"-j", "4"}, RLIMIT_NPROC, 3, Console::kPipe, false, 0, nullptr},
+      {"one process, four jobs", {"-j", "4"}, RLIMIT_NPROC, 1, Console::kPipe, false, 0, nullptr},
       {"200 MB, 64 jobs", {"-j", "64"}, RLIMIT_AS, 200000 * 1024, Console::kPipe, false, 0, nullptr},
       {"16 MB, one job", {"-j", "1"}, RLIMIT_AS, 16000 * 1024, Console::kPipe, false, 8,
        "FAILURE: Unknown problem loading OB client file: obgame.exe\n  obgame.exe: Cannot allocate memory\n"},
       {"20 kB files", {}, RLIMIT_FSIZE, 20000, Console::kPipe, true, 6,
        "FAILURE: Could not write race information to output file: MK2_OBRaces.htm\n"
        "  MK2_OBRaces.htm: File too large\n"},
-      {"five descriptors", {}, RLIMIT_NOFILE, 5, Console::kPipe, true, 8,
+      {"five descriptors", {}, RLIMIT_NOFILE, 5, Console::kPipe, false, 8,
        "FAILURE: Could not read String List from obstr_us.txt\n  obstr_us.txt: Too many open files\n"},
-      {"six descriptors", {}, RLIMIT_NOFILE, 6, Console::kPipe, true, 8,
+      {"six descriptors", {}, RLIMIT_NOFILE, 6, Console::kPipe, false, 8,
        "   SKIPPED: Could not load model source global4_chr.obg\n  global4_chr.obg: Too many open files\n"},
       {"console pipe closed", {"-j", "4"}, kNoLimit, 0, Console::kPipeClosedEarly, true, 0, nullptr},
       {"standard streams closed", {"-j", "4"}, kNoLimit, 0, Console::kAllClosed, true, 0, nullptr},
