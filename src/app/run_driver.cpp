@@ -298,7 +298,7 @@ constexpr RunStep kRunSteps[] = {
     {LoadDatabase, "string_database"},
     {LoadRaces, "race_table"},
     {LoadZones, "zone_table"},
-    {DiscoverGlobalModels, "global_models"},  // kFirstDiscoveryStep
+    {DiscoverGlobalModels, "global_models"},
     {DiscoverZoneModels, "zone_models"},
     {DiscoverOrphanModels, "orphan_models"},
     {ExportRaces, nullptr},
@@ -308,6 +308,7 @@ constexpr RunStep kRunSteps[] = {
     {LogLimits, "maximums"},
     {Finish, nullptr},
 };
+static_assert(kRunSteps[kFirstDiscoveryStep].run == DiscoverGlobalModels);
 
 // A container that could not grow cuts its step short. Before the
 // discovery steps nothing can go on without it; after them, the reports are
