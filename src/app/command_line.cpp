@@ -134,6 +134,8 @@ constexpr const char* kHelpTail =
     "  6   finished, but an output could not be written; or the output folder\n"
     "      cannot be locked, and nothing was written\n"
     "  7   another run is writing to the output folder\n"
+    "  8   finished, but the machine refused memory or files, so the reports may\n"
+    "      be incomplete\n"
     "  9   finished, but no model discovery step succeeded\n"
     "  64  the command line is wrong; nothing was read or written\n"
     "\n"

@@ -1,9 +1,11 @@
 #include "app/run_driver.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <optional>
 
 #include "common/console.h"
@@ -17,6 +19,7 @@
 #include "client/zone_table.h"
 #include "common/file_names.h"
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "discovery/global_models.h"
 #include "discovery/orphan_models.h"
 #include "discovery/zone_models.h"
@@ -32,6 +35,7 @@ namespace {
 
 constexpr const char* kMissingClientHint = "\nThis program must presently be run from your Ombrith directory.\n";
 constexpr std::size_t kFigureCapacity = 32;  // one "%1.2f" figure of the statistics line
+constexpr std::size_t kReasonCapacity = 512;  // one "  NAME: reason" line
 
 // The seconds figure is wall time since the run began.
 std::chrono::steady_clock::time_point& StartTime() {
@@ -69,7 +73,12 @@ void Headline(const char* text) {
 // Tells a missing client from one of unknown size; every other load failure
 // gets the general message.
 void ReportClientFailure() {
-  if (!FileExists(kClientFileName)) {
+  // Neither "not found" nor "not compatible" can be told when the machine
+  // refused the look; the reason line says what happened instead.
+  char reason[kReasonCapacity];
+  if (TakeRefusalLine(reason, sizeof(reason))) {
+    ConsolePrint("FAILURE: Unknown problem loading OB client file: %s\n%s\n", kClientFileName, reason);
+  } else if (!FileExists(kClientFileName)) {
     ConsolePrint("FAILURE: %s not found.\n\nThis program must presently be run from your Ombrith directory.\n",
                  kClientFileName);
   } else if (IdentifyEdition(kClientFileName) == 0) {
@@ -286,6 +295,7 @@ struct RunStep {
 };
 
 // The run sequence. Steps up to LoadZones are gates; Finish always ends the run.
+constexpr std::size_t kFirstDiscoveryStep = 6;
 constexpr RunStep kRunSteps[] = {
     {EnterWorkingPath, nullptr},
     {LoadClient, "client_image"},
@@ -303,6 +313,24 @@ constexpr RunStep kRunSteps[] = {
     {LogLimits, "maximums"},
     {Finish, nullptr},
 };
+static_assert(kRunSteps[kFirstDiscoveryStep].run == DiscoverGlobalModels);
+
+// A container that could not grow cuts its step short. Before the
+// discovery steps nothing can go on without it; after them, the reports are
+// still written from what was found.
+StepEnd RunGuarded(const RunStep& step, RunState& run) {
+  try {
+    return step.run(run);
+  } catch (const std::bad_alloc&) {
+    NoteMachineRefusal(ENOMEM, "zira");
+    char reason[kReasonCapacity];
+    if (!TakeRefusalLine(reason, sizeof(reason))) reason[0] = '\0';
+    if (TheSessionLog() != nullptr) LogBothLine(reason);
+    else ConsolePrint("%s\n", reason);
+    if (&step < &kRunSteps[kFirstDiscoveryStep]) return FinishRun(ExitCode::kMachineRefused);
+    return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -310,6 +338,10 @@ ExitCode FinishRun(ExitCode code) {
   if (!ReleaseSessionLog()) OutputIncomplete() = true;
   UnlockOutputFolder();
   if (code == ExitCode::kDone && OutputIncomplete()) code = ExitCode::kOutputIncomplete;
+  // A stop at a gate is no fault of the client's files either when the machine
+  // refused memory or files; only 6, 7 and 9 tell more than 8.
+  const bool gate = code >= ExitCode::kNoClient && code <= ExitCode::kNoZoneTable;
+  if ((code == ExitCode::kDone || gate) && MachineRefusedAnything()) code = ExitCode::kMachineRefused;
   if (TheSettings().waitForKey) WaitForKeyPress();
   return code;
 }
@@ -327,8 +359,10 @@ ExitCode RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) 
   }
   LoadSettings();
   ApplySettingOverrides(overrides);
+  ResetMachineRefusals();
+  ResetConsole();
   for (const RunStep& step : kRunSteps) {
-    if (const StepEnd end = step.run(run)) return *end;
+    if (const StepEnd end = RunGuarded(step, run)) return *end;
     if (step.phase != nullptr) run.phases.End(step.phase);
   }
   return FinishRun(ExitCode::kDone);  // not reached: Finish ends every run

@@ -17,6 +17,7 @@ enum class ExitCode : int {
   kOutputIncomplete = 6,  // finished, but a report or the log could not be written whole; or, at
                           // once with nothing written, the output folder could not be locked
   kOutputLocked = 7,      // another run is writing to the output folder; nothing was touched
+  kMachineRefused = 8,    // finished, but the machine refused memory or files; 6 and 9 go first
   kNothingFound = 9,  // the run completed but no model discovery step succeeded
 };
 

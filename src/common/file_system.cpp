@@ -13,6 +13,8 @@
 #include <new>
 #include <unordered_map>
 
+#include "common/machine_refusal.h"
+
 namespace zira {
 
 namespace {
@@ -30,6 +32,7 @@ std::string FoldName(const std::string& name) {
 struct Listing {
   std::unordered_map<std::string, std::vector<std::string>> byFolded;
   bool listed = false;
+  int refused = 0;  // the machine's errno when it would not list the folder
 };
 
 std::unordered_map<std::string, std::unique_ptr<Listing>>& Cache() {
@@ -65,6 +68,11 @@ const Listing* ListDirectory(const std::string& dir) {
     }
     ::closedir(handle);
     for (auto& [key, names] : listing->byFolded) std::sort(names.begin(), names.end());
+  } else if (IsMachineRefusal(errno)) {
+    // Not kept: the folder is listed again once the machine has room.
+    static Listing refused;
+    refused.refused = errno;
+    return &refused;
   }
   const Listing* result = listing.get();
   cache.emplace(dir, std::move(listing));
@@ -121,6 +129,10 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
         // A folder that can be entered but not listed still opens a name
         // spelt exactly; only letter case cannot be matched there.
         const bool exact = !listing->listed && ExistsAsWritten(path, component);
+        if (!exact && listing->refused != 0) {
+          NoteMachineRefusal(listing->refused, name);
+          return false;
+        }
         if (!exact && !allowMissing) return false;
         missing = !exact;
       } else {
@@ -227,7 +239,10 @@ bool InputFile::Open(const char* name) {
   // Non-blocking, so that opening a FIFO without a writer returns at once;
   // the check that follows refuses it anyway.
   const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    NoteMachineRefusal(errno, name);
+    return false;
+  }
   struct stat info {};
   const int flags = ::fcntl(fd, F_GETFL);
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
@@ -237,10 +252,12 @@ bool InputFile::Open(const char* name) {
   }
   file_ = ::fdopen(fd, "rb");
   if (file_ == nullptr) {
+    NoteMachineRefusal(errno, name);
     ::close(fd);
     return false;
   }
   openedLength_ = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  name_ = name;
   return true;
 }
 
@@ -258,7 +275,10 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
   const std::uint64_t length = Length();
   if (length >= refuseFrom || length >= SIZE_MAX) return Result(E_OUTOFMEMORY.Code(), "file too long to hold");
   std::unique_ptr<Byte[]> bytes(new (std::nothrow) Byte[static_cast<std::size_t>(length) + 1]);
-  if (!bytes) return Result(E_OUTOFMEMORY.Code(), "no memory for the file");
+  if (!bytes) {
+    NoteMachineRefusal(ENOMEM, name_.c_str());
+    return Result(E_OUTOFMEMORY.Code(), "no memory for the file");
+  }
   const std::size_t size = static_cast<std::size_t>(length);
   // An empty file is an empty buffer, not a failed read.
   if (size > 0 && std::fread(bytes.get(), 1, size, file_) != size) return Fail("short read");

@@ -83,6 +83,7 @@ class InputFile {
 
  private:
   std::FILE* file_ = nullptr;
+  std::string name_;  // as opened, for the reason line of a refused read
   std::uint64_t openedLength_ = 0;
   std::uint64_t lineBytes_ = 0;
   bool failed_ = false;

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 
 namespace zira {
 
@@ -71,6 +72,7 @@ int OpenRegularForWriting(const std::string& path, int flags) {
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
+    errno = 0;  // refused for its kind, not by the machine
     return -1;
   }
   return fd;
@@ -114,7 +116,10 @@ bool OutputFile::Open(const char* name) {
   const std::string fresh = TemporaryBeside(path_);
   ::unlink(fresh.c_str());
   fd_ = OpenRegularForWriting(fresh, O_CREAT | O_EXCL);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+    return false;
+  }
   if (::rename(fresh.c_str(), path_.c_str()) != 0) {
     ::close(fd_);
     fd_ = -1;
@@ -138,7 +143,10 @@ bool OutputFile::OpenReplacing(const char* name) {
   temporary_ = TemporaryBeside(path_);
   ::unlink(temporary_.c_str());
   fd_ = OpenRegularForWriting(temporary_, O_CREAT | O_EXCL);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+    return false;
+  }
   replacing_ = true;
   error_ = 0;
   flushed_ = 0;

@@ -2,11 +2,13 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "common/capacities.h"
 #include "common/console.h"
+#include "common/machine_refusal.h"
 #include "common/text.h"
 
 namespace zira {
@@ -32,6 +34,12 @@ void LogFormatV(int echo, const char* format, va_list args) {
   // A longer message is cut to the buffer; the run goes on.
   std::vsnprintf(buffer, sizeof(buffer), format, args);
   LogLine(echo, buffer);
+}
+
+// "SKIPPED:", "SKIPPING:" or "FAILURE:" after the line's indent.
+bool IsFailureLine(const char* text) {
+  while (*text == ' ') ++text;
+  return std::strncmp(text, "SKIPP", 5) == 0 || std::strncmp(text, "FAILURE:", 8) == 0;
 }
 
 }  // namespace
@@ -72,6 +80,8 @@ void SessionLog::LogLine(int echo, const char* text) {
   }
   if (capture != nullptr) capture->emplace_back(echo, text);
   if (echo != 0) ConsolePrint("%s\n", text);
+  char reason[kMessageBuffer];
+  if (IsFailureLine(text) && TakeRefusalLine(reason, sizeof(reason))) LogLine(echo, reason);
 }
 
 void SessionLog::CloseLog() {
@@ -106,6 +116,8 @@ Result CreateSessionLog(const char* editionShort, const char* outputPath) {
   char path[kPathCapacity];
   if (JoinPath(outputPath, name, path, sizeof(path)) == nullptr || Failed(log->OpenLog(path))) {
     ConsolePrint("FAILURE: Could not create log file: %s\n", name);
+    char reason[kMessageBuffer];
+    if (TakeRefusalLine(reason, sizeof(reason))) ConsolePrint("%s\n", reason);
     return E_FAIL;
   }
   LogFormat(0, "OBGame.exe recognized as the %s version.", editionShort ? editionShort : "");

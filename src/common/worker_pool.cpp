@@ -1,9 +1,20 @@
 #include "common/worker_pool.h"
 
+#include <new>
+#include <system_error>
+
 namespace zira {
 
+// A thread the machine will not start (a process or memory limit) is no
+// failure: the batches run on the threads there are, down to the caller alone.
 WorkerPool::WorkerPool(unsigned jobs) {
-  for (unsigned i = 1; i < jobs; ++i) threads_.emplace_back([this] { WorkerLoop(); });
+  try {
+    threads_.reserve(jobs > 0 ? jobs - 1 : 0);
+    for (unsigned i = 1; i < jobs; ++i) threads_.emplace_back([this] { WorkerLoop(); });
+  } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
+  }
+  requested_ = jobs;
 }
 
 WorkerPool::~WorkerPool() {
@@ -102,7 +113,7 @@ WorkerPool& SharedWorkerPool() {
   SharedPoolState& state = SharedState();
   std::lock_guard<std::mutex> lock(state.mutex);
   const unsigned jobs = state.jobs == 0 ? MachineJobs() : state.jobs;
-  if (!state.pool || state.pool->Jobs() != jobs) {
+  if (!state.pool || state.pool->RequestedJobs() != jobs) {
     state.pool.reset();
     state.pool = std::make_unique<WorkerPool>(jobs);
   }

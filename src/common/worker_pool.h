@@ -19,7 +19,10 @@ class WorkerPool {
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
+  // The threads that run batches, the caller included: fewer than asked for
+  // when the machine refused to start some.
   unsigned Jobs() const { return static_cast<unsigned>(threads_.size()) + 1; }
+  unsigned RequestedJobs() const { return requested_; }
 
   // Calls task(context, i) once for every i below count, in no set order.
   // The tasks must not touch each other's data; one batch runs at a time.
@@ -43,6 +46,7 @@ class WorkerPool {
   std::size_t finished_ = 0;  // indices completed
   unsigned long long batch_ = 0;
   bool stopping_ = false;
+  unsigned requested_ = 1;
 };
 
 // More threads than this only cost memory: the work is bounded by the cores.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
 
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "common/package_format.h"
 #include "common/text.h"
 #include "common/worker_pool.h"
@@ -179,7 +181,10 @@ Result PackageArchive::ReadDirectory(ByteCursor directory) {
   // anything is allocated for it.
   if (rows > RowsBacked(directory.Remaining())) return Fail("directory runs past the file");
   entries_.reset(new (std::nothrow) PackageEntry[rows]());
-  if (!entries_) return Fail("no memory for the entry table");
+  if (!entries_) {
+    NoteMachineRefusal(ENOMEM, path_);
+    return Fail("no memory for the entry table");
+  }
   rowCount_ = rows;
   entryCount_ = rows - 1;
   for (std::uint32_t i = 0; i < rows; ++i) {
@@ -238,7 +243,10 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   // Not zeroed here: the blocks fill the front and Inflate zeroes the rest, so
   // no page is written twice.
   EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]);
-  if (!allocated) return E_OUTOFMEMORY;
+  if (!allocated) {
+    NoteMachineRefusal(ENOMEM, path_);
+    return E_OUTOFMEMORY;
+  }
   const Result inflated = Inflate(offset, {allocated.get(), std::size_t{size} + kReadAtSlack}, size);
   if (Succeeded(inflated)) out = std::move(allocated);
   return inflated;

@@ -1,10 +1,12 @@
 #include "packages/s3d_scanner.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "common/machine_refusal.h"
 #include "common/session_log.h"
 #include "common/text.h"
 #include "packages/package_archive.h"
@@ -118,7 +120,10 @@ Result ScanS3dPackage(const ClientImage& client, const char* name, bool perRaceR
   if (entry == nullptr) return E_FAIL;
 
   WldFilePtr wld(new (std::nothrow) WldFile());
-  if (!wld) return E_OUTOFMEMORY;
+  if (!wld) {
+    NoteMachineRefusal(ENOMEM, name);
+    return E_OUTOFMEMORY;
+  }
   EntryBuffer contents = archive->ReadEntry(index);
   if (!contents) return E_OUTOFMEMORY;
   const Result loaded = wld->Load({contents.get(), entry->inflatedSize}, entry->name);

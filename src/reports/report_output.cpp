@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/machine_refusal.h"
 #include "common/session_log.h"
 #include "common/text.h"
 
@@ -19,8 +20,10 @@ bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outp
 bool CommitReportFile(OutputFile& file, const char* openFailure, const char* baseName) {
   const int error = file.Commit();
   if (error == 0) return true;
+  // A refusal's reason line follows the failure line through the log.
+  NoteMachineRefusal(error, baseName);
   LogBoth(openFailure, baseName);
-  LogBoth("  %s: %s", baseName, std::strerror(error));
+  if (!IsMachineRefusal(error)) LogBoth("  %s: %s", baseName, std::strerror(error));
   return false;
 }
 
