@@ -78,12 +78,12 @@ TEST_F(InventoryCompareTest, ListsExactlyTheChangesAndTheirConsequences) {
             "model removed: fairhold_chr.s3d KAM\n"
             "variation gained: orp.obg (orphan) ORP texture 4\n"
             "import added: zone 2 abc: SKE from skelzone_chr.s3d\n"
-            "availability gained: zone 2 abc: race 60 M via skelzone_chr.s3d, imported\n"
-            "availability gained: zone 2 abc: race 60 N via skelzone_chr.s3d, imported\n"
-            "availability lost: zone 3 fairhold: race 1 M via fairhold_chr.s3d, local\n"
-            "availability lost: zone 3 fairhold: race 130 M via fairhold_chr.s3d, local\n"
-            "availability lost: zone 3 fairhold: race 130 F via fairhold_chr.s3d, local\n"
-            "availability lost: zone 3 fairhold: race 522 M via fairhold_chr.s3d, local\n");
+            "availability gained: zone 2 abc: race 60 Skeleton M via skelzone_chr.s3d, imported\n"
+            "availability gained: zone 2 abc: race 60 Skeleton N via skelzone_chr.s3d, imported\n"
+            "availability lost: zone 3 fairhold: race 1 Human M via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 130 Kestrel Kin M via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 130 Kestrel Kin F via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 522 Dawnscale M via fairhold_chr.s3d, local\n");
 }
 
 TEST_F(InventoryCompareTest, ADatabaseAgainstItselfPrintsNothing) {
