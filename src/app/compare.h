@@ -12,9 +12,9 @@ inline constexpr int kCompareTrouble = 2;
 // each fact separated by tabs, for scripts.
 enum class CompareFormat { kPlain, kTsv };
 
-// How much work a comparison may do, in SQLite virtual machine steps: a
-// comparison of two full-size clients' databases takes well under a
-// hundredth of it. The test seam sets another budget.
+// How much work a comparison may do, in SQLite virtual machine steps: about
+// a minute of work, where two databases of full-size clients take well under
+// a second. The test seam sets another budget.
 inline constexpr long long kCompareStepBudget = 20'000'000'000LL;
 void SetCompareStepBudget(long long steps);
 
