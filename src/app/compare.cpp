@@ -114,7 +114,8 @@ SELECT printf('import %s: %s: %s from %s', '{WORD}', coalesce(z.zone, 'zone ' ||
 constexpr const char* kAvailabilityGained = R"sql(
 SELECT printf('availability %s: %s: race %d%s %s via %s', '{WORD}',
     CASE WHEN d.zone_id IS NULL THEN 'all zones' ELSE coalesce(z.zone, 'zone ' || d.zone_id) END,
-    d.race_id, coalesce(' ' || r.name, ''), gender, d.name || CASE WHEN d.zone_id IS NULL THEN '' ELSE ', ' || reach END),
+    d.race_id, coalesce(' ' || r.name, ''), gender,
+    d.name || CASE WHEN d.zone_id IS NULL THEN '' ELSE ', ' || reach END),
     'availability', '{WORD}', d.zone_id, z.nick, d.race_id, r.name, gender, source, NULL, NULL, reach, NULL, NULL
   FROM (SELECT zone_id, race_id, gender, source, name, reach FROM {B}_availability
         EXCEPT SELECT zone_id, race_id, gender, source, name, reach FROM {A}_availability) d

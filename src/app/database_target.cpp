@@ -56,9 +56,7 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-}  // namespace
-
-std::string DatabaseTargetProblem(const std::string& path, const Settings& settings) {
+std::string TargetProblem(const std::string& path, const Settings& settings) {
   const FilePlace target = PlaceOf(path);
   switch (target.kind) {
     case FilePlace::Kind::kFolder:
@@ -77,7 +75,7 @@ std::string DatabaseTargetProblem(const std::string& path, const Settings& setti
   const std::string leaf = path.substr(path.find_last_of('/') + 1);
   if (PlaceOf(FolderOf(path)).SameAs(PlaceOf(settings.workingPath))) {
     for (const char* ending : kClientEndings) {
-      if (EndsWithFolded(leaf, ending)) return "the run may read it: a file of the client folder ending in " + std::string(ending);
+      if (EndsWithFolded(leaf, ending)) return std::string("the run may read it: a client file ending in ") + ending;
     }
   }
   std::string why;
@@ -85,6 +83,15 @@ std::string DatabaseTargetProblem(const std::string& path, const Settings& setti
     return "it is not a zira inventory database (" + why + ")";
   }
   return std::string();
+}
+
+}  // namespace
+
+std::string DatabaseTargetProblem(const std::string& path, const Settings& settings) {
+  const std::string problem = TargetProblem(path, settings);
+  // The run then lists its folders afresh, as a run without --db does.
+  ResetFileCache();
+  return problem;
 }
 
 }  // namespace zira

@@ -58,6 +58,9 @@ constexpr std::int64_t kFirstReleaseVersion = 1;
 constexpr const char* kFirstReleaseTables =
     "('run', 'races', 'sources', 'models', 'variations', 'zones', 'zone_imports', 'availability')";
 constexpr std::int64_t kFirstReleaseTableCount = 8;
+// Tables, views and triggers but SQLite's own (ANALYZE adds sqlite_stat1).
+constexpr const char* kFirstReleaseObjects =
+    "type IN ('table', 'view', 'trigger') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
 
 // The one number a query yields; false with the reason when it fails.
 bool QueryNumber(sqlite3* db, const std::string& sql, std::int64_t* number, std::string* reason) {
@@ -438,7 +441,7 @@ bool HasInventoryMark(sqlite3* db, const char* schema, std::string* reason) {
   if (mark == 0 && version == kFirstReleaseVersion &&
       QueryNumber(db, "SELECT count(*) " + objects + "type = 'table' AND name IN " + kFirstReleaseTables, &tables,
                   reason) &&
-      QueryNumber(db, "SELECT count(*) " + objects + "type IN ('table', 'view', 'trigger')", &others, reason) &&
+      QueryNumber(db, "SELECT count(*) " + objects + kFirstReleaseObjects, &others, reason) &&
       tables == kFirstReleaseTableCount && others == kFirstReleaseTableCount) {
     return true;
   }

@@ -131,7 +131,8 @@ TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
   ASSERT_EQ(::mkfifo(Db("fifo.db").c_str(), 0600), 0);
   CopyChanged(Db("before.db"), Db("foreign.db"), "PRAGMA application_id = 42;");  // another program's mark
   CopyChanged(Db("before.db"), Db("view.db"),
-              "DROP TABLE zone_imports; CREATE VIEW zone_imports AS SELECT 2 AS zone_id, 0 AS position, 1 AS model_id;");
+              "DROP TABLE zone_imports; "
+              "CREATE VIEW zone_imports AS SELECT 2 AS zone_id, 0 AS position, 1 AS model_id;");
   CopyChanged(Db("before.db"), Db("recursive.db"),
               "DROP TABLE availability; CREATE VIEW availability AS WITH RECURSIVE c(x) AS "
               "(SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT NULL AS zone_id, x AS race_id, 'M' AS gender, "
@@ -145,7 +146,8 @@ TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
     std::string shown;  // a line (or the start of the output) the command prints
   };
   const Case cases[] = {
-      {{"fifo.db", "before.db"}, kCompareTrouble, "zira compare: fifo.db: cannot be opened: a FIFO, not a regular file"},
+      {{"fifo.db", "before.db"}, kCompareTrouble,
+       "zira compare: fifo.db: cannot be opened: a FIFO, not a regular file"},
       {{"before.db", "/dev/null"}, kCompareTrouble, "/dev/null: cannot be opened: a device or socket"},
       {{"before.db", "nowhere.db"}, kCompareTrouble, "nowhere.db: cannot be opened: No such file or directory"},
       {{"foreign.db", "before.db"}, kCompareTrouble, "zira compare: foreign.db: is not a zira inventory database\n"},

@@ -68,9 +68,12 @@ TEST(DatabaseTargetTest, ReplacesOnlyNothingAnEmptyFileOrAnInventoryDatabase) {
       {"first release", [](const std::string& f) { return WriteDatabase(f + "/inv.db", false, ""), f + "/inv.db"; },
        nullptr},
       {"first release with a view",
-       [](const std::string& f) { return WriteDatabase(f + "/inv.db", false, "CREATE VIEW v AS SELECT 1;"), f + "/inv.db"; },
+       [](const std::string& f) {
+         return WriteDatabase(f + "/inv.db", false, "CREATE VIEW v AS SELECT 1;"), f + "/inv.db";
+       },
        "it is not a zira inventory database"},
-      {"text file", [](const std::string& f) { return testing::WriteTextFile(f + "/inv.db", "notes\n"), f + "/inv.db"; },
+      {"text file",
+       [](const std::string& f) { return testing::WriteTextFile(f + "/inv.db", "notes\n"), f + "/inv.db"; },
        "it is not a zira inventory database (file is not a database)"},
       {"foreign SQLite",
        [](const std::string& f) {
