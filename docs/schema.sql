@@ -5,6 +5,9 @@
 
 -- The schema version; `zira compare` refuses databases of another one.
 PRAGMA user_version = 1;
+-- The mark of a database zira wrote ('ZIRA' as a big-endian number): --db
+-- replaces only a file that carries it, and `zira compare` reads only those.
+PRAGMA application_id = 1514754625;
 
 -- One row: the run that wrote the database.
 CREATE TABLE run (

@@ -1,8 +1,8 @@
 // Runs the inventory in a client folder and kills it with SIGKILL at a
 // chosen moment, for the crash test (tests/crash/run):
 //
-//   kill_at_change <zira> <client folder> <output folder> after-ms <n>
-//   kill_at_change <zira> <client folder> <output folder> report-change <n>
+//   kill_at_change <zira> <client folder> <output folder> after-ms <n> [zira argument]...
+//   kill_at_change <zira> <client folder> <output folder> report-change <n> [zira argument]...
 //
 // after-ms kills n milliseconds after the start; report-change kills at the
 // nth change (create, write, close after writing, rename into place) of
@@ -61,8 +61,8 @@ bool WaitForReportChange(int watch, pid_t child, long nth, std::string* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: kill_at_change <zira> <client> <output> after-ms|report-change <n>\n");
+  if (argc < 6) {
+    std::fprintf(stderr, "usage: kill_at_change <zira> <client> <output> after-ms|report-change <n> [arg]...\n");
     return 2;
   }
   const std::string mode = argv[4];
@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
     const int null = ::open("/dev/null", O_RDWR);
     ::dup2(null, 0);
     ::dup2(null, 1);
-    ::execl(argv[1], argv[1], static_cast<char*>(nullptr));
+    // zira's own arguments follow n; argv[5] becomes its argv[0].
+    argv[5] = argv[1];
+    ::execv(argv[1], argv + 5);
     _exit(127);
   }
   bool kill = false;

@@ -88,8 +88,9 @@ constexpr OptionRow kOptionRows[] = {
      TakeOutput},
     {"db", 0, "FILE",
      "also write the whole inventory to the SQLite database\n"
-     "FILE (replaced only when complete); a relative FILE\n"
-     "is taken from the folder zira is started in",
+     "FILE (replaced only when complete, and only when it is\n"
+     "missing, empty or a database zira wrote); a relative\n"
+     "FILE is taken from the folder zira is started in",
      TakeDatabase},
     {"jobs", 'j', "N",
      "inflate a package entry's blocks on N threads\n"

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "common/console.h"
+#include "app/database_target.h"
 #include "app/key_press.h"
 #include "app/phase_times.h"
 #include "common/run_stats.h"
@@ -108,6 +109,16 @@ void LogRunStatistics() {
 }
 
 // --- The steps, in the order of kRunSteps ------------------------------------
+
+// --db replaces only what it may; refused before anything is read or written.
+StepEnd CheckDatabaseTarget(RunState& run) {
+  if (run.databasePath.empty()) return std::nullopt;
+  const std::string problem = DatabaseTargetProblem(run.databasePath, run.settings);
+  if (problem.empty()) return std::nullopt;
+  ConsolePrint("FAILURE: Will not write the inventory database to %s: %s\n", run.databasePath.c_str(),
+               problem.c_str());
+  return ExitCode::kOutputIncomplete;
+}
 
 // Ends at once, without a log or a key press, when the client directory is out of reach.
 StepEnd EnterWorkingPath(RunState& run) {
@@ -297,6 +308,7 @@ struct RunStep {
 // The run sequence. Steps up to LoadZones are gates; Finish always ends the run.
 constexpr std::size_t kFirstDiscoveryStep = 6;
 constexpr RunStep kRunSteps[] = {
+    {CheckDatabaseTarget, nullptr},
     {EnterWorkingPath, nullptr},
     {LoadClient, "client_image"},
     {LoadStrings, "string_list"},

@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <unordered_map>
@@ -226,6 +227,57 @@ void CurrentDirectory(char* buffer, std::size_t capacity) {
 }
 
 void ForgetCachedListing(const std::string& folder) { ForgetDirectory(folder); }
+
+FilePlace PlaceOf(const std::string& path) {
+  FilePlace place;
+  struct stat info {};
+  if (!path.empty() && ::lstat(path.c_str(), &info) == 0) {
+    place.device = info.st_dev;
+    place.inode = info.st_ino;
+    place.size = static_cast<std::uint64_t>(info.st_size);
+    if (S_ISREG(info.st_mode)) {
+      place.kind = FilePlace::Kind::kRegular;
+    } else if (S_ISDIR(info.st_mode)) {
+      place.kind = FilePlace::Kind::kFolder;
+    } else if (S_ISLNK(info.st_mode)) {
+      place.kind = FilePlace::Kind::kLink;
+    } else {
+      place.kind = FilePlace::Kind::kOther;
+      place.what = S_ISFIFO(info.st_mode) ? "a FIFO" : S_ISSOCK(info.st_mode) ? "a socket" : "a device";
+    }
+    return place;
+  }
+  // Up to the nearest folder that is there; what is missing below it is kept by name.
+  std::string folder = std::filesystem::path(path.empty() ? "." : path).lexically_normal().string();
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  while (::stat(folder.c_str(), &info) != 0) {
+    const std::size_t slash = folder.find_last_of('/');
+    const std::string leaf = FoldName(slash == std::string::npos ? folder : folder.substr(slash + 1));
+    place.rest = place.rest.empty() ? leaf : leaf + "/" + place.rest;
+    folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : folder.substr(0, slash);
+    if (folder == "/" && ::stat("/", &info) != 0) break;
+  }
+  place.device = info.st_dev;
+  place.inode = info.st_ino;
+  return place;
+}
+
+bool IsReadableRegularFile(const std::string& path, std::string* reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (!regular) {
+    *reason = S_ISFIFO(info.st_mode)  ? "a FIFO, not a regular file"
+              : S_ISDIR(info.st_mode) ? "a folder, not a regular file"
+                                      : "a device or socket, not a regular file";
+  }
+  ::close(fd);
+  return regular;
+}
 
 void ResetFileCache() {
   Cache().clear();

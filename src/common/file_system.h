@@ -37,6 +37,29 @@ void CurrentDirectory(char* buffer, std::size_t capacity);
 // names resolve to nothing.
 int ReadCurrentDirectory();
 
+// Where a plain path of this system leads, told by identity rather than by
+// spelling: the file's device and inode, or, when nothing is there, those of
+// its nearest existing folder and the rest of the path in lower case. Links
+// are not followed at the last component.
+struct FilePlace {
+  enum class Kind { kMissing, kRegular, kFolder, kLink, kOther };
+  Kind kind = Kind::kMissing;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::string rest;        // the missing part, folded; empty when the file is there
+  const char* what = "";   // for kOther: "a FIFO", "a device", "a socket"
+
+  bool SameAs(const FilePlace& other) const {
+    return device == other.device && inode == other.inode && rest == other.rest;
+  }
+};
+FilePlace PlaceOf(const std::string& path);
+
+// Whether path names a regular file that can be opened for reading; opened
+// without blocking, so a FIFO or device is refused at once. The reason when not.
+bool IsReadableRegularFile(const std::string& path, std::string* reason);
+
 // Forgets every cached listing; tests call it after changing a tree.
 void ResetFileCache();
 // Forgets the cached listing of one folder (its real path) after a change in it.

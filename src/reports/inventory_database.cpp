@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <string>
@@ -50,6 +51,28 @@ struct Value {
   Id number;
   const char* text = nullptr;
 };
+
+constexpr int kStepsPerProgressCall = 1000;
+// Reading the mark of a file costs a few hundred steps; a hostile file gets no more than this.
+constexpr long long kMarkCheckSteps = 10'000'000;
+constexpr std::int64_t kFirstReleaseVersion = 1;
+constexpr const char* kFirstReleaseTables =
+    "('run', 'races', 'sources', 'models', 'variations', 'zones', 'zone_imports', 'availability')";
+constexpr std::int64_t kFirstReleaseTableCount = 8;
+// Tables, views and triggers but SQLite's own (ANALYZE adds sqlite_stat1).
+constexpr const char* kFirstReleaseObjects =
+    "type IN ('table', 'view', 'trigger') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
+
+// The one number a query yields; false with the reason when it fails.
+bool QueryNumber(sqlite3* db, const std::string& sql, std::int64_t* number, std::string* reason) {
+  sqlite3_stmt* statement = nullptr;
+  int step = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+  if (step == SQLITE_OK) step = sqlite3_step(statement);
+  if (step == SQLITE_ROW) *number = sqlite3_column_int64(statement, 0);
+  if (step != SQLITE_ROW) *reason = sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  return step == SQLITE_ROW;
+}
 
 int gFailurePoint = -1;
 int gCheckpoints = 0;
@@ -390,6 +413,75 @@ void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
 
 const char* InventorySchemaText() { return kInventorySchemaSql; }
 int InventorySchemaVersion() { return kInventorySchemaVersion; }
+int InventoryApplicationId() { return kInventoryApplicationId; }
+
+void BoundQueries(sqlite3* db, long long* stepsLeft) {
+  sqlite3_progress_handler(
+      db, kStepsPerProgressCall,
+      [](void* left) {
+        long long& steps = *static_cast<long long*>(left);
+        steps -= kStepsPerProgressCall;
+        return steps < 0 ? 1 : 0;
+      },
+      stepsLeft);
+}
+
+bool HasInventoryMark(sqlite3* db, const char* schema, std::string* reason) {
+  const std::string prefix = std::string("PRAGMA \"") + schema + "\".";
+  std::int64_t mark = 0;
+  std::int64_t version = 0;
+  if (!QueryNumber(db, prefix + "application_id", &mark, reason) ||
+      !QueryNumber(db, prefix + "user_version", &version, reason)) {
+    return false;
+  }
+  if (mark == kInventoryApplicationId) return true;
+  // The first release set no mark; its databases hold exactly its tables.
+  std::int64_t tables = 0;
+  std::int64_t others = 0;
+  const std::string objects = std::string("FROM \"") + schema + "\".sqlite_schema WHERE ";
+  if (mark == 0 && version == kFirstReleaseVersion &&
+      QueryNumber(db, "SELECT count(*) " + objects + "type = 'table' AND name IN " + kFirstReleaseTables, &tables,
+                  reason) &&
+      QueryNumber(db, "SELECT count(*) " + objects + kFirstReleaseObjects, &others, reason) &&
+      tables == kFirstReleaseTableCount && others == kFirstReleaseTableCount) {
+    return true;
+  }
+  if (reason->empty()) *reason = "not a zira inventory database";
+  return false;
+}
+
+bool FileHasInventoryMark(const std::string& path, std::string* reason) {
+  reason->clear();
+  sqlite3* db = nullptr;
+  // Immutable: no lock, journal or other file is made or read beside it.
+  const std::string uri = ReadOnlyFileUri(path) + "&immutable=1";
+  if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+    *reason = db ? sqlite3_errmsg(db) : "cannot be opened";
+    sqlite3_close(db);
+    return false;
+  }
+  long long stepsLeft = kMarkCheckSteps;
+  BoundQueries(db, &stepsLeft);
+  const bool ours = HasInventoryMark(db, "main", reason);
+  sqlite3_close(db);
+  return ours;
+}
+
+std::string ReadOnlyFileUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                       c == '.' || c == '-' || c == '_' || c == '~';
+    if (plain) {
+      uri += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof(escaped), "%%%02X", c);
+      uri += escaped;
+    }
+  }
+  return uri + "?mode=ro";
+}
 
 void SetInventoryDatabaseFailurePoint(int checkpoint) { gFailurePoint = checkpoint; }
 int InventoryDatabaseCheckpoints() { return gCheckpoints; }
@@ -397,11 +489,14 @@ int InventoryDatabaseCheckpoints() { return gCheckpoints; }
 Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime) {
   gCheckpoints = 0;
   LogBoth("  Writing the inventory database to %s", path.c_str());
-  const std::string temp = CreateTempFileBeside(path);
-  if (temp.empty()) {
+  // Killed runs' files are swept first, so that leftovers never pile up.
+  RemoveStaleTempFilesBeside(path);
+  HeldTempFile held;
+  if (!held.Create(path)) {
     LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
     return E_FAIL;
   }
+  const std::string& temp = held.Path();
   DatabaseWriter db;
   if (db.Open(temp)) {
     db.CreateTables(kInventorySchemaSql);

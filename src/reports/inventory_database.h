@@ -5,12 +5,32 @@
 #include "common/result.h"
 #include "store/inventory.h"
 
+struct sqlite3;
+
 namespace zira {
 
 // The schema every inventory database is created from (docs/schema.sql,
 // built into the program) and the version its user_version pragma sets.
 const char* InventorySchemaText();
 int InventorySchemaVersion();
+// The mark the application_id pragma of every inventory database carries.
+int InventoryApplicationId();
+
+// Whether a schema of an open connection ("main" or an attached name) is an
+// inventory database this program wrote: it carries the mark, or it is one
+// of the first release, which set none (user_version 1, exactly its tables,
+// no views or triggers). False with the reason otherwise.
+bool HasInventoryMark(sqlite3* db, const char* schema, std::string* reason);
+// The same for a file, opened read-only without touching anything beside it.
+// The caller has made sure that it is a regular file.
+bool FileHasInventoryMark(const std::string& path, std::string* reason);
+// Ends every query of the connection once *stepsLeft virtual machine steps
+// are spent (counted down in it), so that a hostile database cannot hold a
+// run; the count must outlive the connection's queries.
+void BoundQueries(sqlite3* db, long long* stepsLeft);
+// file: URI that opens path read-only: its bytes as they are, with everything
+// a URI gives a meaning to escaped.
+std::string ReadOnlyFileUri(const std::string& path);
 
 // Writes the whole inventory into a SQLite database at path: into a
 // temporary file beside it, in one transaction, renamed over path only when

@@ -2,9 +2,11 @@
 // in known ways: it lists exactly those changes and what follows from them.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/compare.h"
 #include "e2e/inventory_run.h"
@@ -78,12 +80,12 @@ TEST_F(InventoryCompareTest, ListsExactlyTheChangesAndTheirConsequences) {
             "model removed: fairhold_chr.s3d KAM\n"
             "variation gained: orp.obg (orphan) ORP texture 4\n"
             "import added: zone 2 abc: SKE from skelzone_chr.s3d\n"
-            "availability gained: zone 2 abc: race 60 M via skelzone_chr.s3d, imported\n"
-            "availability gained: zone 2 abc: race 60 N via skelzone_chr.s3d, imported\n"
-            "availability lost: zone 3 fairhold: race 1 M via fairhold_chr.s3d, local\n"
-            "availability lost: zone 3 fairhold: race 130 M via fairhold_chr.s3d, local\n"
-            "availability lost: zone 3 fairhold: race 130 F via fairhold_chr.s3d, local\n"
-            "availability lost: zone 3 fairhold: race 522 M via fairhold_chr.s3d, local\n");
+            "availability gained: zone 2 abc: race 60 Skeleton M via skelzone_chr.s3d, imported\n"
+            "availability gained: zone 2 abc: race 60 Skeleton N via skelzone_chr.s3d, imported\n"
+            "availability lost: zone 3 fairhold: race 1 Human M via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 130 Kestrel Kin M via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 130 Kestrel Kin F via fairhold_chr.s3d, local\n"
+            "availability lost: zone 3 fairhold: race 522 Dawnscale M via fairhold_chr.s3d, local\n");
 }
 
 TEST_F(InventoryCompareTest, ADatabaseAgainstItselfPrintsNothing) {
@@ -114,6 +116,70 @@ TEST_F(InventoryCompareTest, TroubleIsExitCodeTwo) {
   }
   EXPECT_FALSE(fs::exists(Db("missing.db"))) << "a compare must not create what it reads";
   EXPECT_EQ(testing::RunZira(dir_->Path(), {"compare", "before.db"}, nullptr), kCompareTrouble);
+}
+
+// A copy of a database changed by SQL.
+void CopyChanged(const std::string& from, const std::string& to, const char* sql) {
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(to.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
+  ASSERT_EQ(::mkfifo(Db("fifo.db").c_str(), 0600), 0);
+  CopyChanged(Db("before.db"), Db("foreign.db"), "PRAGMA application_id = 42;");  // another program's mark
+  CopyChanged(Db("before.db"), Db("view.db"),
+              "DROP TABLE zone_imports; "
+              "CREATE VIEW zone_imports AS SELECT 2 AS zone_id, 0 AS position, 1 AS model_id;");
+  CopyChanged(Db("before.db"), Db("recursive.db"),
+              "DROP TABLE availability; CREATE VIEW availability AS WITH RECURSIVE c(x) AS "
+              "(SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT NULL AS zone_id, x AS race_id, 'M' AS gender, "
+              "1 AS source_id, 'global' AS reach, 1 AS model_id FROM c;");
+  CopyChanged(Db("before.db"), Db("control.db"),
+              "UPDATE races SET name = 'Bad' || char(10) || 'race 9: forged' || char(27) || '[31m' || char(9) || "
+              "char(127) WHERE race_id = 2;");
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string shown;  // a line (or the start of the output) the command prints
+  };
+  const Case cases[] = {
+      {{"fifo.db", "before.db"}, kCompareTrouble,
+       "zira compare: fifo.db: cannot be opened: a FIFO, not a regular file"},
+      {{"before.db", "/dev/null"}, kCompareTrouble, "/dev/null: cannot be opened: a device or socket"},
+      {{"before.db", "nowhere.db"}, kCompareTrouble, "nowhere.db: cannot be opened: No such file or directory"},
+      {{"foreign.db", "before.db"}, kCompareTrouble, "zira compare: foreign.db: is not a zira inventory database\n"},
+      {{"before.db", "view.db"}, kCompareTrouble, "view.db: is not a zira inventory database (a table it should"},
+      {{"recursive.db", "before.db"}, kCompareTrouble, "recursive.db: is not a zira inventory database (a table"},
+      {{"before.db", "control.db"}, kCompareDiffers,
+       "race renamed: 2 Borderer -> Bad\\x0Arace 9: forged\\x1B[31m\\x09\\x7F\n"},
+      {{"--format=tsv", "before.db", "control.db"}, kCompareDiffers,
+       "fact\tchange\tzone_id\tzone_nick\trace_id\trace_name\tgender\tsource\tmodel\tvariation\treach\told\tnew\n"
+       "race\trenamed\t\t\t2\t\t\t\t\t\t\tBorderer\tBad\\x0Arace 9: forged\\x1B[31m\\x09\\x7F\n"},
+      {{"before.db", "--format=tsv", "after.db"}, kCompareDiffers,
+       "availability\tgained\t2\tabc\t60\tSkeleton\tM\tskelzone_chr.s3d\t\t\timported\t\t\n"},
+      {{"--format=tsv", "before.db", "before.db"}, kCompareSame, "fact\tchange\t"},
+      {{"--format=json", "before.db", "after.db"}, kCompareTrouble, "unknown format 'json'"},
+      {{"--help"}, 0, "Usage: zira compare [OPTION]... OLD.db NEW.db\n"},
+      {{"-h"}, 0, "Usage: zira compare"},
+      {{"--version"}, 0, "zira "},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"compare"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
+    std::string output;
+    EXPECT_EQ(testing::RunZira(dir_->Path(), args, &output), c.code);
+    EXPECT_NE(output.find(c.shown), std::string::npos) << output;
+  }
+  // Every query is bounded: with a small budget the comparison stops with its reason.
+  std::string report, error;
+  SetCompareStepBudget(20'000);
+  EXPECT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &report, &error), kCompareTrouble);
+  SetCompareStepBudget(kCompareStepBudget);
+  EXPECT_NE(error.find("took too long"), std::string::npos) << error;
 }
 
 }  // namespace
