@@ -306,7 +306,7 @@ struct RunStep {
 };
 
 // The run sequence. Steps up to LoadZones are gates; Finish always ends the run.
-constexpr std::size_t kFirstDiscoveryStep = 6;
+constexpr std::size_t kFirstDiscoveryStep = 7;
 constexpr RunStep kRunSteps[] = {
     {CheckDatabaseTarget, nullptr},
     {EnterWorkingPath, nullptr},
