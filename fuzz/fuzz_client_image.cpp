@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> image = edition.pristine;
     Place(image.data(), image.size(), 0, data, size);
     static zira::ClientImage client;
-    if (zira::LoadClientImageFromBytes(client, image) == zira::S_OK) ReadTables(client);
+    if (zira::LoadClientImageFromBytes(client, image) == zira::ResultCode::kOk) ReadTables(client);
     zira::ClearClientImage(client);
     return 0;
   }

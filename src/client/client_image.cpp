@@ -112,7 +112,7 @@ static Result AdoptImage(ClientImage& client, std::unique_ptr<std::uint8_t[]> bu
     return Fail("not a PE image with an .rdata section");
   }
   CopyEdition(client);
-  return S_OK;
+  return kSuccess;
 }
 
 Result LoadClientImageFromBytes(ClientImage& client, std::span<const std::uint8_t> bytes) {
@@ -121,12 +121,12 @@ Result LoadClientImageFromBytes(ClientImage& client, std::span<const std::uint8_
   client.editionId = static_cast<std::uint8_t>(EditionForSize(bytes.size()));
   if (client.editionId == 0) {
     ClearClientImage(client);
-    return E_FAIL;
+    return Fail("edition not recognized");
   }
   std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[bytes.size() + 1]);
   if (!buffer) {
     ClearClientImage(client);
-    return E_OUTOFMEMORY;
+    return OutOfMemory("client image buffer");
   }
   std::memcpy(buffer.get(), bytes.data(), bytes.size());
   return AdoptImage(client, std::move(buffer), bytes.size());
@@ -138,7 +138,7 @@ Result LoadClientImage(ClientImage& client) {
   client.editionId = static_cast<std::uint8_t>(IdentifyEdition(client.path));
   if (client.editionId == 0) {
     ClearClientImage(client);
-    return E_FAIL;
+    return Fail("edition not recognized");
   }
   InputFile file;
   if (!file.Open(client.path)) {

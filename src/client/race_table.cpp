@@ -31,7 +31,7 @@ void BuildModelCodeIndex(ClientImage& client) {
 }  // namespace
 
 Result ReadRaceTable(ClientImage& client) {
-  if (!client.image) return E_FAIL;
+  if (!client.image) return Fail("no client image loaded");
   // Rows are cleared too, so a second read does not count races of the first.
   client.raceCount = 0;
   client.maxRaceId = 0;
@@ -65,7 +65,7 @@ Result ReadRaceTable(ClientImage& client) {
   }
 
   BuildModelCodeIndex(client);
-  return S_OK;
+  return kSuccess;
 }
 
 bool IsPlayableRace(std::uint32_t raceId) {
@@ -80,8 +80,8 @@ bool IsPlayableRaceRow(const ClientImage& client, std::uint32_t raceId) {
 Result DecodeModelCode(const ClientImage& client, std::string_view code, std::uint16_t* raceId, Gender* gender) {
   if (raceId) *raceId = 0;
   if (gender) *gender = Gender::kNone;
-  if (raceId == nullptr || gender == nullptr) return E_INVALIDARG;
-  if (code.size() >= kModelCodeCapacity || code.empty()) return E_FAIL;
+  if (raceId == nullptr || gender == nullptr) return InvalidArgument("nowhere to put race or gender");
+  if (code.size() >= kModelCodeCapacity || code.empty()) return Fail("no model code of that length");
   char upper[kModelCodeCapacity];
   std::memcpy(upper, code.data(), code.size());
   upper[code.size()] = '\0';
@@ -96,11 +96,11 @@ Result DecodeModelCode(const ClientImage& client, std::string_view code, std::ui
       if (raceCode != nullptr && std::string_view(raceCode) == wanted) {
         *raceId = *race;
         *gender = g;
-        return S_OK;
+        return kSuccess;
       }
     }
   }
-  return E_FAIL;
+  return Fail("no race has that code");
 }
 
 }  // namespace zira

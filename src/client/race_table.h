@@ -9,7 +9,7 @@
 namespace zira {
 
 // Reads the race registrations of the recognized edition into the race table
-// and builds the ModelCodeIndex. E_FAIL when no image is loaded.
+// and builds the ModelCodeIndex. Fails when no image is loaded.
 Result ReadRaceTable(ClientImage& client);
 
 // The model code of race for gender number 1 to 3, or nullptr.

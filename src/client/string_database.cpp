@@ -72,7 +72,7 @@ void IndexRecords(StringDatabase& database, char* buffer, std::size_t length) {
 }  // namespace
 
 Result LoadStringDatabase(StringDatabase& database) {
-  if (kStringDatabaseName[0] == '\0') return E_INVALIDARG;
+  if (kStringDatabaseName[0] == '\0') return InvalidArgument("no string database name");
   // The map goes with the buffer: its offsets mean nothing in another one.
   database.text.reset();
   database.map.clear();
@@ -81,7 +81,7 @@ Result LoadStringDatabase(StringDatabase& database) {
   database.highestType = 0;
 
   InputFile file;
-  if (!file.Open(kStringDatabaseName)) return E_FAIL;
+  if (!file.Open(kStringDatabaseName)) return Fail("string database cannot be opened");
   // Text offsets are kept in 32 bits. An empty file is an empty database.
   WholeFile<char> whole;
   const Result read = file.ReadAll(whole, UINT32_MAX);
@@ -89,7 +89,7 @@ Result LoadStringDatabase(StringDatabase& database) {
   database.text = std::move(whole.bytes);
 
   IndexRecords(database, database.text.get(), whole.length);
-  return S_OK;
+  return kSuccess;
 }
 
 const char* StringDatabaseText(const StringDatabase& database, std::uint32_t type, std::uint32_t id) {

@@ -53,7 +53,7 @@ void IndexLines(StringList& list, char* buffer, std::size_t length) {
 
 Result LoadStringList(StringList& list) {
   InputFile file;
-  if (!file.Open(kStringListName)) return E_FAIL;
+  if (!file.Open(kStringListName)) return Fail("string list cannot be opened");
   list.text.reset();
   list.count = 0;
   list.highestId = 0;
@@ -66,7 +66,7 @@ Result LoadStringList(StringList& list) {
   for (std::uint16_t& slot : list.slotOfId) slot = kNoStringSlot;
 
   IndexLines(list, list.text.get(), whole.length);
-  return S_OK;
+  return kSuccess;
 }
 
 const char* StringListText(const StringList& list, std::uint16_t id) {

@@ -72,7 +72,7 @@ void ReadZoneRegistrations(ClientImage& client) {
 }  // namespace
 
 Result ReadZoneTable(ClientImage& client) {
-  if (!client.image) return E_FAIL;
+  if (!client.image) return Fail("no client image loaded");
   // Rows are cleared too, so nothing of an earlier read survives.
   client.zoneCount = 0;
   client.maxZoneId = 0;
@@ -81,7 +81,7 @@ Result ReadZoneTable(ClientImage& client) {
   // Only a recognized build says where its zone registrations are.
   if (FindEdition(client.editionId) != nullptr) ReadZoneRegistrations(client);
   BuildZoneLetterIndex(client);
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

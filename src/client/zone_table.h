@@ -5,7 +5,7 @@
 namespace zira {
 
 // Reads the zone registrations of the recognized edition into the zone table
-// and builds the ZoneLetterIndex. E_FAIL when no image is loaded.
+// and builds the ZoneLetterIndex. Fails when no image is loaded.
 Result ReadZoneTable(ClientImage& client);
 
 }  // namespace zira

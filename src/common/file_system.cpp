@@ -325,11 +325,11 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
   static_assert(sizeof(Byte) == 1);
   if (file_ == nullptr) return Fail("file not open");
   const std::uint64_t length = Length();
-  if (length >= refuseFrom || length >= SIZE_MAX) return Result(E_OUTOFMEMORY.Code(), "file too long to hold");
+  if (length >= refuseFrom || length >= SIZE_MAX) return OutOfMemory("file too long to hold");
   std::unique_ptr<Byte[]> bytes(new (std::nothrow) Byte[static_cast<std::size_t>(length) + 1]);
   if (!bytes) {
     NoteMachineRefusal(ENOMEM, name_.c_str());
-    return Result(E_OUTOFMEMORY.Code(), "no memory for the file");
+    return OutOfMemory("no memory for the file");
   }
   const std::size_t size = static_cast<std::size_t>(length);
   // An empty file is an empty buffer, not a failed read.
@@ -338,7 +338,7 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
   bytes[size] = Byte{0};
   contents.bytes = std::move(bytes);
   contents.length = size;
-  return S_OK;
+  return kSuccess;
 }
 
 bool InputFile::ReadHead(std::uint8_t* buffer, std::size_t count) {

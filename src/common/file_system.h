@@ -89,7 +89,7 @@ class InputFile {
   std::uint64_t Length();
   // The one whole-file read: the open file, from its start, with one read into
   // a new buffer, then closed. A file of refuseFrom bytes or more cannot be
-  // held (E_OUTOFMEMORY, as a failed allocation); a short read is E_FAIL.
+  // held (out of memory, as a failed allocation); a short read is a failure.
   template <typename Byte>
   Result ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom = SIZE_MAX);
   // Reads the first count bytes and goes back to the start, so that a format

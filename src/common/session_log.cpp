@@ -58,14 +58,14 @@ std::string TimestampPrefix() {
 Result SessionLog::OpenLog(const char* path) {
   CloseLog();
   writeFailed = false;
-  if (!file.Open(path)) return E_FAIL;
+  if (!file.Open(path)) return Fail("log file cannot be created");
   file.Print("%s\r\n%s\r\n", kRunTitle, kDashes);
   LogLine(0, "Session started");
   char cwd[kPathCapacity];
   CurrentDirectory(cwd, sizeof(cwd));
   LogFormat(0, "Current directory: %s", cwd);
   ConsolePrint("Logging to %s...\n", path);
-  return S_OK;
+  return kSuccess;
 }
 
 void SessionLog::LogLine(int echo, const char* text) {
@@ -118,10 +118,10 @@ Result CreateSessionLog(const char* editionShort, const char* outputPath) {
     ConsolePrint("FAILURE: Could not create log file: %s\n", name);
     char reason[kMessageBuffer];
     if (TakeRefusalLine(reason, sizeof(reason))) ConsolePrint("%s\n", reason);
-    return E_FAIL;
+    return Fail("log file cannot be created");
   }
   LogFormat(0, "OBGame.exe recognized as the %s version.", editionShort ? editionShort : "");
-  return S_OK;
+  return kSuccess;
 }
 
 void LogLine(int echo, const char* text) {

@@ -4,7 +4,7 @@
 namespace zira {
 
 // Numbers the variation lists of a model; 5 is not a kind.
-enum VariationKind : std::uint8_t {
+enum class VariationKind : std::uint8_t {
   kTexture = 1,
   kHead = 2,
   kFace = 3,

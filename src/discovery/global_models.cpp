@@ -130,7 +130,7 @@ Result LoadGlobalModels(Inventory& inventory) {
   }
 
   LoadGlobalLoadList(inventory);
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -5,7 +5,7 @@
 namespace zira {
 
 // Registers and scans the packages every zone can show: hard-coded ones,
-// per-race ones and those of the global load list. Always S_OK.
+// per-race ones and those of the global load list. Always kSuccess.
 Result LoadGlobalModels(Inventory& inventory);
 
 }  // namespace zira

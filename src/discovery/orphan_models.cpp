@@ -85,7 +85,7 @@ Result LoadOrphanModels(Inventory& inventory) {
       LoadOrphanPackage(inventory, name);
     }
   }
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -4,7 +4,7 @@
 
 namespace zira {
 
-// Packages named after race codes that no earlier source holds. Always S_OK.
+// Packages named after race codes that no earlier source holds. Always kSuccess.
 Result LoadOrphanModels(Inventory& inventory);
 
 }  // namespace zira

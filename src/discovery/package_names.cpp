@@ -67,10 +67,10 @@ void RegisterFound(Inventory& inventory, ModelSource* source, const ScannedPacka
 }  // namespace
 
 Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type) {
-  if (source == nullptr || type == PackageType::kOther) return E_INVALIDARG;
-  if (source->scanned) return S_OK;
+  if (source == nullptr || type == PackageType::kOther) return InvalidArgument("no source, or a kind no scanner reads");
+  if (source->scanned) return kSuccess;
   ScannedPackage found;
-  Result scanned = E_INVALIDARG;
+  Result scanned = InvalidArgument("a kind no scanner reads");
   switch (type) {
     case PackageType::kObg: scanned = ScanObgPackage(inventory.client, source->name, &found); break;
     case PackageType::kS3d:
@@ -82,7 +82,7 @@ Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type) 
   RegisterFound(inventory, source, found);
   source->scanned = 1;
   if (type == PackageType::kS3d) AccountBytes(found.worldBytes);
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

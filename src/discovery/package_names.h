@@ -24,7 +24,7 @@ enum class PackageType : std::uint8_t { kOther, kObg, kS3d };
 PackageType PackageTypeOf(const char* name);
 
 // Scans a registered source with the scanner of its package type;
-// E_INVALIDARG for a type no scanner reads.
+// an invalid argument for a type no scanner reads.
 Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type);
 
 }  // namespace zira

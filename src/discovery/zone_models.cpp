@@ -98,31 +98,31 @@ void ImportEntry(Inventory& inventory, std::size_t zoneId, char* line, char* com
 }  // namespace
 
 Result LoadZoneModels(Inventory& inventory, std::size_t zoneId) {
-  if (zoneId > kMaxZoneId) return E_INVALIDARG;
+  if (zoneId > kMaxZoneId) return InvalidArgument("zone id beyond the zone table");
   const char* nick = NickOf(inventory, zoneId);
-  if (nick == nullptr) return E_FAIL;
+  if (nick == nullptr) return Fail("zone without a nick");
   ZoneLinks& links = inventory.zoneLinks[zoneId];
   LoadZonePackage(inventory, nick, "%s_chr.s3d", &links.chrSource);
   LoadZonePackage(inventory, nick, "%s_chr2.s3d", &links.chr2Source);
   static_cast<void>(LoadZoneImports(inventory, zoneId));
-  return S_OK;
+  return kSuccess;
 }
 
 Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
-  if (zoneId > kMaxZoneId) return E_INVALIDARG;
+  if (zoneId > kMaxZoneId) return InvalidArgument("zone id beyond the zone table");
   const char* nick = NickOf(inventory, zoneId);
-  if (nick == nullptr) return E_FAIL;
+  if (nick == nullptr) return Fail("zone without a nick");
   char listName[kPathCapacity];
-  if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || !FileExists(listName)) return S_OK;
+  if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || !FileExists(listName)) return kSuccess;
   if (std::strlen(listName) > kLongestListName) {
     LogBoth("  SKIPPED: _sTXTFile '%s' is too long. Max allowed is %d characters!", listName,
             static_cast<int>(kLongestListName));
-    return E_FAIL;
+    return Fail("import list name too long");
   }
   InputFile list;
   if (!list.Open(listName)) {
     LogBoth("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
-    return E_FAIL;
+    return Fail("import list cannot be opened");
   }
   LogOnly("  Found Zone Model Import File: %s", listName);
 
@@ -140,7 +140,7 @@ Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
       if (expected == 0) {
         LogBoth("  SKIPPED: Unable to parse %s for model imports", listName);
         list.Close();
-        return E_FAIL;
+        return Fail("import list header unreadable");
       }
       LogOnly("   Looking for %d model code/source entries in %s", expected, listName);
       continue;
@@ -153,14 +153,14 @@ Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
   // A read error is not the end of the list: it is a list that could not be read.
   if (list.Failed()) {
     LogBoth("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
-    return E_FAIL;
+    return Fail("import list cannot be read");
   }
   // A list without a single non-blank line has nothing to compare.
   if (haveHeader && processed != expected) {
     LogBoth("   ODDITY: Expected %d model references in %s, found %d", expected, listName, processed);
   }
   list.Close();
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -6,8 +6,8 @@
 namespace zira {
 
 // A zone's own packages, then its import list; what they give goes into the
-// zone's links in the store. E_INVALIDARG for an id beyond the zone table,
-// E_FAIL for a zone without a nick.
+// zone's links in the store. An invalid argument for an id beyond the zone table,
+// a failure for a zone without a nick.
 Result LoadZoneModels(Inventory& inventory, std::size_t zoneId);
 Result LoadZoneImports(Inventory& inventory, std::size_t zoneId);
 

@@ -273,7 +273,7 @@ BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32
     if (!yield.ok) return {Fail("block does not inflate"), produced, block.dataAt + block.deflated};
     produced += yield.written;
   }
-  return {S_OK, produced, static_cast<std::uint32_t>(position + blocks.Position())};
+  return {kSuccess, produced, static_cast<std::uint32_t>(position + blocks.Position())};
 }
 
 BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> headers, std::uint32_t position,
@@ -285,8 +285,9 @@ BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> 
   std::uint64_t planned = produced;
   while (count < headers.size() && planned < size && blocks.Remaining() > 0) {
     const DecodedBlock block = DecodeBlock(blocks, position);
-    if (planned + block.claimed > size || blocks.ReadBytes(block.deflated).size() != block.deflated) {
-      plan.refused = true;
+    if (planned + block.claimed > size) plan.refusal = Fail("block beyond the size asked for");
+    else if (blocks.ReadBytes(block.deflated).size() != block.deflated) plan.refusal = Fail("block runs past the file");
+    if (Failed(plan.refusal)) {
       plan.endPosition = block.dataAt;
       plan.blocks = headers.first(count);
       return plan;
@@ -323,7 +324,7 @@ BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& p
     // places depend on what this block yields, so the walk goes on in order.
     return InflateBlocksInOrder(file, block.headerAt, targets[i], size, output);
   }
-  return {plan.refused ? E_FAIL : S_OK, planned, plan.endPosition};
+  return {plan.refusal, planned, plan.endPosition};
 }
 
 }  // namespace zira

@@ -63,7 +63,7 @@ inline constexpr std::size_t kMostPlannedBlocks = 1024;
 struct BlockPlan {
   std::span<const BlockHeader> blocks;  // at most kMostPlannedBlocks
   std::uint32_t produced = 0;    // bytes already in the output before the first block
-  bool refused = false;          // the read stopped at a block the checks refuse
+  Result refusal;                // a failure when the read stopped at a block the checks refuse
   std::uint32_t endPosition = 0;  // where the read stopped
 };
 

@@ -28,10 +28,10 @@ bool StartsWithS(const char* text) { return text[0] == 's' || text[0] == 'S'; }
 std::uint8_t Number(const char* text) { return static_cast<std::uint8_t>(AtoI(text)); }
 std::uint8_t Low8(int value) { return static_cast<std::uint8_t>(value); }
 
-void Extra(NameVariations& out, std::uint8_t kind, std::uint8_t value) {
+void Extra(NameVariations& out, VariationKind kind, std::uint8_t value) {
   if (out.extraCount < std::size(out.extra)) out.extra[out.extraCount++] = {kind, value};
 }
-void Final(NameVariations& out, std::uint8_t kind, std::uint8_t value) {
+void Final(NameVariations& out, VariationKind kind, std::uint8_t value) {
   out.hasFinal = true;
   out.final = {kind, value};
 }
@@ -49,73 +49,73 @@ const char* AlternateCode(std::uint16_t race, Gender gender) {
 void BodyTextureRules(std::uint16_t race, std::uint8_t n, NameVariations& out) {
   if (std::find(std::begin(kHeadPerTextureRaces), std::end(kHeadPerTextureRaces), race) !=
       std::end(kHeadPerTextureRaces)) {
-    Extra(out, kHead, n);
-    Final(out, kTexture, n);
+    Extra(out, VariationKind::kHead, n);
+    Final(out, VariationKind::kTexture, n);
     return;
   }
   switch (race) {
     case 433:
-      if (n > 5) Extra(out, kHead, n);
+      if (n > 5) Extra(out, VariationKind::kHead, n);
       break;
     case 439:
-      if (n > 3) Extra(out, kHead, n);
+      if (n > 3) Extra(out, VariationKind::kHead, n);
       break;
     case 445:
-      if (n == 4) Extra(out, kHead, 5);
+      if (n == 4) Extra(out, VariationKind::kHead, 5);
       break;
     case 456:
-      if (n == 1 || n == 3) Extra(out, kHead, n);
-      Final(out, kTexture, Low8(2 * n));
+      if (n == 1 || n == 3) Extra(out, VariationKind::kHead, n);
+      Final(out, VariationKind::kTexture, Low8(2 * n));
       return;
     case 458:
-      Extra(out, kHead, n);
+      Extra(out, VariationKind::kHead, n);
       if (n > 3) {
-        Extra(out, kTexture, Low8(n + 3));
-        Extra(out, kHead, Low8(n + 3));
+        Extra(out, VariationKind::kTexture, Low8(n + 3));
+        Extra(out, VariationKind::kHead, Low8(n + 3));
       }
       break;
     case 465:
     case 466:
-      Extra(out, kHead, n);
-      Extra(out, kHead, Low8(n + 1));
+      Extra(out, VariationKind::kHead, n);
+      Extra(out, VariationKind::kHead, Low8(n + 1));
       break;
     case 468:
-      if (n == 4) Extra(out, kHead, 4);
+      if (n == 4) Extra(out, VariationKind::kHead, 4);
       break;
     case 474:
-      Extra(out, kHead, 1);
-      if (n != 1) Final(out, kTexture, n);
+      Extra(out, VariationKind::kHead, 1);
+      if (n != 1) Final(out, VariationKind::kTexture, n);
       return;
     case 492:
     case 518:
-      Extra(out, kHead, Low8(3 * n));
+      Extra(out, VariationKind::kHead, Low8(3 * n));
       break;
     case 566:
-      Final(out, kHead, n);
+      Final(out, VariationKind::kHead, n);
       return;
     case 569:
       return;
     case 580:
       if (n == 0) {
-        Extra(out, kHead, 1);
-        Extra(out, kHead, 2);
+        Extra(out, VariationKind::kHead, 1);
+        Extra(out, VariationKind::kHead, 2);
       }
       break;
     default:
       break;
   }
-  Final(out, kTexture, n);
+  Final(out, VariationKind::kTexture, n);
 }
 
 // Attachment files: CODE_facialatt_3.mod and the like.
 void ExamineAttachment(char** parts, const ObgModel& model, NameVariations& out) {
   if (!Is(parts[0], model.code)) return;
   if (Is(parts[1], "facialatt")) {
-    Final(out, kDetail, Number(parts[2]));
+    Final(out, VariationKind::kDetail, Number(parts[2]));
   } else if (Is(parts[1], "facialhair")) {
-    Final(out, kBeard, Number(parts[2]));
+    Final(out, VariationKind::kBeard, Number(parts[2]));
   } else if (Is(parts[1], "hair")) {
-    Final(out, kHair, Number(parts[2]));
+    Final(out, VariationKind::kHair, Number(parts[2]));
   }
 }
 
@@ -130,7 +130,7 @@ void ExamineTexture(char** parts, int count, const ObgModel& model, NameVariatio
   if (std::strlen(p3) == 2 && IsDigit(p3[0]) && IsDigit(p3[1])) {
     std::uint8_t value = Low8(10 * (p3[0] - '0') + (p3[1] - '0'));
     if (value == 10 && count >= 5 && StartsWithS(parts[4])) value = Low8(10 + AtoI(parts[4] + 1));
-    Final(out, kTexture, value);
+    Final(out, VariationKind::kTexture, value);
     return;
   }
   // One race names its body textures ab, ac and aw instead of bd.
@@ -144,20 +144,20 @@ void ExamineTexture(char** parts, int count, const ObgModel& model, NameVariatio
   if (Is(p3, "bd")) {
     BodyTextureRules(model.raceId, n, out);
   } else if (Is(p3, "flag1")) {
-    Final(out, kTexture, (model.raceId == 586 && n == 0) ? 31 : n);
+    Final(out, VariationKind::kTexture, (model.raceId == 586 && n == 0) ? 31 : n);
   } else if (Is(p3, "head")) {
-    Final(out, kFace, n);
+    Final(out, VariationKind::kFace, n);
   } else if (Is(p3, "hr")) {
-    Final(out, kHair, n);
+    Final(out, VariationKind::kHair, n);
   } else if (Is(p3, "hd")) {
     if (model.raceId == 431) {
-      Extra(out, kHead, 1);
-      Final(out, kTexture, n);
+      Extra(out, VariationKind::kHead, 1);
+      Final(out, VariationKind::kTexture, n);
     } else {
-      Final(out, kHead, n);
+      Final(out, VariationKind::kHead, n);
     }
   } else if (Is(p3, "tattoo")) {
-    Final(out, kTattoo, n);
+    Final(out, VariationKind::kTattoo, n);
   }
 }
 

@@ -3,12 +3,13 @@
 #include <cstdint>
 
 #include "client/gender.h"
+#include "common/variation_kind.h"
 
 namespace zira {
 
 // One AddVariation call that a file name asks for.
 struct VariationCall {
-  std::uint8_t kind;
+  VariationKind kind;
   std::uint8_t value;
 };
 

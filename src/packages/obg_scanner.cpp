@@ -44,7 +44,7 @@ void ScanModelFile(const ClientImage& client, PackageArchive& archive, const cha
   std::memcpy(model.code, code, model.codeLength + 1u);
   model.raceId = raceId;
   model.gender = gender;
-  if (IsPlayableRaceRow(client, raceId)) model.AddRange(kHead, 3);
+  if (IsPlayableRaceRow(client, raceId)) model.AddRange(VariationKind::kHead, 3);
 
   const ObgModel examined{code, raceId, gender};
   const std::uint32_t count = archive.EntryCount();
@@ -53,10 +53,10 @@ void ScanModelFile(const ClientImage& client, PackageArchive& archive, const cha
     if (entry == nullptr) continue;
     const NameVariations given = ExamineName(entry->name, examined);
     for (std::uint8_t k = 0; k < given.extraCount; ++k) {
-      model.Add(static_cast<VariationKind>(given.extra[k].kind), given.extra[k].value);
+      model.Add(given.extra[k].kind, given.extra[k].value);
     }
     if (given.hasFinal && given.final.value != 0) {
-      model.AddReported(static_cast<VariationKind>(given.final.kind), given.final.value,
+      model.AddReported(given.final.kind, given.final.value,
                         static_cast<std::uint16_t>(found.reportNames.size()));
       found.reportNames.emplace_back(entry->name);
     }
@@ -66,10 +66,10 @@ void ScanModelFile(const ClientImage& client, PackageArchive& archive, const cha
 }  // namespace
 
 Result ScanObgPackage(const ClientImage& client, const char* name, ScannedPackage* found) {
-  if (name == nullptr || found == nullptr) return E_INVALIDARG;
+  if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
   std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
-  if (!archive) return E_OUTOFMEMORY;
-  if (Failed(archive->Open(name))) return E_FAIL;
+  if (!archive) return OutOfMemory("package archive");
+  if (Failed(archive->Open(name))) return Fail("package cannot be opened");
 
   found->reportRefusedModels = true;
   const std::uint32_t count = archive->EntryCount();
@@ -79,7 +79,7 @@ Result ScanObgPackage(const ClientImage& client, const char* name, ScannedPackag
     if (entry == nullptr || !ModelFileCode(*entry, code)) continue;
     ScanModelFile(client, *archive, code, *found);
   }
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

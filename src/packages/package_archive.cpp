@@ -73,7 +73,7 @@ std::uint64_t RowsBacked(std::size_t bytesAfterCount) {
 Result CheckHeader(const PackageHeader& header, std::uint64_t fileLength) {
   if (header.magic != kMagic) return Fail("wrong magic");
   if (header.directoryOffset >= fileLength) return Fail("directory offset beyond the file");
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ const PackageEntry* PackageArchive::Entry(std::uint32_t index) const {
 
 Result PackageArchive::Open(const char* path) {
   Close();
-  if (path == nullptr) return E_INVALIDARG;
+  if (path == nullptr) return InvalidArgument("no package path");
   if (path[0] == '\0') return Fail("empty path");
   version_ = 0;
   dateStamp_ = 0;
@@ -149,7 +149,7 @@ Result PackageArchive::OpenBytes(std::span<const std::uint8_t> bytes) {
   path_[0] = '\0';
   if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");
   contents_.reset(new (std::nothrow) std::uint8_t[bytes.size()]);
-  if (!contents_) return E_OUTOFMEMORY;
+  if (!contents_) return OutOfMemory("package contents");
   std::memcpy(contents_.get(), bytes.data(), bytes.size());
   fileLength_ = static_cast<std::uint32_t>(bytes.size());
   return Parse();
@@ -171,7 +171,7 @@ Result PackageArchive::Parse() {
   const Result sorted = SortRowsByOffset(std::span<PackageEntry>(entries_.get(), rowCount_));
   if (Failed(sorted)) return Refuse(sorted);
   const Result names = ReadNames();
-  return Failed(names) ? Refuse(names) : S_OK;
+  return Failed(names) ? Refuse(names) : kSuccess;
 }
 
 Result PackageArchive::ReadDirectory(ByteCursor directory) {
@@ -193,7 +193,7 @@ Result PackageArchive::ReadDirectory(ByteCursor directory) {
     if (entries_[i].dataOffset == 0) return Fail("directory row with data offset 0");
   }
   dateStamp_ = DecodeFooter(directory).value_or(dateStamp_);
-  return S_OK;
+  return kSuccess;
 }
 
 // The name directory is the last row once the rows are sorted.
@@ -206,7 +206,7 @@ Result PackageArchive::ReadNames() {
     return Fail("name directory unreadable");
   }
   NameEntries(std::span<const std::uint8_t>(directory.get(), nameRow.inflatedSize));
-  return S_OK;
+  return kSuccess;
 }
 
 // The k-th listed name belongs to the k-th entry by offset, and only when its
@@ -231,10 +231,10 @@ void PackageArchive::NameEntries(std::span<const std::uint8_t> directory) {
 
 // The refusals that come before anything is allocated or inflated.
 Result PackageArchive::CheckRequest(std::uint32_t offset, std::uint32_t size) const {
-  if (offset >= fileLength_) return Result(E_INVALIDARG.Code(), "offset beyond the file");
+  if (offset >= fileLength_) return InvalidArgument("offset beyond the file");
   if (!contents_) return Fail("nothing loaded");
   if (size > std::uint64_t{fileLength_ - offset} * kMostInflateRatio) return Fail("more than the file can inflate to");
-  return S_OK;
+  return kSuccess;
 }
 
 Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuffer& out) {
@@ -245,7 +245,7 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]);
   if (!allocated) {
     NoteMachineRefusal(ENOMEM, path_);
-    return E_OUTOFMEMORY;
+    return OutOfMemory("entry buffer");
   }
   const Result inflated = Inflate(offset, {allocated.get(), std::size_t{size} + kReadAtSlack}, size);
   if (Succeeded(inflated)) out = std::move(allocated);
@@ -253,7 +253,7 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
 }
 
 Result PackageArchive::ReadInto(std::uint32_t offset, std::span<std::uint8_t> buffer) {
-  if (buffer.size() > 0xFFFFFFFFu) return Result(E_INVALIDARG.Code(), "beyond 32-bit sizes");
+  if (buffer.size() > 0xFFFFFFFFu) return InvalidArgument("beyond 32-bit sizes");
   const std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
   const Result request = CheckRequest(offset, size);
   if (Failed(request) || size == 0) return request;
@@ -265,7 +265,7 @@ Result PackageArchive::ReadInto(std::uint32_t offset, std::span<std::uint8_t> bu
 // old bytes, and a short block may have written past what it yielded.
 Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) const {
   const std::span<const std::uint8_t> file = Contents();
-  BlockRunEnd run{S_OK, 0, offset};
+  BlockRunEnd run{kSuccess, 0, offset};
   if (WorkerJobs() == 1) {
     run = InflateBlocksInOrder(file, offset, 0, size, output.data());
   } else {
@@ -278,7 +278,7 @@ Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> out
   }
   if (Failed(run.result)) return run.result;
   std::memset(output.data() + run.produced, 0, output.size() - run.produced);
-  return S_OK;
+  return kSuccess;
 }
 
 EntryBuffer PackageArchive::ReadEntry(std::uint32_t index) {

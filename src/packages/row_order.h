@@ -27,10 +27,10 @@ template <typename Row>
 Result SortRowsByOffset(std::span<Row> rows, std::uint64_t* comparisons = nullptr) {
   std::uint64_t compared = 0;
   const std::size_t count = rows.size();
-  if (count > UINT32_MAX) return E_INVALIDARG;
+  if (count > UINT32_MAX) return InvalidArgument("more rows than 32 bits count");
   // Each step takes one pair and adds at most one, so count pairs always suffice.
   std::unique_ptr<std::uint64_t[]> heap(new (std::nothrow) std::uint64_t[count > 0 ? count : 1]);
-  if (!heap) return E_OUTOFMEMORY;
+  if (!heap) return OutOfMemory("row order heap");
   const auto pair = [&](std::size_t position) {
     return (std::uint64_t{rows[position].dataOffset} << 32) | position;
   };
@@ -56,7 +56,7 @@ Result SortRowsByOffset(std::span<Row> rows, std::uint64_t* comparisons = nullpt
     std::push_heap(heap.get(), heap.get() + size, later);
   }
   if (comparisons != nullptr) *comparisons = compared;
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -103,35 +103,35 @@ void ScanModel(const ClientImage& client, bool perRaceRules, WldFile& wld, WldFr
 }  // namespace
 
 Result ScanS3dPackage(const ClientImage& client, const char* name, bool perRaceRules, ScannedPackage* found) {
-  if (name == nullptr || found == nullptr) return E_INVALIDARG;
+  if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
 
   std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
-  if (!archive) return E_OUTOFMEMORY;
-  if (Failed(archive->Open(name))) return E_FAIL;
+  if (!archive) return OutOfMemory("package archive");
+  if (Failed(archive->Open(name))) return Fail("package cannot be opened");
 
   // The world file shares the package's base name: abc_chr.s3d holds abc_chr.wld.
   char wldName[kSourceNameCapacity] = {};
   const std::size_t nameLength = CopyText(wldName, sizeof(wldName), name);
-  if (nameLength < 3) return E_FAIL;
+  if (nameLength < 3) return Fail("package name too short");
   std::memcpy(wldName + nameLength - 3, "wld", 3);
   const std::uint16_t index = archive->FindEntry(wldName);
-  if (index == kNoEntry) return E_FAIL;
+  if (index == kNoEntry) return Fail("no world file in the package");
   const PackageEntry* entry = archive->Entry(index);
-  if (entry == nullptr) return E_FAIL;
+  if (entry == nullptr) return Fail("world file entry missing");
 
   WldFilePtr wld(new (std::nothrow) WldFile());
   if (!wld) {
     NoteMachineRefusal(ENOMEM, name);
-    return E_OUTOFMEMORY;
+    return OutOfMemory("world file");
   }
   EntryBuffer contents = archive->ReadEntry(index);
-  if (!contents) return E_OUTOFMEMORY;
+  if (!contents) return OutOfMemory("world file contents");
   const Result loaded = wld->Load({contents.get(), entry->inflatedSize}, entry->name);
   if (Failed(loaded)) return loaded;
 
   ForEachOfType(*wld, kModelType, [&](WldFragment& model) { ScanModel(client, perRaceRules, *wld, model, *found); });
   found->worldBytes = entry->inflatedSize;
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -57,30 +57,30 @@ void ScanHeadMeshes(const S3dModel& model, const WldFragment& mesh, WldFragment*
     const char ones = NameAt(head, at + 1);
     if (!IsDigit(tens) || !IsDigit(ones)) return;
     const int value = 10 * (tens - '0') + (ones - '0');
-    if (value != 0) model.model->Add(kHead, static_cast<std::uint8_t>(value));
+    if (value != 0) model.model->Add(VariationKind::kHead, static_cast<std::uint8_t>(value));
   });
 }
 
 void AddBaseVariations(const S3dModel& model) {
   if (!model.playable) return;
   FoundModel* m = model.model;
-  m->AddRange(kHead, 3);
+  m->AddRange(VariationKind::kHead, 3);
   if (!model.perRaceRules) return;
   const std::uint16_t race = m->raceId;
   const bool male = m->gender == Gender::kMale;
   const bool female = m->gender == Gender::kFemale;
   if (male && (race == 1 || race == 2 || race == 8 || race == 11 || race == 12)) {
-    m->AddRange(kHair, 3);
-    m->AddRange(kBeard, 5);
+    m->AddRange(VariationKind::kHair, 3);
+    m->AddRange(VariationKind::kBeard, 5);
   } else if (female && ((race >= 1 && race <= 2) || (race >= 8 && race <= 12))) {
-    m->AddRange(kHair, 3);
+    m->AddRange(VariationKind::kHair, 3);
   } else if ((male || female) && race >= 4 && race <= 7) {
-    m->AddRange(kHair, 3);
+    m->AddRange(VariationKind::kHair, 3);
   } else if (male && race == 3) {
-    m->AddRange(kBeard, 5);
-    m->Add(kHead, 4);
+    m->AddRange(VariationKind::kBeard, 5);
+    m->Add(VariationKind::kHead, 4);
   } else if (female && race == 3) {
-    m->Add(kHead, 4);
+    m->Add(VariationKind::kHead, 4);
   }
 }
 
@@ -128,10 +128,10 @@ void ApplyMaterial(const S3dModel& model, const WldFragment& material) {
     if (nx == 13 && FoldedEqual(x.name[3], 'H') && FoldedEqual(x.name[4], 'E') && model.playable) {
       if (!IsDigit(x.name[5]) || !IsDigit(x.name[6])) return;
       if (wld.MaterialBitmapCount(&x) >= 2) {
-        const VariationKind kind = m->raceId == 2 ? kTattoo : (m->raceId == 3 ? kHair : kBeard);
+        const VariationKind kind = m->raceId == 2 ? VariationKind::kTattoo : (m->raceId == 3 ? VariationKind::kHair : VariationKind::kBeard);
         m->Add(kind, static_cast<std::uint8_t>(x.name[6] - '0'));
       }
-      if (IsDigit(x.name[7])) m->Add(kFace, static_cast<std::uint8_t>(x.name[7] - '0'));
+      if (IsDigit(x.name[7])) m->Add(VariationKind::kFace, static_cast<std::uint8_t>(x.name[7] - '0'));
       return;
     }
     if (!EndsWithNoCase(x.name, nx, suffix, kMaterialSuffixLength)) return;
@@ -141,7 +141,7 @@ void ApplyMaterial(const S3dModel& model, const WldFragment& material) {
     int value = 10 * (tens - '0') + (ones - '0');
     if (value == 0) return;
     if (StartsWithNoCase(x.name, nx, "CLK", 3) && EndsWithNoCase(x.name, nx, "01_MDF", 6)) value += 6;
-    m->Add(kTexture, static_cast<std::uint8_t>(value));
+    m->Add(VariationKind::kTexture, static_cast<std::uint8_t>(value));
   });
 }
 

@@ -88,7 +88,7 @@ void WldFile::Reset() {
 }
 
 Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
-  if (data.data() == nullptr || data.empty()) return E_INVALIDARG;
+  if (data.data() == nullptr || data.empty()) return InvalidArgument("no world file data");
   ByteCursor file(data);
   const WorldHeader header = DecodeHeader(file.Take(kHeaderSize));
   if (!file.Ok()) return Fail("shorter than the header");
@@ -100,7 +100,7 @@ Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
 
   const char* givenName = name != nullptr ? name : kDefaultName;
   const std::size_t givenLength = strnlen(givenName, sizeof(name_));
-  if (givenLength >= sizeof(name_)) return Result(E_INVALIDARG.Code(), "name too long");
+  if (givenLength >= sizeof(name_)) return InvalidArgument("name too long");
   std::memcpy(name_, givenName, givenLength);
   nameLength_ = static_cast<std::uint32_t>(givenLength);
 
@@ -120,10 +120,10 @@ Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
     fragments_.reset(new (std::nothrow) WldFragment[fragmentCount_]());
     types_.reset(new (std::nothrow) std::uint8_t[fragmentCount_]());
     nextOfType_.reset(new (std::nothrow) std::uint32_t[fragmentCount_]());
-    if (!fragments_ || !types_ || !nextOfType_) return Result(E_OUTOFMEMORY.Code(), "fragment table");
+    if (!fragments_ || !types_ || !nextOfType_) return OutOfMemory("fragment table");
   }
   RecordFragments(file);
-  return S_OK;
+  return kSuccess;
 }
 
 // The parse ends at the first fragment that does not fit, and once every slot

@@ -494,7 +494,7 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   HeldTempFile held;
   if (!held.Create(path)) {
     LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
-    return E_FAIL;
+    return Fail("temporary file cannot be created");
   }
   const std::string& temp = held.Path();
   DatabaseWriter db;
@@ -519,9 +519,9 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   if (!error.empty()) {
     RemoveFileIfPresent(temp);
     LogBoth("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
-    return E_FAIL;
+    return Fail("database cannot be written");
   }
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

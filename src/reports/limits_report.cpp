@@ -17,7 +17,7 @@ int LargestCount(const LetterIndex<N>& index) {
 }  // namespace
 
 Result LogMaximums(const Inventory& inventory) {
-  if (TheSessionLog() == nullptr) return S_OK;
+  if (TheSessionLog() == nullptr) return kSuccess;
   const ClientImage& client = inventory.client;
 
   int sourcesPerLetter = 0;
@@ -64,7 +64,7 @@ Result LogMaximums(const Inventory& inventory) {
   LogOnly("  MAXIMUM: DBStringID = %d", static_cast<int>(inventory.database.highestId));
   LogOnly("  MAXIMUM: List Strings = %d", inventory.strings.count);
   LogOnly("  MAXIMUM: List StringID = %d", inventory.strings.highestId);
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

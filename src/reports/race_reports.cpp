@@ -297,21 +297,21 @@ Result ExportRaceReports(Inventory& inventory, const char* outputPath) {
     OutputFile list;
     if (!OpenReportFile(list, edition, outputPath, kRaceListName, baseName)) {
       LogBoth(kListFailure, baseName);
-      return E_FAIL;
+      return Fail("race list cannot be created");
     }
     LogBoth("  Listing OBRace model codes in %s", baseName);
     WriteRaceCodeList(inventory, list);
-    if (!CommitReportFile(list, kListFailure, baseName)) return E_FAIL;
+    if (!CommitReportFile(list, kListFailure, baseName)) return Fail("race list cannot be written");
   }
   OutputFile page;
   if (!OpenReportFile(page, edition, outputPath, kRacePageName, baseName)) {
     LogBoth(kPageFailure, baseName);
-    return E_FAIL;
+    return Fail("race page cannot be created");
   }
   LogBoth("  Exporting OBRace information to %s", baseName);
   WriteRacePage(inventory, page);
-  if (!CommitReportFile(page, kPageFailure, baseName)) return E_FAIL;
-  return S_OK;
+  if (!CommitReportFile(page, kPageFailure, baseName)) return Fail("race page cannot be written");
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -96,15 +96,15 @@ Result WriteVariationSummary(OutputFile* file, const ClientImage& client, const 
 
 Result WriteVariationSummaryAs(OutputFile* file, const ClientImage& client, const ModelDef* model,
                                std::uint32_t raceId) {
-  if (file == nullptr || model == nullptr) return E_INVALIDARG;
+  if (file == nullptr || model == nullptr) return InvalidArgument("no file or model");
   WriteSummary(file, client, *model, raceId);
-  return S_OK;
+  return kSuccess;
 }
 
 Result WriteVariationList(OutputFile* file, std::span<const std::uint8_t> numbers) {
-  if (file == nullptr || numbers.empty()) return E_INVALIDARG;
+  if (file == nullptr || numbers.empty()) return InvalidArgument("no file or no numbers");
   WriteList(file, numbers);
-  return S_OK;
+  return kSuccess;
 }
 
 std::string VariationSummaryText(const ClientImage& client, const ModelDef* model) {

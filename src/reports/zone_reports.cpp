@@ -258,21 +258,21 @@ Result ExportZoneReports(Inventory& inventory, const char* outputPath) {
     OutputFile list;
     if (!OpenReportFile(list, edition, outputPath, kZoneListName, baseName)) {
       LogBoth(kListFailure, baseName);
-      return E_FAIL;
+      return Fail("zone list cannot be created");
     }
     LogBoth("  Listing OB Zone Information in %s", baseName);
     WriteZoneList(inventory, list);
-    if (!CommitReportFile(list, kListFailure, baseName)) return E_FAIL;
+    if (!CommitReportFile(list, kListFailure, baseName)) return Fail("zone list cannot be written");
   }
   OutputFile page;
   if (!OpenReportFile(page, edition, outputPath, kZonePageName, baseName)) {
     LogBoth(kPageFailure, baseName);
-    return E_FAIL;
+    return Fail("zone page cannot be created");
   }
   LogBoth("  Listing formatted Zone information in %s", baseName);
   WriteZonePage(inventory, page);
-  if (!CommitReportFile(page, kPageFailure, baseName)) return E_FAIL;
-  return S_OK;
+  if (!CommitReportFile(page, kPageFailure, baseName)) return Fail("zone page cannot be written");
+  return kSuccess;
 }
 
 }  // namespace zira

@@ -35,15 +35,15 @@ ListView ViewOf(VariationList<N>& list) {
   return {&list.count, list.values, N};
 }
 
-bool ListOfKind(ModelDef& model, std::uint32_t kind, ListView* view) {
+bool ListOfKind(ModelDef& model, VariationKind kind, ListView* view) {
   switch (kind) {
-    case kTexture: *view = ViewOf(model.textures); return true;
-    case kHead: *view = ViewOf(model.heads); return true;
-    case kFace: *view = ViewOf(model.faces); return true;
-    case kHair: *view = ViewOf(model.hair); return true;
-    case kBeard: *view = ViewOf(model.beards); return true;
-    case kTattoo: *view = ViewOf(model.tattoos); return true;
-    case kDetail: *view = ViewOf(model.details); return true;
+    case VariationKind::kTexture: *view = ViewOf(model.textures); return true;
+    case VariationKind::kHead: *view = ViewOf(model.heads); return true;
+    case VariationKind::kFace: *view = ViewOf(model.faces); return true;
+    case VariationKind::kHair: *view = ViewOf(model.hair); return true;
+    case VariationKind::kBeard: *view = ViewOf(model.beards); return true;
+    case VariationKind::kTattoo: *view = ViewOf(model.tattoos); return true;
+    case VariationKind::kDetail: *view = ViewOf(model.details); return true;
     default: return false;
   }
 }
@@ -54,12 +54,12 @@ Result InsertVariation(const ListView& list, std::uint8_t value) {
   const std::size_t count = *list.count < list.capacity ? *list.count : list.capacity;
   std::size_t at = 0;
   while (at < count && list.values[at] < value) ++at;
-  if (at < count && list.values[at] == value) return S_OK;
-  if (count >= list.capacity) return E_OUTOFMEMORY;
+  if (at < count && list.values[at] == value) return kSuccess;
+  if (count >= list.capacity) return OutOfMemory("variation list full");
   std::memmove(list.values + at + 1, list.values + at, count - at);
   list.values[at] = value;
   *list.count = static_cast<std::uint8_t>(count + 1);
-  return S_OK;
+  return kSuccess;
 }
 
 ModelSource* FindInBucket(Inventory& inventory, int bucket, std::string_view name) {
@@ -173,31 +173,31 @@ bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_
   return true;
 }
 
-Result AddVariation(ModelDef* model, std::uint32_t kind, std::uint8_t value) {
-  if (value == 0) return S_OK;
+Result AddVariation(ModelDef* model, VariationKind kind, std::uint8_t value) {
+  if (value == 0) return kSuccess;
   ListView list;
-  if (model == nullptr || !ListOfKind(*model, kind, &list)) return E_INVALIDARG;
+  if (model == nullptr || !ListOfKind(*model, kind, &list)) return InvalidArgument("no model, or not a variation kind");
   return InsertVariation(list, value);
 }
 
-Result AddVariationRange(ModelDef* model, std::uint32_t kind, std::uint8_t count) {
+Result AddVariationRange(ModelDef* model, VariationKind kind, std::uint8_t count) {
   ListView list;
-  if (model == nullptr || !ListOfKind(*model, kind, &list)) return S_OK;
+  if (model == nullptr || !ListOfKind(*model, kind, &list)) return kSuccess;
   // A wider counter, so that a count of 255 ends instead of wrapping.
   for (unsigned value = 1; value <= count; ++value) static_cast<void>(InsertVariation(list, static_cast<std::uint8_t>(value)));
-  return S_OK;
+  return kSuccess;
 }
 
 Result AddZoneImport(ZoneLinks& zone, ModelDef* model) {
-  if (model == nullptr) return E_INVALIDARG;
+  if (model == nullptr) return InvalidArgument("no model");
   const std::span<ModelDef* const> imports = zone.Imports();
   for (const ModelDef* present : imports) {
-    if (present == model) return S_OK;
+    if (present == model) return kSuccess;
   }
-  if (imports.size() >= kZoneImportCapacity) return E_OUTOFMEMORY;
+  if (imports.size() >= kZoneImportCapacity) return OutOfMemory("zone import list full");
   zone.imports[imports.size()] = model;
   zone.importCount = static_cast<std::uint8_t>(imports.size() + 1);
-  return S_OK;
+  return kSuccess;
 }
 
 }  // namespace zira

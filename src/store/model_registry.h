@@ -26,8 +26,8 @@ ModelDef* LookUpRaceModel(const Inventory& inventory, const ModelSource* source,
 bool FindRaceModel(const Inventory& inventory, ModelSource* source, std::uint32_t raceId, Gender gender,
                    ModelDef** model);
 
-Result AddVariation(ModelDef* model, std::uint32_t kind, std::uint8_t value);
-Result AddVariationRange(ModelDef* model, std::uint32_t kind, std::uint8_t count);
+Result AddVariation(ModelDef* model, VariationKind kind, std::uint8_t value);
+Result AddVariationRange(ModelDef* model, VariationKind kind, std::uint8_t count);
 // Appends model to the zone's imports unless it is there already.
 Result AddZoneImport(ZoneLinks& zone, ModelDef* model);
 

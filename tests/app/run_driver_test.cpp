@@ -120,7 +120,7 @@ TEST_F(RunDriverTest, MissingStringFilesEndTheRunWithTwoAndThree) {
       << out;
 }
 
-Result Refuse(ClientImage&) { return E_FAIL; }
+Result Refuse(ClientImage&) { return Fail("refused by the test"); }
 
 TEST_F(RunDriverTest, TableReaderFailuresEndTheRunWithFourAndFive) {
   WriteClient(1);

@@ -29,7 +29,7 @@ class ClientImageTest : public ::testing::Test {
 TEST_F(ClientImageTest, RecognizesEveryEditionByItsExactSizeAndLocatesRdata) {
   for (std::uint32_t id = 1; id <= 3; ++id) {
     ClientImageWriter writer(id);
-    ASSERT_EQ(LoadFrom(writer), S_OK) << id;
+    ASSERT_EQ(LoadFrom(writer), ResultCode::kOk) << id;
     EXPECT_EQ(Client().editionId, id);
     EXPECT_EQ(Client().imageSize, FindEdition(id)->fileSize);
     EXPECT_STREQ(Client().editionShort, FindEdition(id)->editionShort);
@@ -64,13 +64,13 @@ TEST_F(ClientImageTest, RejectsSizesOneByteOffAndBrokenHeaders) {
 
 TEST_F(ClientImageTest, AcceptsTheSectionNameInCapitals) {
   ClientImageWriter writer(2, {.rdataName = ".RDATA"});
-  EXPECT_EQ(LoadFrom(writer), S_OK);
+  EXPECT_EQ(LoadFrom(writer), ResultCode::kOk);
 }
 
 TEST_F(ClientImageTest, AddressesMapIntoRdataAndStayInsideTheImage) {
   ClientImageWriter writer(1);
   const std::uint32_t address = writer.AddText("hum");
-  ASSERT_EQ(LoadFrom(writer), S_OK);
+  ASSERT_EQ(LoadFrom(writer), ResultCode::kOk);
   EXPECT_STREQ(ImageAddressToText(Client(), address), "hum");
   EXPECT_TRUE(IsRdataAddress(Client(), writer.RdataEndAddress()));
   EXPECT_FALSE(IsRdataAddress(Client(), writer.RdataEndAddress() + 1));
@@ -81,7 +81,7 @@ TEST_F(ClientImageTest, AddressesMapIntoRdataAndStayInsideTheImage) {
   ClientImageWriter tail(1);
   // Raw data offset near the end.
   tail.PutU32(tail.SectionHeaderOffset(1) + pe_format::kSectionRawOffsetField, FindEdition(1)->fileSize - 2);
-  ASSERT_EQ(LoadFrom(tail), S_OK);
+  ASSERT_EQ(LoadFrom(tail), ResultCode::kOk);
   const char* last = ImageAddressToText(Client(), tail.RdataStartAddress() + 1);
   EXPECT_EQ(std::strlen(last), 0u);
   EXPECT_EQ(std::strlen(ImageAddressToText(Client(), tail.RdataEndAddress())), 0u);
@@ -93,7 +93,7 @@ TEST_F(ClientImageTest, IdentifiesEditionsFromFilesWithoutOpeningThem) {
   EXPECT_EQ(IdentifyEdition("obgame.exe"), 0u);
   ClientImageWriter(3).WriteTo("OBGame.exe");
   EXPECT_EQ(IdentifyEdition("obgame.exe"), 3u);
-  ASSERT_EQ(LoadClientImage(Client()), S_OK);
+  ASSERT_EQ(LoadClientImage(Client()), ResultCode::kOk);
   EXPECT_STREQ(Client().path, "obgame.exe");
   EXPECT_STREQ(Client().editionLong, "Mistkeep (v2)");
 }

@@ -21,7 +21,7 @@ std::vector<std::uint16_t> Bucket(const ClientImage& client, int bucket) {
 
 TEST(RaceTable, FailsWithoutImage) {
   auto client = std::make_unique<ClientImage>();
-  EXPECT_EQ(ReadRaceTable(*client), E_FAIL);
+  EXPECT_EQ(ReadRaceTable(*client), ResultCode::kFailed);
 }
 
 TEST(RaceTable, EditionOneTakesGenderRaceAndCodeFromTheFirstSlots) {
@@ -32,8 +32,8 @@ TEST(RaceTable, EditionOneTakesGenderRaceAndCodeFromTheFirstSlots) {
   // Only gender and race pushed: the code slot still holds the last address.
   code.PushImm8(0).PushImm8(6).Call(fixture.registrations.Target(ScanWindow::kRace));
   ASSERT_TRUE(fixture.registrations.Add(ScanWindow::kRace, code));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   const ClientImage& client = *fixture.client;
   EXPECT_STREQ(RaceCode(client, 5, 2), "ELF");
   EXPECT_EQ(RaceCode(client, 5, 2), RaceCode(client, 6, 1));
@@ -56,8 +56,8 @@ TEST(RaceTable, LaterEditionsReadSlotsThreeAndFourWhateverWasPushed) {
     code.PushImm8(0).PushImm8(0).PushImm32(b).PushImm8(1).PushImm8(7).Call(target);
     code.PushImm8(0).PushImm8(0).PushImm32(a).Call(target);  // race 7 female again, from the older pushes
     ASSERT_TRUE(fixture.registrations.Add(ScanWindow::kRace, code));
-    ASSERT_EQ(fixture.Load(), S_OK);
-    ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+    ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+    ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
     const ClientImage& client = *fixture.client;
     EXPECT_STREQ(client.races[0].code[0], "AAA") << edition;
     EXPECT_EQ(RaceCode(client, 0, 1), nullptr);
@@ -82,8 +82,8 @@ TEST(RaceTable, RejectsOutOfRangeRegistrations) {
   code.PushImm8(2).PushImm32(2500).PushImm32(start + 16).Call(target);   // accepted
   code.PushImm8(1).PushImm8(4).PushImm32(end).Call(target);              // accepted: last byte of .rdata
   ASSERT_TRUE(fixture.registrations.Add(ScanWindow::kRace, code));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   const ClientImage& client = *fixture.client;
   EXPECT_EQ(client.codeCount, 2);
   EXPECT_EQ(client.maxRaceId, 2500);
@@ -96,8 +96,8 @@ TEST(RaceTable, RejectsOutOfRangeRegistrations) {
 TEST(RaceTable, RepeatedRegistrationReplacesTheCode) {
   ClientFixture fixture(1);
   ASSERT_TRUE(fixture.registrations.AddRaces({{"hum", 1, 0}, {"huf", 1, 1}, {"hux", 1, 0}}));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   EXPECT_STREQ(RaceCode(*fixture.client, 1, 1), "HUX");
   EXPECT_EQ(fixture.client->raceCount, 1);
   EXPECT_EQ(fixture.client->codeCount, 3);
@@ -113,8 +113,8 @@ TEST(RaceTable, ModelCodeIndexListsRacesOncePerBucketInOrder) {
                                               {"_ab", 6, 0},   // punctuation: bucket 0
                                               {"", 8, 0},      // stored, not indexed
                                               {"kay", 5, 1}}));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   const ClientImage& client = *fixture.client;
   EXPECT_EQ(Bucket(client, 11), (std::vector<std::uint16_t>{3, 5, 9}));
   EXPECT_EQ(Bucket(client, 5), (std::vector<std::uint16_t>{3}));
@@ -128,8 +128,8 @@ TEST(RaceTable, FullBucketDropsFurtherRaces) {
   std::vector<testing::RaceRegistration> races;
   for (std::uint32_t race = 1; race <= 121; ++race) races.push_back({"a" + std::to_string(race), race, 0});
   ASSERT_TRUE(fixture.registrations.AddRaces(races));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   EXPECT_EQ(fixture.client->codeIndex.count[1], 120);
   EXPECT_EQ(fixture.client->codeIndex.ids[1][119], 120);
   EXPECT_STREQ(RaceCode(*fixture.client, 121, 1), "A121");
@@ -138,8 +138,8 @@ TEST(RaceTable, FullBucketDropsFurtherRaces) {
 TEST(RaceTable, SharedTextIsOnePointerUpperCasedOnce) {
   ClientFixture fixture(3);
   ASSERT_TRUE(fixture.registrations.AddRaces({{"dwm", 4, 0}, {"dwm", 40, 2}}));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   EXPECT_EQ(RaceCode(*fixture.client, 4, 1), RaceCode(*fixture.client, 40, 3));
   EXPECT_STREQ(RaceCode(*fixture.client, 4, 1), "DWM");
 }
@@ -158,8 +158,8 @@ TEST(RaceTable, TextsNeverRunPastTheImage) {
   code.PushImm8(0).PushImm8(1).PushImm32(start).Call(target);
   code.PushImm8(0).PushImm8(2).PushImm32(start + 1000).Call(target);
   ASSERT_TRUE(fixture.registrations.Add(ScanWindow::kRace, code));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
   EXPECT_STREQ(RaceCode(*fixture.client, 1, 1), "ABC");
   EXPECT_EQ(fixture.client->races[1].codeLength[0], 3);
   EXPECT_STREQ(RaceCode(*fixture.client, 2, 1), "");

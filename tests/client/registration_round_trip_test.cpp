@@ -120,9 +120,9 @@ TEST(RegistrationRoundTrip, TablesComeBackAsWrittenInEveryEdition) {
       const std::vector<ZoneRegistration> zones = SomeZones(edition == 3);
       ASSERT_TRUE(fixture.registrations.AddRaces(races));
       ASSERT_TRUE(fixture.registrations.AddZones(zones));
-      ASSERT_EQ(fixture.Load(), S_OK);
-      ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
-      ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+      ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+      ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
+      ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
       ExpectTablesMatch(*fixture.client, races, zones);
     }
   }
@@ -142,9 +142,9 @@ TEST(RegistrationRoundTrip, FullWindowIsRefused) {
   EXPECT_LE(fixture.registrations.Position(ScanWindow::kRace), fixture.registrations.End(ScanWindow::kRace));
   const std::uint8_t tooMuch[64] = {};
   EXPECT_FALSE(fixture.registrations.AddRaw(ScanWindow::kRace, tooMuch));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadRaceTable(*fixture.client), S_OK);
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   ExpectTablesMatch(*fixture.client, written, {});
 }
 
@@ -168,9 +168,9 @@ TEST(RegistrationRoundTrip, RandomWindowsAreReadSafely) {
         if (!fixture.registrations.Add(window, code)) break;
       }
     }
-    ASSERT_EQ(fixture.Load(), S_OK);
-    EXPECT_EQ(ReadRaceTable(*fixture.client), S_OK);
-    EXPECT_EQ(ReadZoneTable(*fixture.client), S_OK);
+    ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+    EXPECT_EQ(ReadRaceTable(*fixture.client), ResultCode::kOk);
+    EXPECT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
     EXPECT_LE(fixture.client->maxRaceId, kMaxRaceId);
     EXPECT_LE(fixture.client->maxZoneId, kMaxZoneId);
   }

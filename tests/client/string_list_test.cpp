@@ -19,10 +19,10 @@ class StringListTest : public testing::WorkingDirectoryTest {
   std::unique_ptr<StringList> list = std::make_unique<StringList>();
 };
 
-TEST_F(StringListTest, MissingFileFails) { EXPECT_EQ(LoadStringList(*list), E_FAIL); }
+TEST_F(StringListTest, MissingFileFails) { EXPECT_EQ(LoadStringList(*list), ResultCode::kFailed); }
 
 TEST_F(StringListTest, EmptyFileIsAnEmptyList) {
-  ASSERT_EQ(Load(""), S_OK);
+  ASSERT_EQ(Load(""), ResultCode::kOk);
   EXPECT_EQ(list->count, 0);
   EXPECT_EQ(StringListText(*list, 0), nullptr);
 }
@@ -30,7 +30,7 @@ TEST_F(StringListTest, EmptyFileIsAnEmptyList) {
 TEST_F(StringListTest, ReadsIdsAndTexts) {
   ASSERT_EQ(Load("header line\r\n1 First\r\n12    Spaced text  \r\n7\r\n64999 Last\n65000 Too high\n0 Zero\n"
                  "20\tTabbed\n21\tTabbed and spaced\n5 Old\n5 New"),
-            S_OK);
+            ResultCode::kOk);
   EXPECT_STREQ(StringListText(*list, 1), "First");
   EXPECT_STREQ(StringListText(*list, 12), "Spaced text");
   EXPECT_STREQ(StringListText(*list, 7), "");
@@ -47,7 +47,7 @@ TEST_F(StringListTest, ReadsIdsAndTexts) {
 }
 
 TEST_F(StringListTest, OnlyInvalidIdsLoadAsEmpty) {
-  ASSERT_EQ(Load("0 zero\n65000 high\n-3 negative\nword\n\n"), S_OK);
+  ASSERT_EQ(Load("0 zero\n65000 high\n-3 negative\nword\n\n"), ResultCode::kOk);
   EXPECT_EQ(list->count, 0);
   EXPECT_EQ(list->highestId, 0);
   EXPECT_EQ(StringListText(*list, 0), nullptr);
@@ -56,7 +56,7 @@ TEST_F(StringListTest, OnlyInvalidIdsLoadAsEmpty) {
 TEST_F(StringListTest, StopsAfter9999Entries) {
   std::string text;
   for (int id = 1; id <= 10005; ++id) text += std::to_string(id) + " t" + std::to_string(id) + "\r\n";
-  ASSERT_EQ(Load(text), S_OK);
+  ASSERT_EQ(Load(text), ResultCode::kOk);
   EXPECT_EQ(list->count, 9999);
   EXPECT_EQ(list->highestId, 9999);
   EXPECT_STREQ(StringListText(*list, 9999), "t9999");
@@ -64,8 +64,8 @@ TEST_F(StringListTest, StopsAfter9999Entries) {
 }
 
 TEST_F(StringListTest, ReloadForgetsTheEarlierList) {
-  ASSERT_EQ(Load("3 three\n4 four\n"), S_OK);
-  ASSERT_EQ(Load("4 vier\n"), S_OK);
+  ASSERT_EQ(Load("3 three\n4 four\n"), ResultCode::kOk);
+  ASSERT_EQ(Load("4 vier\n"), ResultCode::kOk);
   EXPECT_EQ(StringListText(*list, 3), nullptr);
   EXPECT_STREQ(StringListText(*list, 4), "vier");
 }

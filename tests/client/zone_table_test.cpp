@@ -25,15 +25,15 @@ ZoneRegistration Zone(std::uint32_t id, const std::string& nick) {
 
 TEST(ZoneTable, FailsWithoutImage) {
   auto client = std::make_unique<ClientImage>();
-  EXPECT_EQ(ReadZoneTable(*client), E_FAIL);
+  EXPECT_EQ(ReadZoneTable(*client), ResultCode::kFailed);
 }
 
 TEST(ZoneTable, ReadsAllNineArguments) {
   ClientFixture fixture(1);
   ZoneRegistration zone{42, "QuArry", "North Quarry", 0x1FF, 0x12345, 0x80000001u, 7, 0xFFFFFFFF, 0x102, false};
   ASSERT_TRUE(fixture.registrations.AddZone(zone));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   const ZoneRecord& row = fixture.client->zones[42];
   EXPECT_EQ(row.zoneId, 42);
   EXPECT_STREQ(row.zoneNick, "quarry");
@@ -67,8 +67,8 @@ TEST(ZoneTable, SkipsShortAndOutOfRangeRegistrations) {
   zone(12, nick, outside, true);    // name outside .rdata
   zone(1500, nick, name, true);     // accepted
   ASSERT_TRUE(fixture.registrations.Add(ScanWindow::kZone, code));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   EXPECT_EQ(fixture.client->zoneCount, 1);
   EXPECT_EQ(fixture.client->maxZoneId, 1500);
   for (std::uint32_t id : {10u, 11u, 12u}) EXPECT_EQ(fixture.client->zones[id].zoneNick, nullptr) << id;
@@ -83,8 +83,8 @@ TEST(ZoneTable, RepeatedZoneReplacesTheRow) {
   ZoneRegistration second = Zone(7, "New");
   second.useAltTarget = true;
   ASSERT_TRUE(fixture.registrations.AddZones({first, second}));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   const ClientImage& client = *fixture.client;
   EXPECT_STREQ(client.zones[7].zoneNick, "new");
   EXPECT_STREQ(client.zones[7].zoneName, "The New");
@@ -108,14 +108,14 @@ TEST(ZoneTable, AltTargetCountsOnlyWhereTheEditionHasOne) {
 TEST(ZoneTable, UnrecognizedEditionReadsNoZones) {
   ClientFixture fixture(3);
   ASSERT_TRUE(fixture.registrations.AddZone(Zone(12, "kept")));
-  ASSERT_EQ(fixture.Load(), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
   fixture.client->editionId = 0;
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   EXPECT_EQ(fixture.client->zoneCount, 0);
   EXPECT_EQ(fixture.client->zones[12].zoneNick, nullptr);
   EXPECT_EQ(fixture.client->zoneIndex.count[11], 0);
   fixture.client->editionId = 3;
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   EXPECT_EQ(fixture.client->zoneCount, 1);
 }
 
@@ -126,8 +126,8 @@ TEST(ZoneTable, LetterIndexBucketsAndCapacity) {
   zones.push_back(Zone(5, "9lives"));
   zones.push_back(Zone(6, ""));
   ASSERT_TRUE(fixture.registrations.AddZones(zones));
-  ASSERT_EQ(fixture.Load(), S_OK);
-  ASSERT_EQ(ReadZoneTable(*fixture.client), S_OK);
+  ASSERT_EQ(fixture.Load(), ResultCode::kOk);
+  ASSERT_EQ(ReadZoneTable(*fixture.client), ResultCode::kOk);
   const ZoneLetterIndex& index = fixture.client->zoneIndex;
   ASSERT_EQ(index.count[2], 70);
   EXPECT_EQ(index.ids[2][0], 130);

@@ -92,18 +92,18 @@ TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
   ScopedChdir in(dir_.Path());
   InputFile whole;
   WholeFile<char> text;
-  EXPECT_EQ(whole.ReadAll(text), E_FAIL);  // nothing open
+  EXPECT_EQ(whole.ReadAll(text), ResultCode::kFailed);  // nothing open
   ASSERT_TRUE(whole.Open("LINES.TXT"));
-  ASSERT_EQ(whole.ReadAll(text), S_OK);
+  ASSERT_EQ(whole.ReadAll(text), ResultCode::kOk);
   EXPECT_FALSE(whole.IsOpen());
   ASSERT_EQ(text.length, 18u);
   EXPECT_STREQ(text.bytes.get(), "first\nsecond line\n");  // a zero byte follows the file
   ASSERT_TRUE(whole.Open("lines.txt"));
-  EXPECT_EQ(whole.ReadAll(text, 18), E_OUTOFMEMORY);  // at the limit it cannot be held
+  EXPECT_EQ(whole.ReadAll(text, 18), ResultCode::kOutOfMemory);  // at the limit it cannot be held
   WriteTextFile(dir_ / "empty.txt", "");
   ResetFileCache();
   ASSERT_TRUE(whole.Open("empty.txt"));
-  ASSERT_EQ(whole.ReadAll(text), S_OK);
+  ASSERT_EQ(whole.ReadAll(text), ResultCode::kOk);
   EXPECT_EQ(text.length, 0u);
   EXPECT_EQ(text.bytes[0], '\0');
 

@@ -25,7 +25,7 @@ TEST_F(SessionLogTest, WritesHeaderTimestampedCrLfLinesAndTheClosingLine) {
   dir_.MakeDir("out");
   ScopedChdir in(dir_.Path());
   ::testing::internal::CaptureStdout();
-  ASSERT_EQ(CreateSessionLog("Cobalt", "out\\"), S_OK);
+  ASSERT_EQ(CreateSessionLog("Cobalt", "out\\"), ResultCode::kOk);
   LogBoth("Found %d things in %s", 0, "here");
   LogOnly("log only %d", -5);
   LogLine(0, "100% kept");

@@ -22,7 +22,7 @@ class GlobalModelsTest : public testing::DiscoveryTest {
 };
 
 TEST_F(GlobalModelsTest, EmptyDirectoryGivesThePhaseHeadingsAndTheMissingListLine) {
-  EXPECT_EQ(LoadGlobalModels(inv()), S_OK);
+  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
   const Lines expected = {
       Both("  Loading Hard-Coded Non-Ostra Global Models..."),
       Both("  Loading Ostra playable race model sources..."),
@@ -41,7 +41,7 @@ TEST_F(GlobalModelsTest, HardCodedPackagesAreTriedObgFirstInTheirFixedOrder) {
                            "GLOBAL7_CHR.OBG"}) {
     Write(name);
   }
-  EXPECT_EQ(LoadGlobalModels(inv()), S_OK);
+  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
   const Lines expected = {
       Both("  Loading Hard-Coded Non-Ostra Global Models..."),
       Log("   Loading global models from global7_chr.obg"),
@@ -159,7 +159,7 @@ TEST_F(GlobalModelsTest, ListedPackagesAreTrimmedLowerCasedAndResolvedObgFirst) 
       "1,0,x, Missing ,r\n"
       "1,0,x,NOTES.txt,r\n"
       "1,0,x,   ,r\n");
-  EXPECT_EQ(LoadGlobalModels(inv()), S_OK);
+  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
   const Lines expected = {
       Log("   Loading global model source global_chr.obg"),
       Both("   SKIPPED: Could not load model source global_chr.obg"),

@@ -11,7 +11,7 @@ class OrphanModelsTest : public testing::DiscoveryTest {};
 
 TEST_F(OrphanModelsTest, NoRacesDoNothing) {
   Write("hum.obg");
-  EXPECT_EQ(LoadOrphanModels(inv()), S_OK);
+  EXPECT_EQ(LoadOrphanModels(inv()), ResultCode::kOk);
   EXPECT_TRUE(lines_.empty());
   EXPECT_EQ(inv().sourceCount, 0);
 }
@@ -26,7 +26,7 @@ TEST_F(OrphanModelsTest, TrulyOrphanedCodesAreReportedOncePerStoredCode) {
   SetCode(3, 1, elf);
   SetCode(4, 2, elf);            // directly after its own report again
   SetCode(5, 3, hum);            // after another report: reported again
-  EXPECT_EQ(LoadOrphanModels(inv()), S_OK);
+  EXPECT_EQ(LoadOrphanModels(inv()), ResultCode::kOk);
   const Lines expected = {
       Log("  ODDITY: Model code 'HUM' is truly orphaned (no sources)"),
       Log("  ODDITY: Model code 'HUM' is truly orphaned (no sources)"),

@@ -56,7 +56,7 @@ TEST_F(ScannedPackagesTest, GlobalPackagesAreScannedAndCounted) {
   SetCode(1, 2, Text("HUF"));
   WriteObg("Global7_Chr.obg", {"huf.mod", "a_huf_01_c.dds"});
   const std::size_t world = WriteS3d("GLOBALHUM_CHR.S3D", {"HUM", "HUF"});
-  EXPECT_EQ(LoadGlobalModels(inv()), S_OK);
+  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
   EXPECT_FALSE(HasFailures());
   EXPECT_EQ(Count("   Loading global models from globalHUM_chr.s3d"), 2u);
   EXPECT_EQ(Count("     Found model HUM in source globalhum_chr.s3d"), 1u);
@@ -122,7 +122,7 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
   lines_.clear();
   ResetRunStats();
 
-  EXPECT_EQ(LoadZoneModels(inv(), abc), S_OK);
+  EXPECT_EQ(LoadZoneModels(inv(), abc), ResultCode::kOk);
   ASSERT_NE(Links(abc).chrSource, nullptr);
   EXPECT_EQ(Links(abc).chrSource->modelCount, 1);
   EXPECT_EQ(Links(abc).chr2Source, nullptr);
@@ -148,7 +148,7 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
   EXPECT_EQ(inv().sourceCount, globals + 3);
 
   lines_.clear();
-  EXPECT_EQ(LoadZoneModels(inv(), xyz), S_OK);
+  EXPECT_EQ(LoadZoneModels(inv(), xyz), ResultCode::kOk);
   const Lines again = {
       Log("  Found Zone Model Import File: xyz_chr.txt"),
       Log("   Looking for 2 model code/source entries in xyz_chr.txt"),
@@ -190,7 +190,7 @@ TEST_F(ScannedPackagesTest, OrphansAreFoundByFileNameEachTime) {
   lines_.clear();
   ResetRunStats();
 
-  EXPECT_EQ(LoadOrphanModels(inv()), S_OK);
+  EXPECT_EQ(LoadOrphanModels(inv()), ResultCode::kOk);
   const Lines expected = {
       Log("     Found model ELF in source elf.obg"),
       Log("  Loaded orphan model source ELF.obg"),

@@ -35,11 +35,11 @@ class ZoneModelsTest : public testing::DiscoveryTest {
 };
 
 TEST_F(ZoneModelsTest, ZoneWithoutNickFails) {
-  EXPECT_EQ(LoadZoneModels(inv(), kMaxZoneId + 1), E_INVALIDARG);
-  EXPECT_EQ(LoadZoneImports(inv(), kMaxZoneId + 1), E_INVALIDARG);
-  EXPECT_EQ(LoadZoneModels(inv(), 3), E_FAIL);
+  EXPECT_EQ(LoadZoneModels(inv(), kMaxZoneId + 1), ResultCode::kInvalidArgument);
+  EXPECT_EQ(LoadZoneImports(inv(), kMaxZoneId + 1), ResultCode::kInvalidArgument);
+  EXPECT_EQ(LoadZoneModels(inv(), 3), ResultCode::kFailed);
   inv().client.zones[3].zoneNick = Text("");
-  EXPECT_EQ(LoadZoneModels(inv(), 3), E_FAIL);
+  EXPECT_EQ(LoadZoneModels(inv(), 3), ResultCode::kFailed);
   EXPECT_TRUE(lines_.empty());
 }
 
@@ -47,7 +47,7 @@ TEST_F(ZoneModelsTest, OwnPackagesWithoutImportList) {
   Write("ABC_chr.s3d", "12345");
   Write("abc_CHR2.S3D", "123");
   const std::size_t zone = Zone(7, "abc");
-  EXPECT_EQ(LoadZoneModels(inv(), zone), S_OK);
+  EXPECT_EQ(LoadZoneModels(inv(), zone), ResultCode::kOk);
   ASSERT_NE(Links(zone).chrSource, nullptr);
   ASSERT_NE(Links(zone).chr2Source, nullptr);
   EXPECT_STREQ(Links(zone).chrSource->name, "abc_chr.s3d");
@@ -81,8 +81,8 @@ TEST_F(ZoneModelsTest, OverlongNickRefusesPackagesSilentlyAndReportsTheList) {
   ModelSource* stale = &inv().sources[0];
   Links(zone).chrSource = stale;
   Links(zone).chr2Source = stale;
-  EXPECT_EQ(LoadZoneImports(inv(), zone), E_FAIL);
-  EXPECT_EQ(LoadZoneModels(inv(), zone), S_OK);
+  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kFailed);
+  EXPECT_EQ(LoadZoneModels(inv(), zone), ResultCode::kOk);
   EXPECT_EQ(Links(zone).chrSource, nullptr);
   EXPECT_EQ(Links(zone).chr2Source, nullptr);
   const std::string tooLong =
@@ -96,7 +96,7 @@ TEST_F(ZoneModelsTest, ListOfSixtyThreeCharactersIsRead) {
   const std::string nick(55, 'm');
   Write(nick + "_CHR.TXT", "\n");
   const std::size_t zone = Zone(2, nick);
-  EXPECT_EQ(LoadZoneImports(inv(), zone), S_OK);
+  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kOk);
   const Lines expected = {Log("  Found Zone Model Import File: " + nick + "_chr.txt")};
   EXPECT_EQ(lines_, expected);
 }
@@ -113,7 +113,7 @@ TEST_F(ZoneModelsTest, ListThatExistsButCannotBeOpened) {
   ASSERT_EQ(::bind(socketId, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   ResetFileCache();
   const std::size_t zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneImports(inv(), zone), E_FAIL);
+  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kFailed);
   ::close(socketId);
   const Lines expected = {Both("  FAILURE: Problem opening TXT file abc_chr.txt for model import parsing.")};
   EXPECT_EQ(lines_, expected);
@@ -124,7 +124,7 @@ TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
     lines_.clear();
     Write("abc_chr.txt", std::string("\r\n  \r\n") + header + "\r\nHUM,abc\r\n");
     const std::size_t zone = Zone(1, "abc");
-    EXPECT_EQ(LoadZoneImports(inv(), zone), E_FAIL) << header;
+    EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kFailed) << header;
     const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt"),
                             Both("  SKIPPED: Unable to parse abc_chr.txt for model imports")};
     EXPECT_EQ(lines_, expected) << header;
@@ -134,7 +134,7 @@ TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
 TEST_F(ZoneModelsTest, ListWithoutAnyLineEndsQuietly) {
   Write("abc_chr.txt", "  \r\n\r\n   \n");
   const std::size_t zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneImports(inv(), zone), S_OK);
+  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kOk);
   const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt")};
   EXPECT_EQ(lines_, expected);
   EXPECT_EQ(TheRunStats().files, 0);
@@ -161,7 +161,7 @@ TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
         "hum," +
             longName + ".s3d\r\n");
   const std::size_t zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneModels(inv(), zone), S_OK);
+  EXPECT_EQ(LoadZoneModels(inv(), zone), ResultCode::kOk);
   const Lines expected = {
       Both("   SKIPPED: Model HUM in abc_chr.txt, nonexistent missing.*"),
       Both("   SKIPPED: No race found to match model code XYZ in abc_chr.txt"),

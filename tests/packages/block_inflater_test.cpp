@@ -49,14 +49,14 @@ Outcome ZlibWalk(const std::vector<std::uint8_t>& file, std::uint32_t offset, st
   while (produced < size && at < file.size()) {
     const std::uint32_t deflated = read();
     const std::uint32_t inflated = read();
-    if (std::uint64_t{produced} + inflated > size || deflated > file.size() - at) return {E_FAIL, {}};
+    if (std::uint64_t{produced} + inflated > size || deflated > file.size() - at) return {Fail("zlib walk refused"), {}};
     uLongf written = inflated;
     const int status = uncompress(out.data() + produced, &written, file.data() + at, deflated);
     at += deflated;
-    if (status != Z_OK) return {E_FAIL, {}};
+    if (status != Z_OK) return {Fail("zlib walk refused"), {}};
     produced += static_cast<std::uint32_t>(written);
   }
-  return {S_OK, out};
+  return {kSuccess, out};
 }
 
 std::uint32_t LoadU32(const std::vector<std::uint8_t>& file, std::size_t at) {
@@ -137,7 +137,7 @@ TEST_P(BlockInflaterTest, EveryJobCountGivesTheZlibWalksResultAndBytes) {
     SCOPED_TRACE("jobs " + std::to_string(jobs));
     SetWorkerJobs(jobs);
     std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
-    ASSERT_EQ(archive->OpenBytes(file), S_OK);
+    ASSERT_EQ(archive->OpenBytes(file), ResultCode::kOk);
 
     EntryBuffer allocated;
     const Result result = archive->ReadAt(offset, size, allocated);

@@ -27,7 +27,7 @@ class ObgScannerTest : public ScannerTest {
 
 TEST_F(ObgScannerTest, TwoModelFilesOfOneCodeRegisterOneModel) {
   SetUpRaces({{1, "HUM"}});
-  ASSERT_EQ(Scan({"hum.mod", "HUM.MDS", "hum_hair_2.mod", "zzz.mod"}), S_OK);
+  ASSERT_EQ(Scan({"hum.mod", "HUM.MDS", "hum_hair_2.mod", "zzz.mod"}), ResultCode::kOk);
   EXPECT_EQ(source_->scanned, 1);
   ASSERT_EQ(source_->modelCount, 1);
   EXPECT_STREQ(Model(0)->code, "HUM");
@@ -44,7 +44,7 @@ TEST_F(ObgScannerTest, FileNamesGiveVariationsOfTheirKinds) {
                   "a_elm_hd_s3_c.dds", "a_elm_head_s2_c.dds", "a_elm_hr_s6_c.dds", "a_elm_tattoo_s7_c.dds",
                   "a_elm_flag1_s9_c.dds", "b_elm_06_c.dds", "c_elm_07_d.dds", "elm_08.dds", "elm_hair.mod", "c_elm_xx_s9_c.dds",
                   "c_elm_hd_9_c.dds"}),
-            S_OK);
+            ResultCode::kOk);
   const ModelDef* m = Model(0);
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(Values(m->textures), (std::vector<int>{4, 5, 9, 10, 12}));
@@ -58,7 +58,7 @@ TEST_F(ObgScannerTest, FileNamesGiveVariationsOfTheirKinds) {
 
 TEST_F(ObgScannerTest, ModelFileNamesUpToSeventeenCharacters) {
   SetUpRaces({{442, "ELM"}, {443, "OGM"}});
-  ASSERT_EQ(Scan({"elm          .mod", "ogm           .mds"}), S_OK);
+  ASSERT_EQ(Scan({"elm          .mod", "ogm           .mds"}), ResultCode::kOk);
   ASSERT_EQ(source_->modelCount, 1);
   EXPECT_STREQ(Model(0)->code, "ELM");
 }
@@ -93,7 +93,7 @@ TEST_F(ObgScannerTest, RaceRulesOfBodyTextures) {
       {{"jjj.mod", "a_jjj_flag1_s0_c.dds"}, {31}, {}},
   };
   for (const Case& c : cases) {
-    ASSERT_EQ(Scan(c.names, c.names[0].substr(0, 3) + ".obg"), S_OK) << c.names[0];
+    ASSERT_EQ(Scan(c.names, c.names[0].substr(0, 3) + ".obg"), ResultCode::kOk) << c.names[0];
     ASSERT_NE(Model(0), nullptr) << c.names[0];
     EXPECT_EQ(Values(Model(0)->textures), c.textures) << c.names[0];
     EXPECT_EQ(Values(Model(0)->heads), c.heads) << c.names[0];
@@ -106,7 +106,7 @@ TEST_F(ObgScannerTest, OnlyFailedFinalVariationsAreReported) {
   for (int i = 1; i <= 20; ++i) names.push_back("a_elm_hd_s" + std::to_string(i) + "_c.dds");
   names.push_back("a_elm_bd_s21_c.dds");  // extra head 21 does not fit, texture 21 does
   for (int i = 22; i <= 51; ++i) names.push_back("c_elm_" + std::to_string(i) + "_c.dds");
-  ASSERT_EQ(Scan(names), S_OK);
+  ASSERT_EQ(Scan(names), ResultCode::kOk);
   EXPECT_EQ(Model(0)->heads.count, 20);
   EXPECT_EQ(Model(0)->textures.count, 30);
   EXPECT_EQ(Count({1, "    SKIPPED: Problem adding variation from c_elm_51_c.dds"}), 1u);
@@ -117,19 +117,19 @@ TEST_F(ObgScannerTest, OnlyFailedFinalVariationsAreReported) {
 TEST_F(ObgScannerTest, RefusedModelIsReportedAndTheScanGoesOn) {
   SetUpRaces({{442, "ELM"}});
   TheInventory().modelDefCount = kModelCapacity;
-  ASSERT_EQ(Scan({"elm.mod"}), S_OK);
+  ASSERT_EQ(Scan({"elm.mod"}), ResultCode::kOk);
   EXPECT_EQ(source_->modelCount, 0);
   EXPECT_EQ(Count({1, "     FAILURE: Could not add model ELM from source test.obg"}), 1u);
   EXPECT_EQ(source_->scanned, 1);
 }
 
 TEST_F(ObgScannerTest, UnopenedPackagesStayUnscanned) {
-  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kObg), E_INVALIDARG);
+  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kObg), ResultCode::kInvalidArgument);
   ModelSource* missing = AddSource("missing.obg");
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), E_FAIL);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), ResultCode::kFailed);
   EXPECT_EQ(missing->scanned, 0);
   missing->scanned = 1;
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), S_OK);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), ResultCode::kOk);
 }
 
 }  // namespace

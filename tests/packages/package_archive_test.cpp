@@ -77,7 +77,7 @@ TEST_F(PackageArchiveTest, OpensFileNamesEntriesAndInflatesAcrossBlocks) {
   writer.dateStamp = 0x12345678;
   const std::string path = Write(writer);
 
-  ASSERT_EQ(archive_->Open(path.c_str()), S_OK);
+  ASSERT_EQ(archive_->Open(path.c_str()), ResultCode::kOk);
   EXPECT_EQ(archive_->Version(), 0x20000u);
   EXPECT_EQ(archive_->DateStamp(), 0x12345678u);
   EXPECT_EQ(archive_->FileLength(), std::filesystem::file_size(path));
@@ -96,13 +96,13 @@ TEST_F(PackageArchiveTest, OpensFileNamesEntriesAndInflatesAcrossBlocks) {
   EXPECT_EQ(archive_->EntryCount(), 0u);
   EXPECT_EQ(archive_->Entry(0), nullptr);
   EXPECT_EQ(archive_->ReadEntry(0), nullptr);
-  EXPECT_EQ(archive_->Open(path.c_str()), S_OK);  // usable again after Close
+  EXPECT_EQ(archive_->Open(path.c_str()), ResultCode::kOk);  // usable again after Close
 }
 
 TEST_F(PackageArchiveTest, FooterIsOptionalAndMatchedWithLettersFolded) {
   PackageWriter writer;
   writer.AddTextEntry("one.txt", "1");
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   EXPECT_EQ(archive_->DateStamp(), 0u);
 
   writer.footer = true;
@@ -110,21 +110,21 @@ TEST_F(PackageArchiveTest, FooterIsOptionalAndMatchedWithLettersFolded) {
   std::vector<std::uint8_t> bytes = writer.Bytes();
   const std::size_t mark = bytes.size() - 9;
   for (std::size_t i = 0; i < 5; ++i) bytes[mark + i] |= 0x20;  // "kavro"
-  ASSERT_EQ(archive_->OpenBytes(bytes), S_OK);
+  ASSERT_EQ(archive_->OpenBytes(bytes), ResultCode::kOk);
   EXPECT_EQ(archive_->DateStamp(), 77u);
 }
 
 TEST_F(PackageArchiveTest, OpenRejectsBrokenPackages) {
-  EXPECT_EQ(archive_->Open(nullptr), E_INVALIDARG);
-  EXPECT_EQ(archive_->Open(""), E_FAIL);
-  EXPECT_EQ(archive_->Open((folder_ / "missing.s3d").string().c_str()), E_FAIL);
+  EXPECT_EQ(archive_->Open(nullptr), ResultCode::kInvalidArgument);
+  EXPECT_EQ(archive_->Open(""), ResultCode::kFailed);
+  EXPECT_EQ(archive_->Open((folder_ / "missing.s3d").string().c_str()), ResultCode::kFailed);
   const std::string empty = (folder_ / "empty.s3d").string();
   ASSERT_TRUE(WriteWholeFile(empty.c_str(), {}));
   ResetFileCache();
-  EXPECT_EQ(archive_->Open(empty.c_str()), E_FAIL);
+  EXPECT_EQ(archive_->Open(empty.c_str()), ResultCode::kFailed);
 
   auto expectFail = [&](PackageWriter& writer) {
-    EXPECT_EQ(archive_->Open(Write(writer).c_str()), E_FAIL);
+    EXPECT_EQ(archive_->Open(Write(writer).c_str()), ResultCode::kFailed);
     EXPECT_EQ(archive_->EntryCount(), 0u);
     EXPECT_EQ(archive_->FileLength(), 0u);
   };
@@ -154,7 +154,7 @@ TEST_F(PackageArchiveTest, OpenRejectsBrokenPackages) {
   directoryBeyond.AddTextEntry("a.txt", "a");
   std::vector<std::uint8_t> bytes = directoryBeyond.Bytes();
   testing::SetU32(bytes, 0, static_cast<std::uint32_t>(bytes.size()));
-  EXPECT_EQ(archive_->OpenBytes(bytes), E_FAIL);
+  EXPECT_EQ(archive_->OpenBytes(bytes), ResultCode::kFailed);
 }
 
 // Each refusal of a parse says why, so a log or a test can tell them apart.
@@ -186,7 +186,7 @@ TEST_F(PackageArchiveTest, EachRefusalSaysWhy) {
     PackageWriter writer;
     writer.AddTextEntry("a.txt", "a");
     const Result opened = archive_->OpenBytes(c.build(writer));
-    EXPECT_EQ(opened, E_FAIL) << c.reason;
+    EXPECT_EQ(opened, ResultCode::kFailed) << c.reason;
     EXPECT_STREQ(opened.Reason(), c.reason);
   }
 }
@@ -223,7 +223,7 @@ TEST_F(PackageArchiveTest, HeaderThatIsNoPackageRefusesABigFileUnread) {
     ::close(fd);
     ResetFileCache();
     const std::uint64_t before = BytesReadSoFar();
-    EXPECT_EQ(archive_->Open(path.c_str()), E_FAIL) << c.name;
+    EXPECT_EQ(archive_->Open(path.c_str()), ResultCode::kFailed) << c.name;
     EXPECT_LT(BytesReadSoFar() - before, 1u << 20) << c.name;
     EXPECT_EQ(archive_->FileLength(), 0u) << c.name;
     std::filesystem::remove(path);
@@ -237,13 +237,13 @@ TEST_F(PackageArchiveTest, DirectoryCountBeyondTheFileFailsWithoutAllocating) {
   writer.AddTextEntry("a.txt", "a");
   writer.AddTextEntry("b.txt", "b");
   writer.rowCount = 3;
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   writer.rowCount = 4;
-  EXPECT_EQ(OpenBytes(writer), E_FAIL);
+  EXPECT_EQ(OpenBytes(writer), ResultCode::kFailed);
   writer.rowCount = 0xFFFFFFFF;
-  EXPECT_EQ(OpenBytes(writer), E_FAIL);
+  EXPECT_EQ(OpenBytes(writer), ResultCode::kFailed);
   writer.rowCount = 0x01000000;
-  EXPECT_EQ(OpenBytes(writer), E_FAIL);
+  EXPECT_EQ(OpenBytes(writer), ResultCode::kFailed);
 }
 
 TEST_F(PackageArchiveTest, NamesFollowDataOrderWhateverTheRowOrder) {
@@ -252,7 +252,7 @@ TEST_F(PackageArchiveTest, NamesFollowDataOrderWhateverTheRowOrder) {
   writer.AddTextEntry("second.txt", "22");
   writer.AddTextEntry("third.txt", "333");
   writer.rowOrder = {2, 3, 0, 1};  // the name directory in the middle
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   ASSERT_EQ(archive_->EntryCount(), 3u);
   EXPECT_EQ(NameOf(0), "first.txt");
   EXPECT_EQ(NameOf(1), "second.txt");
@@ -267,7 +267,7 @@ TEST_F(PackageArchiveTest, NameCountAndChecksumsDecideWhichEntriesAreNamed) {
   fewer.AddTextEntry("b.txt", "b");
   fewer.AddTextEntry("c.txt", "c");
   fewer.nameCountDelta = -1;
-  ASSERT_EQ(OpenBytes(fewer), S_OK);
+  ASSERT_EQ(OpenBytes(fewer), ResultCode::kOk);
   EXPECT_EQ(archive_->EntryCount(), 2u);
   EXPECT_EQ(archive_->FindEntry("c.txt"), kNoEntry);
   EXPECT_EQ(archive_->ReadEntry(2), nullptr);
@@ -275,7 +275,7 @@ TEST_F(PackageArchiveTest, NameCountAndChecksumsDecideWhichEntriesAreNamed) {
   PackageWriter more;
   more.AddTextEntry("a.txt", "a");
   more.nameCountDelta = 3;
-  ASSERT_EQ(OpenBytes(more), S_OK);
+  ASSERT_EQ(OpenBytes(more), ResultCode::kOk);
   EXPECT_EQ(archive_->EntryCount(), 1u);
   EXPECT_EQ(NameOf(0), "a.txt");
 
@@ -283,7 +283,7 @@ TEST_F(PackageArchiveTest, NameCountAndChecksumsDecideWhichEntriesAreNamed) {
   mismatch.AddTextEntry("a.txt", "a");
   mismatch.AddTextEntry("b.txt", "b");
   mismatch.EntryPlan(0).wrongChecksum = true;
-  ASSERT_EQ(OpenBytes(mismatch), S_OK);
+  ASSERT_EQ(OpenBytes(mismatch), ResultCode::kOk);
   EXPECT_EQ(archive_->EntryCount(), 2u);
   EXPECT_EQ(archive_->Entry(0)->nameLength, 0u);
   EXPECT_STREQ(archive_->Entry(0)->name, "");
@@ -299,7 +299,7 @@ TEST_F(PackageArchiveTest, FindEntryTrimsFoldsAndBoundsTheName) {
   writer.AddTextEntry(std::string(64, 'n'), "x");
   writer.AddTextEntry("nameless", "x");
   writer.EntryPlan(4).wrongChecksum = true;
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
 
   EXPECT_EQ(archive_->FindEntry("ab"), kNoEntry);  // too short to search
   EXPECT_EQ(archive_->FindEntry("global_chr.wld"), 1);
@@ -317,7 +317,7 @@ TEST_F(PackageArchiveTest, EmptyEntryReadsAsNone) {
   PackageWriter writer;
   writer.AddTextEntry("empty.txt", "");
   writer.AddTextEntry("full.txt", "full");
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   EXPECT_EQ(archive_->Entry(0)->inflatedSize, 0u);
   EXPECT_EQ(archive_->ReadEntry(0), nullptr);
   EntryBuffer full = archive_->ReadEntry(1);
@@ -334,7 +334,7 @@ TEST_F(PackageArchiveTest, ShortBlockIsFollowedDirectlyByTheNextBlock) {
   entryPlan.blockSize = 40;
   entryPlan.firstBlockClaimExtra = 5;  // claims 45, yields 40
   writer.AddEntry(entryPlan);
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   EntryBuffer read = archive_->ReadEntry(0);
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(std::memcmp(read.get(), contents.data(), contents.size()), 0);
@@ -344,7 +344,7 @@ TEST_F(PackageArchiveTest, ReadAtStopsAtTheFileEndAndZeroesWhatNoBlockProduced) 
   PackageWriter writer;
   writer.AddTextEntry("a.txt", "abc");
   writer.directoryFirst = true;  // the name directory's blocks end the file
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   const std::uint32_t offset = writer.DataOffsets().back();
   const std::vector<std::uint8_t> names = {1, 0, 0, 0, 6, 0, 0, 0, 'a', '.', 't', 'x', 't', 0};
   const std::uint32_t asked = static_cast<std::uint32_t>(names.size()) + 50;
@@ -354,7 +354,7 @@ TEST_F(PackageArchiveTest, ReadAtStopsAtTheFileEndAndZeroesWhatNoBlockProduced) 
     asm volatile("" : : "r"(dirt.data()) : "memory");
   }
   EntryBuffer allocated;
-  ASSERT_EQ(archive_->ReadAt(offset, asked, allocated), S_OK);
+  ASSERT_EQ(archive_->ReadAt(offset, asked, allocated), ResultCode::kOk);
   ASSERT_NE(allocated, nullptr);
   EXPECT_EQ(std::memcmp(allocated.get(), names.data(), names.size()), 0);
   for (std::uint32_t i = static_cast<std::uint32_t>(names.size()); i < asked + 1024; ++i) {
@@ -362,7 +362,7 @@ TEST_F(PackageArchiveTest, ReadAtStopsAtTheFileEndAndZeroesWhatNoBlockProduced) 
   }
 
   std::vector<std::uint8_t> given(asked, 0xCC);
-  ASSERT_EQ(archive_->ReadInto(offset, given), S_OK);
+  ASSERT_EQ(archive_->ReadInto(offset, given), ResultCode::kOk);
   EXPECT_EQ(std::memcmp(given.data(), names.data(), names.size()), 0);
   for (std::uint32_t i = static_cast<std::uint32_t>(names.size()); i < asked; ++i) ASSERT_EQ(given[i], 0) << i;
 }
@@ -372,25 +372,25 @@ TEST_F(PackageArchiveTest, ReadAtRefusesBadRequestsAndBadBlocks) {
   writer.AddEntry("a.bin", Pattern(300), 100);
   std::vector<std::uint8_t> bytes = writer.Bytes();
   const std::uint32_t offset = writer.DataOffsets()[0];
-  ASSERT_EQ(archive_->OpenBytes(bytes), S_OK);
+  ASSERT_EQ(archive_->OpenBytes(bytes), ResultCode::kOk);
 
   EntryBuffer buffer;
-  EXPECT_EQ(archive_->ReadAt(archive_->FileLength(), 10, buffer), E_INVALIDARG);
-  EXPECT_EQ(archive_->ReadAt(offset, 0, buffer), S_OK);
+  EXPECT_EQ(archive_->ReadAt(archive_->FileLength(), 10, buffer), ResultCode::kInvalidArgument);
+  EXPECT_EQ(archive_->ReadAt(offset, 0, buffer), ResultCode::kOk);
   EXPECT_EQ(buffer, nullptr);
-  EXPECT_EQ(archive_->ReadAt(offset, 250, buffer), E_FAIL);  // the third block runs past 250
+  EXPECT_EQ(archive_->ReadAt(offset, 250, buffer), ResultCode::kFailed);  // the third block runs past 250
   EXPECT_EQ(buffer, nullptr);
   // More than the remaining bytes could ever inflate to is refused up front.
-  EXPECT_EQ(archive_->ReadAt(archive_->FileLength() - 1, 0xFFFFFFFF, buffer), E_FAIL);
+  EXPECT_EQ(archive_->ReadAt(archive_->FileLength() - 1, 0xFFFFFFFF, buffer), ResultCode::kFailed);
 
   bytes[offset + 8 + 4] ^= 0xFF;  // damage the first block's deflate data
-  ASSERT_EQ(archive_->OpenBytes(bytes), S_OK);
+  ASSERT_EQ(archive_->OpenBytes(bytes), ResultCode::kOk);
   EXPECT_EQ(archive_->ReadEntry(0), nullptr);
-  EXPECT_EQ(archive_->ReadAt(offset, 300, buffer), E_FAIL);
+  EXPECT_EQ(archive_->ReadAt(offset, 300, buffer), ResultCode::kFailed);
   EXPECT_EQ(buffer, nullptr);
 
   const std::unique_ptr<PackageArchive> fresh = PackageArchive::Create();
-  EXPECT_EQ(fresh->ReadAt(0, 10, buffer), E_INVALIDARG);  // nothing loaded
+  EXPECT_EQ(fresh->ReadAt(0, 10, buffer), ResultCode::kInvalidArgument);  // nothing loaded
 }
 
 // A directory listing whose names cannot be stored: those names are passed
@@ -416,7 +416,7 @@ TEST_F(PackageArchiveTest, MalformedNamesAreSkippedAndTheOpenSucceeds) {
   name(directory, "fine.txt", 9);
   name(directory, "past.txt", 5000);          // runs past the directory
   writer.rawNameDirectory = directory;
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   ASSERT_EQ(archive_->EntryCount(), 5u);
   EXPECT_EQ(archive_->Entry(0)->nameLength, 0u);
   EXPECT_EQ(archive_->Entry(1)->nameLength, 0u);
@@ -430,7 +430,7 @@ TEST_F(PackageArchiveTest, MalformedNamesAreSkippedAndTheOpenSucceeds) {
   name(cut, "zero.txt", 9);
   cut.push_back(3);  // a partial length word
   writer.rawNameDirectory = cut;
-  ASSERT_EQ(OpenBytes(writer), S_OK);
+  ASSERT_EQ(OpenBytes(writer), ResultCode::kOk);
   EXPECT_EQ(NameOf(0), "zero.txt");
   EXPECT_EQ(archive_->Entry(1)->nameLength, 0u);
 }
@@ -439,7 +439,7 @@ TEST_F(PackageArchiveTest, EmptyNameDirectoryFailsTheOpen) {
   PackageWriter writer;
   writer.AddTextEntry("a.txt", "a");
   writer.rawNameDirectory = std::vector<std::uint8_t>{};
-  EXPECT_EQ(OpenBytes(writer), E_FAIL);
+  EXPECT_EQ(OpenBytes(writer), ResultCode::kFailed);
   EXPECT_EQ(archive_->EntryCount(), 0u);
 }
 

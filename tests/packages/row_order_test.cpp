@@ -25,7 +25,7 @@ std::vector<Row> RowsOf(const std::vector<std::uint32_t>& offsets) {
 }
 
 std::vector<std::uint32_t> IdsAfterSort(std::vector<Row> rows, std::uint64_t* comparisons = nullptr) {
-  EXPECT_EQ(SortRowsByOffset(std::span<Row>(rows), comparisons), S_OK);
+  EXPECT_EQ(SortRowsByOffset(std::span<Row>(rows), comparisons), ResultCode::kOk);
   std::vector<std::uint32_t> ids;
   for (const Row& row : rows) ids.push_back(row.id);
   return ids;
@@ -84,7 +84,7 @@ TEST(RowOrderTest, TheArchiveNamesRowsInThatOrder) {
   setOffset(0, offsets[1]);
   setOffset(2, offsets[0]);
   const std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
-  ASSERT_EQ(archive->OpenBytes(bytes), S_OK);
+  ASSERT_EQ(archive->OpenBytes(bytes), ResultCode::kOk);
   const char* expected[] = {"", "b.bmp", "", "d.bmp"};
   ASSERT_EQ(archive->EntryCount(), 4u);
   for (std::uint32_t i = 0; i < 4; ++i) EXPECT_STREQ(archive->Entry(i)->name, expected[i]) << i;

@@ -75,7 +75,7 @@ TEST_F(S3dScannerTest, WorkedExampleGivesTexturesHeadsAndIsCountedOnce) {
   Material("abcxy0201_mdf");
   Material("ABCXY0302_MDF");  // another suffix
   SkeletonModel("ABC_ACTORDEF", {Mesh("ABC_DMSPRITEDEF", {listed})});
-  ASSERT_EQ(Scan(), S_OK);
+  ASSERT_EQ(Scan(), ResultCode::kOk);
   EXPECT_EQ(source_->scanned, 1);
   ASSERT_EQ(source_->modelCount, 1);
   EXPECT_EQ(Values(Model(0)->textures), (std::vector<int>{1, 2}));
@@ -86,7 +86,7 @@ TEST_F(S3dScannerTest, WorkedExampleGivesTexturesHeadsAndIsCountedOnce) {
   EXPECT_EQ(TheRunStats().files, 1);
   EXPECT_EQ(TheRunStats().bytes, world_.Bytes().size());
 
-  EXPECT_EQ(ScanPackage(TheInventory(), source_, PackageType::kS3d), S_OK);
+  EXPECT_EQ(ScanPackage(TheInventory(), source_, PackageType::kS3d), ResultCode::kOk);
   EXPECT_EQ(TheRunStats().files, 1);
   EXPECT_EQ(lines_.size(), 1u);
 }
@@ -95,7 +95,7 @@ TEST_F(S3dScannerTest, CloakMaterialNumbersTexturesFromTen) {
   const std::int32_t cloak = Material("CLK0401_MDF");
   Material("CLK0501_MDF");
   LinkModel("ABC_ACTORDEF", Mesh("ABC_DMSPRITEDEF", {cloak}));
-  ASSERT_EQ(Scan(), S_OK);
+  ASSERT_EQ(Scan(), ResultCode::kOk);
   EXPECT_EQ(Values(Model(0)->textures), (std::vector<int>{10, 11}));
   EXPECT_EQ(Model(0)->heads.count, 0);  // race unknown: not playable
 }
@@ -107,7 +107,7 @@ TEST_F(S3dScannerTest, ModelNamesGiveCodesOrAreSkipped) {
   LinkModel("ABCDEFGHIJKLMN_ACTORDEF", mesh);
   LinkModel(" abcde _x", mesh);
   TargetModel("XYZ_ACTORDEF", Material("XYZXY0001_MDF"));  // target of no mesh kind
-  ASSERT_EQ(Scan(), S_OK);
+  ASSERT_EQ(Scan(), ResultCode::kOk);
   ASSERT_EQ(source_->modelCount, 2);
   EXPECT_STREQ(Model(0)->code, "ABCDE");
   EXPECT_EQ(Values(Model(0)->textures), (std::vector<int>{4}));
@@ -123,7 +123,7 @@ TEST_F(S3dScannerTest, PrimaryMeshIsTheLargestBodyAndNeverAListedHead) {
   SkeletonModel("ABC_ACTORDEF", {head, small, large, tie});
   // A model with a single mesh takes it even when it is a head.
   LinkModel("XYZ_ACTORDEF", Mesh("XYZHE00_DMSPRITEDEF", {Material("XYZAA0001_MDF"), Material("XYZAA0501_MDF")}));
-  ASSERT_EQ(Scan(), S_OK);
+  ASSERT_EQ(Scan(), ResultCode::kOk);
   EXPECT_EQ(Values(Model(0)->textures), (std::vector<int>{3}));
   EXPECT_EQ(Values(Model(1)->textures), (std::vector<int>{5}));
 }
@@ -136,7 +136,7 @@ TEST_F(S3dScannerTest, ListedHeadZeroStartsTheScanOfUnlistedHeads) {
   Mesh("ABCHE07_DMSPRITEDEF", {}, 0, kOtherMesh);  // not a head mesh type
   SkeletonModel("DEF_ACTORDEF", {Mesh("DEF_DMSPRITEDEF", {}), Mesh("DEFHE01_DMSPRITEDEF", {})});
   Mesh("DEFHE02_DMSPRITEDEF", {});
-  ASSERT_EQ(Scan(), S_OK);
+  ASSERT_EQ(Scan(), ResultCode::kOk);
   EXPECT_EQ(Values(Model(0)->heads), (std::vector<int>{1, 2}));
   EXPECT_EQ(Model(1)->heads.count, 0);
 }
@@ -153,7 +153,7 @@ TEST_F(S3dScannerTest, PerRaceBaseVariationsOnlyInKindThreeSources) {
   for (const Case& c : cases) {
     world_ = WorldBuilder();
     LinkModel(std::string(c.code) + "_ACTORDEF", Mesh(std::string(c.code) + "_DMSPRITEDEF", {}));
-    ASSERT_EQ(Scan(std::string("global_") + c.code + ".s3d", SourceKind::kWithOstraModels), S_OK) << c.code;
+    ASSERT_EQ(Scan(std::string("global_") + c.code + ".s3d", SourceKind::kWithOstraModels), ResultCode::kOk) << c.code;
     EXPECT_EQ(Values(Model(0)->heads), c.heads) << c.code;
     EXPECT_EQ(Values(Model(0)->hair), c.hair) << c.code;
     EXPECT_EQ(Values(Model(0)->beards), c.beards) << c.code;
@@ -177,7 +177,7 @@ TEST_F(S3dScannerTest, HeadMaterialsByRaceAndTheirTextureReadingForOtherRaces) {
     Material(code + "HE0301_MDF", 2);  // two bitmaps: hair, beard or tattoo 3
     Material(code + "HE0621_MDF", 1);  // one bitmap: face 2 only
     LinkModel(code + "_ACTORDEF", Mesh(code + "_DMSPRITEDEF", {listed}));
-    ASSERT_EQ(Scan(code + ".s3d"), S_OK) << code;
+    ASSERT_EQ(Scan(code + ".s3d"), ResultCode::kOk) << code;
     const ModelDef* m = Model(0);
     EXPECT_EQ(Values(m->textures), c.textures) << code;
     EXPECT_EQ(Values(m->faces), c.faces) << code;
@@ -204,20 +204,20 @@ TEST_F(S3dScannerTest, OversizedListsAndPrefixesStayInBounds) {
   LinkModel("XYZ_ACTORDEF", Mesh("XYZ_DMSPRITEDEF", {tooLong, fits}));
   // A mesh whose body ends before its list reference.
   LinkModel("SHO_ACTORDEF", world_.AddFragment(kMesh, "SHO_DMSPRITEDEF", {1, 2}));
-  ASSERT_EQ(Scan(), S_OK);
+  ASSERT_EQ(Scan(), ResultCode::kOk);
   EXPECT_EQ(Values(Model(0)->textures), (std::vector<int>{7}));
   EXPECT_EQ(Values(Model(1)->textures), (std::vector<int>{8}));
   EXPECT_EQ(Model(2)->textures.count, 0);
 }
 
 TEST_F(S3dScannerTest, FailuresLeaveTheSourceUnscannedAndUncounted) {
-  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kS3d), E_INVALIDARG);
+  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kS3d), ResultCode::kInvalidArgument);
   ModelSource* missing = AddSource("missing.s3d");
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), E_FAIL);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), ResultCode::kFailed);
 
   WritePackage("nowld.s3d", {{"other.wld", world_.Bytes()}});
   ModelSource* noWorld = AddSource("nowld.s3d");
-  EXPECT_EQ(ScanPackage(TheInventory(), noWorld, PackageType::kS3d), E_FAIL);
+  EXPECT_EQ(ScanPackage(TheInventory(), noWorld, PackageType::kS3d), ResultCode::kFailed);
 
   std::vector<std::uint8_t> broken = world_.Bytes();
   broken[0] ^= 0xFF;
@@ -230,7 +230,7 @@ TEST_F(S3dScannerTest, FailuresLeaveTheSourceUnscannedAndUncounted) {
 
   // A source marked scanned is not opened again.
   missing->scanned = 1;
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), S_OK);
+  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), ResultCode::kOk);
 }
 
 }  // namespace

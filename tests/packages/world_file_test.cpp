@@ -45,7 +45,7 @@ class WldFileTest : public ::testing::Test {
 TEST_F(WldFileTest, HeaderOnlyFileLoadsWithNoFragments) {
   data_ = Words({world_format::kMagic, 7, 0, 0, 0, 0, 0});
   ASSERT_EQ(data_.size(), 28u);
-  ASSERT_EQ(world_.Load(data_, nullptr), S_OK);
+  ASSERT_EQ(world_.Load(data_, nullptr), ResultCode::kOk);
   EXPECT_STREQ(world_.Name(), "NoName.wld");
   EXPECT_EQ(world_.Version(), 7u);
   EXPECT_EQ(world_.RecordedCount(), 0u);
@@ -57,15 +57,15 @@ TEST_F(WldFileTest, LoadRejectsBadInput) {
   WorldBuilder builder;
   builder.AddFragment(0x16, "X", {});
   std::vector<std::uint8_t> none;
-  EXPECT_EQ(world_.Load(none, "a.wld"), E_INVALIDARG);
+  EXPECT_EQ(world_.Load(none, "a.wld"), ResultCode::kInvalidArgument);
   data_ = builder.Bytes();
   std::vector<std::uint8_t> shortData(data_.begin(), data_.begin() + 27);
-  EXPECT_EQ(world_.Load(shortData, nullptr), E_FAIL);
+  EXPECT_EQ(world_.Load(shortData, nullptr), ResultCode::kFailed);
   builder.magic = 0x54503D03;
-  EXPECT_EQ(Load(builder), E_FAIL);
+  EXPECT_EQ(Load(builder), ResultCode::kFailed);
   builder.magic = world_format::kMagic;
-  EXPECT_EQ(Load(builder, std::string(260, 'n').c_str()), E_INVALIDARG);
-  ASSERT_EQ(Load(builder, std::string(259, 'n').c_str()), S_OK);
+  EXPECT_EQ(Load(builder, std::string(260, 'n').c_str()), ResultCode::kInvalidArgument);
+  ASSERT_EQ(Load(builder, std::string(259, 'n').c_str()), ResultCode::kOk);
   EXPECT_EQ(std::string(world_.Name()), std::string(259, 'n'));
 }
 
@@ -74,7 +74,7 @@ TEST_F(WldFileTest, NamesAreUnscrambledAndResolvedByNumberAndName) {
   const std::int32_t a = builder.AddFragment(0x16, "FIRST_NAME", Words({1}));
   const std::int32_t b = builder.AddFragment(0x16, "SECOND", Words({2}));
   const std::int32_t c = builder.AddFragment(0x21, "", Words({3}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   ASSERT_EQ(world_.FragmentCount(), 3u);
   EXPECT_EQ(NameOf(world_.FragmentByNumber(a)), "FIRST_NAME");
   EXPECT_EQ(NameOf(world_.FragmentByNumber(b)), "SECOND");
@@ -99,7 +99,7 @@ TEST_F(WldFileTest, SkipWordsAndHighTypesTakeNoNumber) {
   builder.AddRawWord(0xFFFFFFFF);
   builder.AddFragment(0x38, "HIGH", Words({2}));
   builder.AddFragment(0x16, "B", Words({3}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   EXPECT_EQ(world_.RecordedCount(), 2u);
   EXPECT_EQ(NameOf(world_.FragmentByNumber(2)), "B");
   EXPECT_EQ(world_.BodyU32At(*world_.FragmentByNumber(2), 0), 3u);
@@ -112,7 +112,7 @@ TEST_F(WldFileTest, TypeChainsAndForwardScan) {
   builder.AddFragment(0x30, "M2", {});
   builder.AddFragment(0x36, "S2", {});
   builder.AddFragment(0x30, "M3", {});
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   EXPECT_EQ(Chain(0x30), (std::vector<std::uint32_t>{1, 3, 5}));
   EXPECT_EQ(Chain(0x36), (std::vector<std::uint32_t>{2, 4}));
   EXPECT_TRUE(Chain(0x14).empty());
@@ -127,7 +127,7 @@ TEST_F(WldFileTest, EmptyBodyFragmentIsRecordedLikeAnyOther) {
   builder.AddFragment(0x30, "M1", Words({1}));
   const std::int32_t empty = builder.AddFragment(0x30, "EMPTY", {});
   builder.AddFragment(0x30, "M3", Words({3}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   const WldFragment* f = world_.FragmentByNumber(empty);
   EXPECT_EQ(f->type, 0x30);
   EXPECT_EQ(f->index, 1u);
@@ -143,7 +143,7 @@ TEST_F(WldFileTest, BrokenFrameEndsTheParseKeepingEarlierFragments) {
   tooSmall.AddRawBytes(Words({2, 0x16, 0}));  // size word below 4
   tooSmall.AddFragment(0x16, "C", Words({3}));
   tooSmall.fragmentCount = 3;
-  ASSERT_EQ(Load(tooSmall), S_OK);
+  ASSERT_EQ(Load(tooSmall), ResultCode::kOk);
   EXPECT_EQ(world_.RecordedCount(), 1u);
   EXPECT_EQ(NameOf(world_.FragmentByNumber(1)), "A");
   EXPECT_EQ(Chain(0x16), (std::vector<std::uint32_t>{1}));
@@ -152,7 +152,7 @@ TEST_F(WldFileTest, BrokenFrameEndsTheParseKeepingEarlierFragments) {
   pastEnd.AddFragment(0x16, "A", Words({1}));
   pastEnd.AddRawBytes(Words({100, 0x16, 0, 5}));  // body claims more than is left
   pastEnd.fragmentCount = 2;
-  ASSERT_EQ(Load(pastEnd), S_OK);
+  ASSERT_EQ(Load(pastEnd), ResultCode::kOk);
   EXPECT_EQ(world_.RecordedCount(), 1u);
   EXPECT_EQ(world_.FragmentByNumber(2)->type, 0);  // an unfilled slot
   EXPECT_EQ(world_.FragmentByNumber(2)->bodySize, 0u);
@@ -164,7 +164,7 @@ TEST_F(WldFileTest, RecordingStopsAtTheHeaderCount) {
   builder.AddFragment(0x16, "B", Words({2}));
   builder.AddFragment(0x16, "C", Words({3}));
   builder.fragmentCount = 2;
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   EXPECT_EQ(world_.RecordedCount(), 2u);
   EXPECT_EQ(world_.FragmentByNumber(3), nullptr);
   EXPECT_EQ(Chain(0x16), (std::vector<std::uint32_t>{1, 2}));
@@ -176,7 +176,7 @@ TEST_F(WldFileTest, HugeFragmentCountIsBoundedByTheData) {
   builder.AddFragment(0x16, "A", Words({1}));
   builder.AddFragment(0x16, "B", Words({2}));
   builder.fragmentCount = 0x7FFFFFFF;
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   EXPECT_EQ(world_.RecordedCount(), 2u);
   EXPECT_LE(world_.FragmentCount(), data_.size() / 12);
   EXPECT_EQ(NameOf(world_.FragmentByNumber(2)), "B");
@@ -187,7 +187,7 @@ TEST_F(WldFileTest, StringTableLargerThanTheDataIsCutToIt) {
   const std::int32_t reference = builder.NameReference("ABCDEFGHIJ");
   builder.AddFragmentWithNameRef(0x16, reference, Words({1}));
   builder.stringTableSize = 100000;
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   EXPECT_EQ(world_.RecordedCount(), 0u);  // everything after the header is table
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&data_[29]), 10), "ABCDEFGHIJ");
 }
@@ -199,7 +199,7 @@ TEST_F(WldFileTest, NameReferencesOutsideTheTableGiveNoName) {
   builder.AddFragmentWithNameRef(0x16, -5000, Words({2}));
   builder.AddFragmentWithNameRef(0x16, INT32_MIN, Words({3}));
   builder.AddFragmentWithNameRef(0x16, -5, Words({4}));  // the table's last byte: empty name
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   for (std::int32_t n = 1; n <= 3; ++n) EXPECT_EQ(world_.FragmentByNumber(n)->name, nullptr) << n;
   EXPECT_NE(world_.FragmentByNumber(4)->name, nullptr);
   EXPECT_EQ(world_.FragmentByNumber(4)->nameLength, 0u);
@@ -216,7 +216,7 @@ TEST_F(WldFileTest, BitmapNamesAreUnscrambledOnlyInsideTheirBody) {
   body.push_back(0x55);
   const std::int32_t overrun = builder.AddFragment(0x03, "", body);
   const std::int32_t next = builder.AddFragment(0x16, "", Words({0x11223344, 0x55667788}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
 
   const std::size_t onlyAt = builder.BodyOffset(single) + 6;
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&data_[onlyAt]), 8), "only.bmp");
@@ -233,7 +233,7 @@ TEST_F(WldFileTest, BodyCursorEndsWithTheBody) {
   WorldBuilder builder;
   const std::int32_t n = builder.AddFragment(0x16, "", Words({10, 20, 30, 40, 50, 60}));
   builder.AddFragment(0x16, "", Words({70, 80}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   const WldFragment& f = *world_.FragmentByNumber(n);
   ByteCursor body = world_.Body(f);
   for (std::uint32_t word = 10; word <= 60; word += 10) EXPECT_EQ(body.ReadU32(), word);
@@ -255,7 +255,7 @@ TEST_F(WldFileTest, ModelTargetSkipsOptionalFieldsAndActions) {
   const std::int32_t mesh = builder.AddMesh(0x36, "ABC_DMSPRITEDEF", 16, 0);
   const std::int32_t plain = builder.AddModel("ABC_ACTORDEF", mesh);
   const std::int32_t full = builder.AddModel("DEF_ACTORDEF", builder.RefByName("ABC_DMSPRITEDEF"), 0x3, {2, 0, 1});
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   EXPECT_EQ(world_.ModelTarget(world_.FragmentByNumber(plain)), world_.FragmentByNumber(mesh));
   EXPECT_EQ(world_.ModelTarget(world_.FragmentByNumber(full)), world_.FragmentByNumber(mesh));
   EXPECT_EQ(world_.ModelTarget(world_.FragmentByNumber(mesh)), nullptr);
@@ -269,7 +269,7 @@ TEST_F(WldFileTest, ModelTargetWithHugeCountsFindsNothingAndEnds) {
   const std::int32_t mesh = builder.AddMesh(0x36, "M", 16, 0);
   const std::int32_t wrapping = builder.AddFragment(0x14, "W", Words({0, 0, 1, 0, 0, 0x20000000, 1}));
   const std::int32_t endless = builder.AddFragment(0x14, "E", Words({0, 0, 0xFFFFFFFF, 0, 0, 0, 0, 1}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   ASSERT_EQ(mesh, 1);
   EXPECT_EQ(world_.ModelTarget(world_.FragmentByNumber(wrapping)), nullptr);
   EXPECT_EQ(world_.ModelTarget(world_.FragmentByNumber(endless)), nullptr);
@@ -285,7 +285,7 @@ TEST_F(WldFileTest, SkeletonMeshesFollowReferencesAndStopAtTen) {
   std::vector<std::int32_t> twelve(12, m1);
   const std::int32_t many = builder.AddSkeleton(twelve);
   const std::int32_t flat = builder.AddSkeleton({m1}, "F", 0x0);
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
 
   WldFragment* list[10] = {};
   std::uint8_t count = 99;
@@ -314,7 +314,7 @@ TEST_F(WldFileTest, TexturesAndMaterialBitmapCounts) {
   const std::int32_t singleMaterial = builder.AddMaterial("ABCHE0011_MDF", builder.AddTextureLink(single));
   const std::int32_t unlinked = builder.AddMaterial("NONE_MDF", 0);
   const std::int32_t notTexture = builder.AddMaterial("ODD_MDF", builder.AddTextureLink(material));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
 
   WldFragment* t = world_.FragmentByNumber(texture);
   EXPECT_EQ(world_.TextureFrameCount(t), 2);
@@ -332,7 +332,7 @@ TEST_F(WldFileTest, TexturesAndMaterialBitmapCounts) {
 TEST_F(WldFileTest, ResetEmptiesTheFile) {
   WorldBuilder builder;
   builder.AddFragment(0x16, "A", Words({1}));
-  ASSERT_EQ(Load(builder), S_OK);
+  ASSERT_EQ(Load(builder), ResultCode::kOk);
   world_.Reset();
   EXPECT_EQ(world_.RecordedCount(), 0u);
   EXPECT_EQ(world_.FragmentCount(), 0u);

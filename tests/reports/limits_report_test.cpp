@@ -40,7 +40,7 @@ class MaximumsTest : public ::testing::Test {
 };
 
 TEST_F(MaximumsTest, EmptyRunReportsZeroEverywhereOnTheLogOnly) {
-  EXPECT_EQ(LogMaximums(TheInventory()), S_OK);
+  EXPECT_EQ(LogMaximums(TheInventory()), ResultCode::kOk);
   EXPECT_EQ(lines_, Expected(std::vector<int>(20, 0)));
 }
 
@@ -55,14 +55,14 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
   ModelDef* hum = AddModel(inv, a, "HUM");
   ModelDef* elf = AddModel(inv, a, "ELF");
   AddModel(inv, b, "HUM");
-  static_cast<void>(AddVariationRange(hum, kTexture, 7));
-  static_cast<void>(AddVariationRange(elf, kTexture, 9));
-  static_cast<void>(AddVariationRange(hum, kHead, 2));
-  static_cast<void>(AddVariationRange(elf, kFace, 3));
-  static_cast<void>(AddVariationRange(hum, kTattoo, 4));
-  static_cast<void>(AddVariationRange(elf, kHair, 5));
-  static_cast<void>(AddVariationRange(hum, kBeard, 6));
-  static_cast<void>(AddVariationRange(elf, kDetail, 8));
+  static_cast<void>(AddVariationRange(hum, VariationKind::kTexture, 7));
+  static_cast<void>(AddVariationRange(elf, VariationKind::kTexture, 9));
+  static_cast<void>(AddVariationRange(hum, VariationKind::kHead, 2));
+  static_cast<void>(AddVariationRange(elf, VariationKind::kFace, 3));
+  static_cast<void>(AddVariationRange(hum, VariationKind::kTattoo, 4));
+  static_cast<void>(AddVariationRange(elf, VariationKind::kHair, 5));
+  static_cast<void>(AddVariationRange(hum, VariationKind::kBeard, 6));
+  static_cast<void>(AddVariationRange(elf, VariationKind::kDetail, 8));
 
   ClientImage& client = inv.client;
   client.maxZoneId = 40;
@@ -74,7 +74,7 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
   inv.strings.count = 17;
   inv.strings.highestId = 6000;
 
-  EXPECT_EQ(LogMaximums(inv), S_OK);
+  EXPECT_EQ(LogMaximums(inv), ResultCode::kOk);
   EXPECT_EQ(lines_, Expected({12, 3, 3, 3, 2, 2, 9, 2, 3, 4, 5, 6, 8, 40, 11, 3, 321, 70000, 17, 6000}));
 }
 
@@ -82,14 +82,14 @@ TEST_F(MaximumsTest, DamagedCountersStayInsideTheirTables) {
   Inventory& inv = TheInventory();
   inv.client.maxZoneId = 0xFFFF;
   inv.zoneLinks[1500].importCount = 5;
-  EXPECT_EQ(LogMaximums(inv), S_OK);
+  EXPECT_EQ(LogMaximums(inv), ResultCode::kOk);
   ASSERT_EQ(lines_.size(), 20u);
   EXPECT_EQ(lines_[15].second, "  MAXIMUM: ZoneImportModels = 5");
 }
 
 TEST_F(MaximumsTest, NothingIsWrittenWithoutASessionLog) {
   ReleaseSessionLog();
-  EXPECT_EQ(LogMaximums(TheInventory()), S_OK);
+  EXPECT_EQ(LogMaximums(TheInventory()), ResultCode::kOk);
   EXPECT_TRUE(lines_.empty());
 }
 

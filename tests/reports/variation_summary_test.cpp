@@ -27,7 +27,7 @@ class VariationSummaryTest : public ReportTest {
     const std::string path = OutputPath() + "/summary.txt";
     OutputFile file;
     EXPECT_TRUE(file.Open(path.c_str()));
-    EXPECT_EQ(S_OK, WriteVariationSummary(&file, inv().client, &model));
+    EXPECT_EQ(ResultCode::kOk, WriteVariationSummary(&file, inv().client, &model));
     file.Close();
     return ReadTextFile(path);
   }
@@ -61,12 +61,12 @@ TEST_F(VariationSummaryTest, ListKeepsOnlyTwoDigits) {
 }
 
 TEST_F(VariationSummaryTest, ListRefusesMissingInput) {
-  Result result = S_OK;
+  Result result = kSuccess;
   EXPECT_EQ("", Render({}, &result));
-  EXPECT_EQ(E_INVALIDARG, result);
+  EXPECT_EQ(ResultCode::kInvalidArgument, result);
   const std::uint8_t one = 1;
-  EXPECT_EQ(E_INVALIDARG, WriteVariationList(nullptr, {&one, 1}));
-  EXPECT_EQ(E_INVALIDARG, WriteVariationSummary(nullptr, inv().client, nullptr));
+  EXPECT_EQ(ResultCode::kInvalidArgument, WriteVariationList(nullptr, {&one, 1}));
+  EXPECT_EQ(ResultCode::kInvalidArgument, WriteVariationSummary(nullptr, inv().client, nullptr));
 }
 
 TEST_F(VariationSummaryTest, PlayableModelShowsEveryCategoryInOrder) {

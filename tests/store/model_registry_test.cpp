@@ -51,19 +51,19 @@ TEST_F(RegistryTest, DecodeHighestRaceWinsThenMaleBeforeFemaleBeforeNeutral) {
   RaceTableBuilder races(inv().client);
   races.Add(5, 1, "HUM").Add(70, 3, "hum").Add(9, 2, "ELF").Add(9, 3, "ELF").Add(9, 1, "ELM");
   races.Add(3, 1, "2DM").Add(4, 1, "HUMAN").Add(1, 1, "ABCDEFGHIJKLMN");
-  EXPECT_EQ(Decode("HUM"), std::make_tuple(S_OK, 70, 3));
-  EXPECT_EQ(Decode("elf"), std::make_tuple(S_OK, 9, 2));  // upper-cased before the search
-  EXPECT_EQ(Decode("2dm"), std::make_tuple(S_OK, 3, 1));
-  EXPECT_EQ(Decode("HUMA"), std::make_tuple(E_FAIL, 0, 0));  // a prefix is not the code
-  EXPECT_EQ(Decode(""), std::make_tuple(E_FAIL, 0, 0));
-  EXPECT_EQ(Decode("ABCDEFGHIJKLMN"), std::make_tuple(E_FAIL, 0, 0));  // 14 characters
+  EXPECT_EQ(Decode("HUM"), std::make_tuple(ResultCode::kOk, 70, 3));
+  EXPECT_EQ(Decode("elf"), std::make_tuple(ResultCode::kOk, 9, 2));  // upper-cased before the search
+  EXPECT_EQ(Decode("2dm"), std::make_tuple(ResultCode::kOk, 3, 1));
+  EXPECT_EQ(Decode("HUMA"), std::make_tuple(ResultCode::kFailed, 0, 0));  // a prefix is not the code
+  EXPECT_EQ(Decode(""), std::make_tuple(ResultCode::kFailed, 0, 0));
+  EXPECT_EQ(Decode("ABCDEFGHIJKLMN"), std::make_tuple(ResultCode::kFailed, 0, 0));  // 14 characters
 
   // Missing outputs: whatever is given is cleared.
   std::uint16_t race = 7;
   Gender gender = Gender{7};
-  EXPECT_EQ(DecodeModelCode(inv(), "HUM", nullptr, &gender), E_INVALIDARG);
+  EXPECT_EQ(DecodeModelCode(inv(), "HUM", nullptr, &gender), ResultCode::kInvalidArgument);
   EXPECT_EQ(gender, Gender::kNone);
-  EXPECT_EQ(DecodeModelCode(inv(), "HUM", &race, nullptr), E_INVALIDARG);
+  EXPECT_EQ(DecodeModelCode(inv(), "HUM", &race, nullptr), ResultCode::kInvalidArgument);
   EXPECT_EQ(race, 0);
 }
 
@@ -251,39 +251,39 @@ TEST_F(RegistryTest, FindRaceModelRecordsRaceOnlyWhenAskedForTheModel) {
 
 TEST_F(RegistryTest, VariationsStayAscendingWithoutRepeats) {
   ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false), "HUM");
-  for (int value : {4, 2, 4, 9, 0}) EXPECT_EQ(AddVariation(model, kTexture, static_cast<std::uint8_t>(value)), S_OK);
+  for (int value : {4, 2, 4, 9, 0}) EXPECT_EQ(AddVariation(model, VariationKind::kTexture, static_cast<std::uint8_t>(value)), ResultCode::kOk);
   EXPECT_EQ(Values(model->textures), (std::vector<std::uint8_t>{2, 4, 9}));
-  EXPECT_EQ(AddVariation(model, kDetail, 255), S_OK);
+  EXPECT_EQ(AddVariation(model, VariationKind::kDetail, 255), ResultCode::kOk);
   EXPECT_EQ(Values(model->details), (std::vector<std::uint8_t>{255}));
 
-  EXPECT_EQ(AddVariation(model, 5, 1), E_INVALIDARG);
-  EXPECT_EQ(AddVariation(model, 5, 0), S_OK);
-  EXPECT_EQ(AddVariation(model, 9, 1), E_INVALIDARG);
-  EXPECT_EQ(AddVariation(nullptr, kTexture, 1), E_INVALIDARG);
+  EXPECT_EQ(AddVariation(model, static_cast<VariationKind>(5), 1), ResultCode::kInvalidArgument);
+  EXPECT_EQ(AddVariation(model, static_cast<VariationKind>(5), 0), ResultCode::kOk);
+  EXPECT_EQ(AddVariation(model, static_cast<VariationKind>(9), 1), ResultCode::kInvalidArgument);
+  EXPECT_EQ(AddVariation(nullptr, VariationKind::kTexture, 1), ResultCode::kInvalidArgument);
 }
 
 TEST_F(RegistryTest, FullVariationListsAcceptOnlyPresentValues) {
   ModelDef* model = AddModel(inv(), FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false), "HUM");
-  for (int v = 20; v >= 1; --v) ASSERT_EQ(AddVariation(model, kHead, static_cast<std::uint8_t>(2 * v)), S_OK);
+  for (int v = 20; v >= 1; --v) ASSERT_EQ(AddVariation(model, VariationKind::kHead, static_cast<std::uint8_t>(2 * v)), ResultCode::kOk);
   EXPECT_EQ(model->heads.count, 20);
-  EXPECT_EQ(AddVariation(model, kHead, 41), E_OUTOFMEMORY);
-  EXPECT_EQ(AddVariation(model, kHead, 1), E_OUTOFMEMORY);
-  EXPECT_EQ(AddVariation(model, kHead, 40), S_OK);
+  EXPECT_EQ(AddVariation(model, VariationKind::kHead, 41), ResultCode::kOutOfMemory);
+  EXPECT_EQ(AddVariation(model, VariationKind::kHead, 1), ResultCode::kOutOfMemory);
+  EXPECT_EQ(AddVariation(model, VariationKind::kHead, 40), ResultCode::kOk);
   EXPECT_EQ(model->heads.count, 20);
   EXPECT_EQ(model->heads.values[19], 40);
 
   // A range runs to its end and skips what no longer fits.
-  EXPECT_EQ(AddVariationRange(model, kTexture, 255), S_OK);
+  EXPECT_EQ(AddVariationRange(model, VariationKind::kTexture, 255), ResultCode::kOk);
   std::vector<std::uint8_t> expected;
   for (int v = 1; v <= 30; ++v) expected.push_back(static_cast<std::uint8_t>(v));
   EXPECT_EQ(Values(model->textures), expected);
-  EXPECT_EQ(AddVariation(model, kTexture, 31), E_OUTOFMEMORY);
-  EXPECT_EQ(AddVariation(model, kTexture, 30), S_OK);
+  EXPECT_EQ(AddVariation(model, VariationKind::kTexture, 31), ResultCode::kOutOfMemory);
+  EXPECT_EQ(AddVariation(model, VariationKind::kTexture, 30), ResultCode::kOk);
 
-  EXPECT_EQ(AddVariationRange(model, kDetail, 3), S_OK);
+  EXPECT_EQ(AddVariationRange(model, VariationKind::kDetail, 3), ResultCode::kOk);
   EXPECT_EQ(Values(model->details), (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(AddVariationRange(model, 5, 3), S_OK);
-  EXPECT_EQ(AddVariationRange(model, kFace, 0), S_OK);
+  EXPECT_EQ(AddVariationRange(model, static_cast<VariationKind>(5), 3), ResultCode::kOk);
+  EXPECT_EQ(AddVariationRange(model, VariationKind::kFace, 0), ResultCode::kOk);
   EXPECT_EQ(model->faces.count, 0);
 }
 
@@ -292,13 +292,13 @@ TEST_F(RegistryTest, FullVariationListsAcceptOnlyPresentValues) {
 TEST_F(RegistryTest, ZoneImportsHoldEachModelOnceUpTo80) {
   ModelSource* source = FindOrAddSource(inv(), "chr.s3d", SourceKind::kLocalToZone, false);
   ZoneLinks& zone = inv().zoneLinks[3];
-  for (int i = 0; i < 80; ++i) ASSERT_EQ(AddZoneImport(zone, AddModel(inv(), source, Code(i).c_str())), S_OK);
-  EXPECT_EQ(AddZoneImport(zone, source->models[0]), S_OK);
+  for (int i = 0; i < 80; ++i) ASSERT_EQ(AddZoneImport(zone, AddModel(inv(), source, Code(i).c_str())), ResultCode::kOk);
+  EXPECT_EQ(AddZoneImport(zone, source->models[0]), ResultCode::kOk);
   EXPECT_EQ(zone.Imports().size(), 80u);
-  EXPECT_EQ(AddZoneImport(zone, AddModel(inv(), source, Code(80).c_str())), E_OUTOFMEMORY);
+  EXPECT_EQ(AddZoneImport(zone, AddModel(inv(), source, Code(80).c_str())), ResultCode::kOutOfMemory);
   EXPECT_EQ(zone.Imports().size(), 80u);
   EXPECT_EQ(zone.imports[79], source->models[79]);
-  EXPECT_EQ(AddZoneImport(zone, nullptr), E_INVALIDARG);
+  EXPECT_EQ(AddZoneImport(zone, nullptr), ResultCode::kInvalidArgument);
 }
 
 TEST_F(RegistryTest, PlayableRowNeedsAStoredPlayableRaceId) {
