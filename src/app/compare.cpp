@@ -11,6 +11,8 @@ namespace zira {
 
 namespace {
 
+constexpr long kOldestComparedVersion = 1;
+
 // Both databases are attached read-only to one in-memory connection, so every
 // group of facts is one query over old (o) and new (n).
 constexpr const char* kViews = R"sql(
@@ -187,9 +189,12 @@ class Comparison {
       *error = path + ": " + *error;
       return false;
     }
-    if (std::strtol(version.c_str(), nullptr, 10) != InventorySchemaVersion()) {
-      *error = path + ": not an inventory database of schema version " + std::to_string(InventorySchemaVersion()) +
-               " (its version is " + version.substr(0, version.size() - 1) + ")";
+    // Version 2 only added to version 1, and the comparison reads what both hold.
+    const long number = std::strtol(version.c_str(), nullptr, 10);
+    if (number < kOldestComparedVersion || number > InventorySchemaVersion()) {
+      *error = path + ": not an inventory database of schema version " + std::to_string(kOldestComparedVersion) +
+               " to " + std::to_string(InventorySchemaVersion()) + " (its version is " +
+               version.substr(0, version.size() - 1) + ")";
       return false;
     }
     if (!Lines(std::string("SELECT count(*) FROM ") + as + ".run", &rows, error) || rows != "1\n") {

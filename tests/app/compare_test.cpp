@@ -98,6 +98,28 @@ TEST_F(InventoryCompareTest, ADatabaseAgainstItselfPrintsNothing) {
   EXPECT_NE(backward.find("source added: fairhold_chr.s3d\n"), std::string::npos);
 }
 
+TEST_F(InventoryCompareTest, AVersionOneDatabaseComparesAsItsNewerSelf) {
+  // A database as version 1 had it: without what version 2 added.
+  fs::copy_file(Db("before.db"), Db("v1.db"), fs::copy_options::overwrite_existing);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(Db("v1.db").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "DROP VIEW availability_by_zone; DROP INDEX zones_expansion; DROP TABLE expansions;"
+                         "ALTER TABLE races DROP COLUMN description; ALTER TABLE zones DROP COLUMN string_id;"
+                         "ALTER TABLE zones DROP COLUMN string_name; ALTER TABLE zones DROP COLUMN min_level;"
+                         "ALTER TABLE zones DROP COLUMN unknown7; ALTER TABLE zones DROP COLUMN unknown8;"
+                         "PRAGMA user_version = 1;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+  std::string fromV1, fromV2, error;
+  EXPECT_EQ(CompareInventories(Db("v1.db"), Db("before.db"), &fromV1, &error), kCompareSame) << error;
+  EXPECT_EQ(CompareInventories(Db("v1.db"), Db("after.db"), &fromV1, &error), kCompareDiffers) << error;
+  EXPECT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &fromV2, &error), kCompareDiffers) << error;
+  EXPECT_EQ(fromV1, fromV2);
+}
+
 TEST_F(InventoryCompareTest, TroubleIsExitCodeTwo) {
   // A file that is not there, one that is not a database, a database that is not an inventory.
   ASSERT_TRUE(testing::WriteTextFile(Db("text.db"), "not a database"));
