@@ -12,6 +12,7 @@
   } catch (e) {
     data = {};
   }
+  performance.mark('parsed');
   // The data may come from a hand-made database: take only rows that are arrays
   // and fields of the expected type.
   const rows = (name) => (Array.isArray(data[name]) ? data[name].filter(Array.isArray) : []);
@@ -79,7 +80,6 @@
   const zoneList = [...zones.values()].sort((a, b) => a.id - b.id);
   const zonesByExpansion = new Map();
   for (const zone of zoneList) addTo(zonesByExpansion, zone.expansion, zone);
-  const expansionOrder = [...zonesByExpansion.keys()].sort((a, b) => a - b);
   const expansionName = (e) => expansionNames.get(e) || 'Expansion ' + e;
 
   for (const r of rows('imports')) {
@@ -105,6 +105,7 @@
     else addTo(byZone, row.zone, row);
   }
 
+  performance.mark('indexed');
   // --- Filters -----------------------------------------------------------------
 
   const filters = { genders: new Set([0, 1, 2]), reaches: new Set([0, 1, 2]), playable: false };
@@ -153,10 +154,13 @@
     }
     return dl;
   }
+  // Rows are lists of cells, or {cells, data} for a row that carries data-* attributes.
   function table(head, bodyRows) {
     const tbody = el('tbody');
-    for (const cells of bodyRows) {
+    for (const row of bodyRows) {
       const tr = document.createElement('tr');
+      const cells = Array.isArray(row) ? row : row.cells;
+      if (!Array.isArray(row)) Object.assign(tr.dataset, row.data);
       for (const cell of cells) tr.append(el('td', null, cell));
       tbody.append(tr);
     }
@@ -176,17 +180,27 @@
     const shown = [...races.values()].filter((r) => !filters.playable || r.playable);
     node.append(el('h3', null, 'Races (' + shown.length + ')'),
       el('ul', { class: 'columns' }, ...shown.map((r) => el('li', null, raceLink(r.id)))));
-    node.append(el('h3', null, 'Zones by expansion (' + zones.size + ')'));
-    for (const e of expansionOrder) {
-      const list = zonesByExpansion.get(e) || [];
-      node.append(el('h4', null, expansionName(e) + ' (' + list.length + ')'),
-        el('ul', { class: 'flow' }, ...list.map((z) => el('li', null, zoneLink(z)))));
-    }
+    node.append(el('h3', null, 'Zones by expansion (' + zones.size + ')'), allZones());
+    // A thousand package links are built when asked for, not with the first view.
     const names = [...packages.keys()].sort();
-    node.append(el('h3', null, 'Packages (' + names.length + ')'),
-      el('ul', { class: 'columns' }, ...names.map((n) => el('li', null, packageLink(n)))));
+    const more = el('details', null, el('summary', null, 'Packages (' + names.length + ')'));
+    more.addEventListener('toggle', () => {
+      if (more.open && more.childElementCount === 1) {
+        more.append(el('ul', { class: 'columns' }, ...names.map((n) => el('li', null, packageLink(n)))));
+      }
+    });
+    node.append(more);
     return { node, title: 'Inventory', count: plural(shown.length, 'race', 'races') + ' listed' };
   }
+
+  // Views repeat big blocks (every zone, a zone's global races): each is built
+  // once and copied, which costs a fraction of building it again.
+  const blocks = new Map();
+  function block(key, build) {
+    if (!blocks.has(key)) blocks.set(key, build());
+    return blocks.get(key).cloneNode(true);
+  }
+  const allZones = () => block('zones', () => el('div', { class: 'block' }, zoneGroups(zoneList.map((z) => [z, null]), () => null)));
 
   // Zones grouped by expansion, each with what the caller puts beside its link.
   function zoneGroups(entries, describe) {
@@ -220,9 +234,11 @@
       const code = race.codes[g];
       const list = all.filter((row) => row.gender === g && filters.reaches.has(row.reach));
       if (!code && list.length === 0) continue;
-      node.append(el('h3', null, genderText(g), ' ', code ? codeLink(code, g) : '(no code)'));
+      const section = el('section', { 'data-gender': g });
+      node.append(section);
+      section.append(el('h3', null, genderText(g), ' ', code ? codeLink(code, g) : '(no code)'));
       if (list.length === 0) {
-        node.append(el('p', { class: 'note' }, 'No package shows this form' +
+        section.append(el('p', { class: 'note' }, 'No package shows this form' +
           (filters.reaches.size < 3 ? ' with the chosen reach.' : '.')));
         continue;
       }
@@ -234,29 +250,31 @@
         entry.set(row.reach, (entry.get(row.reach) || 0) + 1);
         perModel.set(row.model, entry);
       }
-      node.append(el('h4', null, 'Packages'), table(['Package', 'Kind', 'Model', 'Reach', 'Variations'],
+      section.append(el('h4', null, 'Packages'), table(['Package', 'Kind', 'Model', 'Reach', 'Variations'],
         [...perModel].map(([model, reaches]) => [packageLink(model.source.name), sourceKind(model.source),
           codeLink(model.code, g), joinNodes([...reaches].sort((a, b) => a[0] - b[0]).map(([r, n]) =>
             el('span', null, reachText(r), r === 0 ? ' (every zone)' : ' (' + plural(n, 'zone', 'zones') + ')'))),
           model.variations || '—'])));
-      // Every zone that can show this form, "all zones" spelt out.
+      // Every zone that can show this form, "all zones" spelt out: a global
+      // package reaches all of them, the others their own zones.
+      const global = list.some((row) => row.zone === null);
       const reached = new Map();
-      const note = (zone, row) => {
-        const notes = reached.get(zone) || [];
-        notes.push(row);
-        reached.set(zone, notes);
-      };
-      const global = list.filter((row) => row.zone === null);
-      if (global.length > 0) for (const zone of zoneList) note(zone, global[0]);
-      for (const row of list) if (row.zone !== null && zones.has(row.zone)) note(zones.get(row.zone), row);
-      for (const zone of reached.keys()) shownZones.add(zone);
-      node.append(el('h4', null, 'Zones (' + reached.size + (global.length > 0 ? ', every zone through a global package)' : ')')),
-        zoneGroups(reached, (notes) => {
-          const own = notes.filter((row) => row.reach !== 0);
-          if (own.length === 0) return null;
-          return el('span', { class: 'note' }, ' ', joinNodes(own.map((row) =>
-            el('span', null, reachText(row.reach), ' via ', packageLink(row.model.source.name)))));
-        }));
+      for (const row of list) {
+        if (row.zone === null || !zones.has(row.zone)) continue;
+        const zone = zones.get(row.zone);
+        reached.set(zone, (reached.get(zone) || []).concat(row));
+        shownZones.add(zone);
+      }
+      if (global) {
+        for (const zone of zoneList) shownZones.add(zone);
+        section.append(el('h4', null, 'Every zone (' + zoneList.length + '), through a global package'), allZones());
+      }
+      if (reached.size > 0) {
+        section.append(el('h4', null, (global ? 'Also through their own packages or import lists (' :
+          'Zones (') + reached.size + ')'), zoneGroups(reached, (notes) =>
+          el('span', { class: 'note' }, ' ', joinNodes(notes.map((row) =>
+            el('span', null, reachText(row.reach), ' via ', packageLink(row.model.source.name)))))));
+      }
     }
     return { node, title: 'Race ' + id, count: plural(shownRows, 'availability row', 'availability rows') + ', ' +
       plural(shownZones.size, 'zone', 'zones') + ' shown' };
@@ -291,20 +309,52 @@
         table(['Model', 'Race', 'From package'], zone.imports.map((m) =>
           [codeLink(m.code, m.gender), m.race !== null ? raceLink(m.race) : 'unrecognized', packageLink(m.source.name)])));
     }
-    const list = globalRows.concat(byZone.get(id) || []).filter(passes);
-    list.sort((a, b) => a.race - b.race || a.gender - b.gender || a.reach - b.reach || a.model.id - b.model.id);
+    const global = globalRows.filter(passes);
+    const own = (byZone.get(id) || []).filter(passes);
+    own.sort((a, b) => a.race - b.race || a.gender - b.gender || a.reach - b.reach || a.model.id - b.model.id);
+    const list = global.concat(own);
     const raceCount = new Set(list.map((row) => row.race)).size;
     node.append(el('h3', null, 'Races it can show (' + raceCount + ')'));
-    for (let reach = 0; reach < 3; ++reach) {
-      const part = list.filter((row) => row.reach === reach);
+    for (let reach = 1; reach < 3; ++reach) {
+      const part = own.filter((row) => row.reach === reach);
       if (part.length === 0) continue;
       node.append(el('h4', null, reachText(reach), ' (' + plural(new Set(part.map((r) => r.race)).size, 'race', 'races') + ')'),
-        table(['Race', 'Gender', 'Model', 'Package', 'Variations'], part.map((row) =>
-          [raceLink(row.race), genderText(row.gender), codeLink(row.model.code, row.gender),
-            packageLink(row.model.source.name), row.model.variations || '—'])));
+        table(['Race', 'Gender', 'Model', 'Package', 'Variations'], part.map((row) => ({
+          data: { race: row.race, gender: row.gender, reach: row.reach },
+          cells: [raceLink(row.race), genderText(row.gender), codeLink(row.model.code, row.gender),
+            packageLink(row.model.source.name), row.model.variations || '—'] }))));
+    }
+    if (global.length > 0) {
+      node.append(el('h4', null, reachText(0), ' (' + plural(new Set(global.map((r) => r.race)).size, 'race', 'races') +
+        ', in every zone)'), block('global|' + [...filters.genders].sort() + '|' + filters.playable, () => globalRaces(global)));
     }
     if (list.length === 0) node.append(el('p', { class: 'note' }, 'No race model reaches this zone with these filters.'));
     return { node, title: 'Zone ' + id, count: plural(raceCount, 'race', 'races') + ' shown' };
+  }
+
+  // The races of the global packages, by package: the same in every zone.
+  function globalRaces(rows) {
+    const bySource = new Map();
+    for (const row of rows) {
+      const perRace = bySource.get(row.model.source) || new Map();
+      perRace.set(row.race, (perRace.get(row.race) || []).concat(row));
+      bySource.set(row.model.source, perRace);
+    }
+    const out = el('div', { class: 'block' });
+    for (const [source, perRace] of [...bySource].sort((a, b) => a[0].id - b[0].id)) {
+      const ul = el('ul', { class: 'flow' });
+      for (const [race, list] of [...perRace].sort((a, b) => a[0] - b[0])) {
+        const li = el('li', null, raceLink(race));
+        for (const row of list.sort((a, b) => a.gender - b.gender)) {
+          const code = codeLink(row.model.code, row.gender);
+          Object.assign(code.dataset, { race: row.race, gender: row.gender, reach: row.reach });
+          li.append(' ', code, ' (' + 'MFN'[row.gender] + ')');
+        }
+        ul.append(li);
+      }
+      out.append(el('p', { class: 'via' }, 'via ', packageLink(source.name), ' (' + source.label + ')'), ul);
+    }
+    return out;
   }
 
   function packageView(name) {
@@ -368,10 +418,12 @@
 
   // --- Search ------------------------------------------------------------------
 
-  // Every searchable thing once, with its texts in lower case.
+  // Every searchable thing once, with its texts in lower case; made at the
+  // first search, so that it costs the first view nothing.
   const searchIndex = [];
   const addEntry = (kind, href, label, texts) =>
     searchIndex.push({ kind, href, label, texts: texts.filter((t) => t !== null && t !== '').map((t) => String(t).toLowerCase()) });
+  function buildSearchIndex() {
   for (const race of races.values()) {
     addEntry('Races', '#race/' + race.id, raceLabel(race.id), [String(race.id), race.name, race.plural, ...race.codes]);
   }
@@ -383,6 +435,7 @@
   for (const code of [...new Set([...codeModels.keys(), ...codeRaces.keys()])].sort()) {
     addEntry('Codes', '#code/' + encodeURIComponent(code), code, [code]);
   }
+  }
   const KINDS = ['Races', 'Zones', 'Packages', 'Codes'];
 
   // Exact matches first, then those that begin with the text, then the rest.
@@ -390,6 +443,7 @@
     const q = query.trim().toLowerCase();
     const groups = new Map(KINDS.map((k) => [k, []]));
     if (q === '') return groups;
+    if (searchIndex.length === 0) buildSearchIndex();
     for (const entry of searchIndex) {
       let rank = 3;
       for (const t of entry.texts) {
@@ -539,4 +593,7 @@
   window.addEventListener('hashchange', () => render(true));
   document.getElementById('edition').textContent = str(run[0]) + (run[2] ? ', ' + str(run[2]) : '');
   render(false);
+  performance.mark('rendered');
+  // When the first view is on screen, in milliseconds from the start of the load (for the benchmark).
+  requestAnimationFrame(() => setTimeout(() => { window.ziraFirstView = performance.now(); }, 0));
 })();
