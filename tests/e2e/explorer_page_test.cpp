@@ -92,9 +92,11 @@ TEST_F(ExplorerPageTest, WhatCannotBeReadOrWrittenIsRefusedAndNothingIsLeftBehin
       {{"explore", "inventory.db", "folder.html"}, kExploreNotWritten, "cannot write folder.html"},
       {{"explore", "inventory.db"}, kUsageExitCode, "usage: zira explore INVENTORY.db PAGE.html"},
       {{"--explorer="}, kUsageExitCode, "empty explorer page name"},
+      // A run whose page cannot be written finishes, as with any other output, with 6.
+      {{"--explorer", "no/such/folder.html", "client"}, 6, "FAILURE: Could not write the explorer page"},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.args.back());
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
     std::string output;
     EXPECT_EQ(testing::RunZira(dir_->Path(), c.args, &output), c.code);
     EXPECT_NE(output.find(c.says), std::string::npos) << output;

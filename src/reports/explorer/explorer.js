@@ -179,17 +179,16 @@
           plural(packages.size, 'package', 'packages') + ', ' + plural(models.size, 'model', 'models')]]));
     const shown = [...races.values()].filter((r) => !filters.playable || r.playable);
     node.append(el('h3', null, 'Races (' + shown.length + ')'),
-      el('ul', { class: 'columns' }, ...shown.map((r) => el('li', null, raceLink(r.id)))));
-    node.append(el('h3', null, 'Zones by expansion (' + zones.size + ')'), allZones());
-    // A thousand package links are built when asked for, not with the first view.
+      chunked(shown.map((r) => el('li', null, raceLink(r.id))), 'flow'));
+    // Long lists open on demand and are built then, not with the first view.
+    node.append(el('h3', null, 'Zones by expansion (' + zones.size + ')'));
+    for (const e of [...zonesByExpansion.keys()].sort((a, b) => a - b)) {
+      const list = zonesByExpansion.get(e);
+      node.append(onDemand(expansionName(e) + ' (' + list.length + ')', () => list.map((z) => el('li', null, zoneLink(z)))));
+    }
     const names = [...packages.keys()].sort();
-    const more = el('details', null, el('summary', null, 'Packages (' + names.length + ')'));
-    more.addEventListener('toggle', () => {
-      if (more.open && more.childElementCount === 1) {
-        more.append(el('ul', { class: 'columns' }, ...names.map((n) => el('li', null, packageLink(n)))));
-      }
-    });
-    node.append(more);
+    node.append(el('h3', null, 'Packages'),
+      onDemand('Every package (' + names.length + ')', () => names.map((n) => el('li', null, packageLink(n)))));
     return { node, title: 'Inventory', count: plural(shown.length, 'race', 'races') + ' listed' };
   }
 
@@ -202,6 +201,23 @@
   }
   const allZones = () => block('zones', () => el('div', { class: 'block' }, zoneGroups(zoneList.map((z) => [z, null]), () => null)));
 
+  // A long list as lists of a few dozen items each: the browser then lays out
+  // only the ones near the screen (content-visibility), not the whole list.
+  function chunked(items, cls) {
+    const out = document.createDocumentFragment();
+    for (let i = 0; i < items.length; i += 60) out.append(el('ul', { class: cls }, ...items.slice(i, i + 60)));
+    return out;
+  }
+
+  // A summary that shows its list when opened.
+  function onDemand(summary, items) {
+    const more = el('details', null, el('summary', null, summary));
+    more.addEventListener('toggle', () => {
+      if (more.open && more.childElementCount === 1) more.append(chunked(items(), 'flow'));
+    });
+    return more;
+  }
+
   // Zones grouped by expansion, each with what the caller puts beside its link.
   function zoneGroups(entries, describe) {
     const groups = new Map();
@@ -209,9 +225,8 @@
     const out = document.createDocumentFragment();
     for (const e of [...groups.keys()].sort((a, b) => a - b)) {
       const list = groups.get(e).sort((a, b) => a[0].id - b[0].id);
-      const ul = el('ul', { class: 'flow' });
-      for (const [zone, info] of list) ul.append(el('li', null, zoneLink(zone), describe(info)));
-      out.append(el('h4', null, expansionName(e) + ' (' + list.length + ')'), ul);
+      out.append(el('h4', null, expansionName(e) + ' (' + list.length + ')'),
+        chunked(list.map(([zone, info]) => el('li', null, zoneLink(zone), describe(info))), 'flow'));
     }
     return out;
   }
@@ -342,17 +357,19 @@
     }
     const out = el('div', { class: 'block' });
     for (const [source, perRace] of [...bySource].sort((a, b) => a[0].id - b[0].id)) {
-      const ul = el('ul', { class: 'flow' });
+      const items = [];
       for (const [race, list] of [...perRace].sort((a, b) => a[0] - b[0])) {
         const li = el('li', null, raceLink(race));
         for (const row of list.sort((a, b) => a.gender - b.gender)) {
           const code = codeLink(row.model.code, row.gender);
-          Object.assign(code.dataset, { race: row.race, gender: row.gender, reach: row.reach });
+          code.setAttribute('data-race', row.race);
+          code.setAttribute('data-gender', row.gender);
+          code.setAttribute('data-reach', row.reach);
           li.append(' ', code, ' (' + 'MFN'[row.gender] + ')');
         }
-        ul.append(li);
+        items.push(li);
       }
-      out.append(el('p', { class: 'via' }, 'via ', packageLink(source.name), ' (' + source.label + ')'), ul);
+      out.append(el('p', { class: 'via' }, 'via ', packageLink(source.name), ' (' + source.label + ')'), chunked(items, 'flow'));
     }
     return out;
   }
@@ -595,5 +612,14 @@
   render(false);
   performance.mark('rendered');
   // When the first view is on screen, in milliseconds from the start of the load (for the benchmark).
-  requestAnimationFrame(() => setTimeout(() => { window.ziraFirstView = performance.now(); }, 0));
+  requestAnimationFrame(() => setTimeout(() => {
+    window.ziraFirstView = performance.now();
+    // Then, while the reader reads, what the next views and the first search will need.
+    const idle = window.requestIdleCallback || ((work) => setTimeout(work, 50));
+    idle(() => {
+      allZones();
+      block('global|0,1,2|false', () => globalRaces(globalRows));
+      if (searchIndex.length === 0) buildSearchIndex();
+    });
+  }, 0));
 })();
