@@ -125,42 +125,24 @@ std::string ReadOnlyUri(const std::string& path) {
   return uri + "?mode=ro";
 }
 
-}  // namespace
-
-std::string JsonText(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
-  out.reserve(bytes.size() + 2);
-  for (const char byte : bytes) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += byte;
-    } else if (c < 0x20 || c >= 0x7f || c == '<' || c == '>' || c == '&') {
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += byte;
-    }
-  }
-  return out + '"';
-}
-
-Result WriteExplorerPage(sqlite3* db, const std::string& path, std::string* error) {
-  std::string page = kPageStart;
+// The whole page of the database; false with *error when a table cannot be read.
+bool BuildPage(sqlite3* db, std::string& page, std::string* error) {
+  page = kPageStart;
   page += kExplorerStyle;
   page += "</style>\n</head>\n";
   page += kExplorerBody;
   page += "<script type=\"application/json\" id=\"zira-data\">{";
   for (const TableQuery& table : kTables) {
     if (&table != kTables) page += ",\n";
-    if (!AppendTable(db, table, page, error)) return E_FAIL;
+    if (!AppendTable(db, table, page, error)) return false;
   }
   page += "}</script>\n<script>\n";
   page += kExplorerScript;
   page += "</script>\n</body>\n</html>\n";
+  return true;
+}
 
+Result WritePage(const std::string& page, const std::string& path, std::string* error) {
   OutputFile file;
   if (!file.OpenReplacing(path.c_str())) {
     *error = "cannot write " + path + ": " + std::strerror(file.Error() ? file.Error() : EIO);
@@ -172,6 +154,14 @@ Result WriteExplorerPage(sqlite3* db, const std::string& path, std::string* erro
     return E_FAIL;
   }
   return S_OK;
+}
+
+}  // namespace
+
+Result WriteExplorerPage(sqlite3* db, const std::string& path, std::string* error) {
+  std::string page;
+  if (!BuildPage(db, page, error)) return E_FAIL;
+  return WritePage(page, path, error);
 }
 
 ExplorerOutcome WriteExplorerPageFromFile(const std::string& databasePath, const std::string& path,
@@ -192,11 +182,33 @@ ExplorerOutcome WriteExplorerPageFromFile(const std::string& databasePath, const
   } else if (std::atoi(version.c_str()) != InventorySchemaVersion()) {
     *error = databasePath + ": an inventory database of schema version " + version + "; the explorer needs version " +
              std::to_string(InventorySchemaVersion()) + " (write it again with this zira's --db)";
+  } else if (std::string page; BuildPage(db, page, error)) {
+    outcome = Succeeded(WritePage(page, path, error)) ? ExplorerOutcome::kWritten : ExplorerOutcome::kNotWritten;
   } else {
-    outcome = Succeeded(WriteExplorerPage(db, path, error)) ? ExplorerOutcome::kWritten : ExplorerOutcome::kNotWritten;
+    *error = databasePath + ": " + *error;
   }
   sqlite3_close(db);
   return outcome;
+}
+
+std::string JsonText(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  out.reserve(bytes.size() + 2);
+  for (const char byte : bytes) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += byte;
+    } else if (c < 0x20 || c >= 0x7f || c == '<' || c == '>' || c == '&') {
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += byte;
+    }
+  }
+  return out + '"';
 }
 
 }  // namespace zira

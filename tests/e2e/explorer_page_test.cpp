@@ -79,6 +79,11 @@ TEST_F(ExplorerPageTest, WhatCannotBeReadOrWrittenIsRefusedAndNothingIsLeftBehin
   ASSERT_EQ(sqlite3_open(Path("old.db").c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
+  // Version 2 in name, but a column short.
+  fs::copy_file(Path("inventory.db"), Path("short.db"));
+  ASSERT_EQ(sqlite3_open(Path("short.db").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE zones DROP COLUMN string_name", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
   fs::create_directory(Path("folder.html"));
   const struct {
     std::vector<std::string> args;
@@ -88,6 +93,7 @@ TEST_F(ExplorerPageTest, WhatCannotBeReadOrWrittenIsRefusedAndNothingIsLeftBehin
       {{"explore", "missing.db", "out.html"}, kExploreNoDatabase, "missing.db: cannot be opened"},
       {{"explore", "text.db", "out.html"}, kExploreNoDatabase, "text.db: not an inventory database"},
       {{"explore", "old.db", "out.html"}, kExploreNoDatabase, "schema version 1; the explorer needs version 2"},
+      {{"explore", "short.db", "out.html"}, kExploreNoDatabase, "short.db: cannot read the inventory table zones"},
       {{"explore", "inventory.db", "no/such/folder.html"}, kExploreNotWritten, "cannot write no/such/folder.html"},
       {{"explore", "inventory.db", "folder.html"}, kExploreNotWritten, "cannot write folder.html"},
       {{"explore", "inventory.db"}, kUsageExitCode, "usage: zira explore INVENTORY.db PAGE.html"},
