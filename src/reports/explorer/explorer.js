@@ -620,6 +620,7 @@
       allZones();
       block('global|0,1,2|false', () => globalRaces(globalRows));
       if (searchIndex.length === 0) buildSearchIndex();
-    });
+      window.ziraPrepared = performance.now();
+    }, { timeout: 1000 });
   }, 0));
 })();
