@@ -1,6 +1,6 @@
 // The explorer page as zira writes it: the same page from a run's
-// --explorer and from `zira explore` over that run's database, the data
-// escaped so that no text can end its script element, and the refusals.
+// --explorer and from `zira explore` over that run's database, a hostile
+// name kept inside the data, and the refusals.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -10,7 +10,6 @@
 #include "app/command_line.h"
 #include "app/explore.h"
 #include "e2e/inventory_run.h"
-#include "reports/explorer_page.h"
 #include "support/sample_client.h"
 #include "support/temp_dir.h"
 #include "support/text_files.h"
@@ -19,22 +18,6 @@ namespace zira {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(JsonTextTest, EveryByteThatCouldEndTheScriptOrBreakTheStringIsEscaped) {
-  const struct {
-    std::string bytes;
-    const char* json;
-  } kCases[] = {
-      {"Kaelar", R"("Kaelar")"},
-      {"</script><b>", R"("\u003c/script\u003e\u003cb\u003e")"},
-      {"<!--&amp;", R"("\u003c!--\u0026amp;")"},
-      {"say \"hi\" \\", R"("say \"hi\" \\")"},
-      {std::string("a\0b\r\n\t\x7f", 7), R"("a\u0000b\u000d\u000a\u0009\u007f")"},
-      // Bytes from 0x80 up are Latin-1 code points, never invalid UTF-8 in the page.
-      {"\xe9\xff\x80\xe2\x80\xa8", R"("\u00e9\u00ff\u0080\u00e2\u0080\u00a8")"},
-  };
-  for (const auto& c : kCases) EXPECT_EQ(JsonText(c.bytes), c.json) << c.json;
-}
 
 class ExplorerPageTest : public ::testing::Test {
  protected:
