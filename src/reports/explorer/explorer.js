@@ -205,7 +205,7 @@
   // only the ones near the screen (content-visibility), not the whole list.
   function chunked(items, cls) {
     const out = document.createDocumentFragment();
-    for (let i = 0; i < items.length; i += 60) out.append(el('ul', { class: cls }, ...items.slice(i, i + 60)));
+    for (let i = 0; i < items.length; i += 40) out.append(el('ul', { class: cls }, ...items.slice(i, i + 40)));
     return out;
   }
 
