@@ -16,7 +16,7 @@ const browser = await chromium.launch({
 const page = await browser.newPage({ viewport: { width: 1100, height: 820 }, colorScheme: 'light' });
 for (let i = 0; i + 1 < pairs.length; i += 2) {
   await page.goto(pathToFileURL(path.resolve(file)).href + pairs[i]);
-  await page.waitForFunction(() => window.ziraFirstView !== undefined);
+  await page.waitForFunction(() => window.ziraViewDone !== undefined);
   await page.screenshot({ path: path.join(folder, pairs[i + 1]) });
   console.log(path.join(folder, pairs[i + 1]));
 }

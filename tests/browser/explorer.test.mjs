@@ -41,13 +41,14 @@ async function open(edition, hash = '') {
   return { page, problems };
 }
 
-// Goes to a view by its address and waits until it is shown.
+// Goes to a view by its address and waits until it is shown whole.
 async function show(page, hash) {
   await page.evaluate((h) => new Promise((resolve) => {
     if (location.hash === h) return resolve();
     addEventListener('hashchange', () => resolve(), { once: true });
     location.hash = h;
   }), hash);
+  await page.waitForFunction(() => !document.getElementById('view').hasAttribute('aria-busy'));
   return page.locator('main h2').textContent();
 }
 

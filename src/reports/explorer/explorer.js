@@ -4,7 +4,7 @@
 (function () {
   const GENDERS = ['Male', 'Female', 'Neutral'];
   const REACHES = ['global', 'local', 'imported'];
-  const SHOWN_PER_GROUP = 50;
+  const SHOWN_PER_GROUP = 25;
 
   let data = {};
   try {
@@ -203,9 +203,11 @@
 
   // A long list as lists of a few dozen items each: the browser then lays out
   // only the ones near the screen (content-visibility), not the whole list.
-  function chunked(items, cls) {
+  // The longest (hundreds of zones, every global race) are runs of links in
+  // paragraphs, half the elements of list items.
+  function chunked(items, cls, tag = 'ul') {
     const out = document.createDocumentFragment();
-    for (let i = 0; i < items.length; i += 40) out.append(el('ul', { class: cls }, ...items.slice(i, i + 40)));
+    for (let i = 0; i < items.length; i += 40) out.append(el(tag, { class: cls }, ...items.slice(i, i + 40)));
     return out;
   }
 
@@ -226,7 +228,10 @@
     for (const e of [...groups.keys()].sort((a, b) => a - b)) {
       const list = groups.get(e).sort((a, b) => a[0].id - b[0].id);
       out.append(el('h4', null, expansionName(e) + ' (' + list.length + ')'),
-        chunked(list.map(([zone, info]) => el('li', null, zoneLink(zone), describe(info))), 'flow'));
+        chunked(list.map(([zone, info]) => {
+          const beside = describe(info);
+          return beside ? el('span', null, zoneLink(zone), beside) : zoneLink(zone);
+        }), 'flow', 'p'));
     }
     return out;
   }
@@ -282,7 +287,7 @@
       }
       if (global) {
         for (const zone of zoneList) shownZones.add(zone);
-        section.append(el('h4', null, 'Every zone (' + zoneList.length + '), through a global package'), allZones());
+        section.append(el('h4', null, 'Every zone (' + zoneList.length + '), through a global package'), later(allZones));
       }
       if (reached.size > 0) {
         section.append(el('h4', null, (global ? 'Also through their own packages or import lists (' :
@@ -341,7 +346,8 @@
     }
     if (global.length > 0) {
       node.append(el('h4', null, reachText(0), ' (' + plural(new Set(global.map((r) => r.race)).size, 'race', 'races') +
-        ', in every zone)'), block('global|' + [...filters.genders].sort() + '|' + filters.playable, () => globalRaces(global)));
+        ', in every zone)'), later(() => block('global|' + [...filters.genders].sort() + '|' + filters.playable,
+        () => globalRaces(global))));
     }
     if (list.length === 0) node.append(el('p', { class: 'note' }, 'No race model reaches this zone with these filters.'));
     return { node, title: 'Zone ' + id, count: plural(raceCount, 'race', 'races') + ' shown' };
@@ -359,17 +365,17 @@
     for (const [source, perRace] of [...bySource].sort((a, b) => a[0].id - b[0].id)) {
       const items = [];
       for (const [race, list] of [...perRace].sort((a, b) => a[0] - b[0])) {
-        const li = el('li', null, raceLink(race));
+        const item = el('span', null, raceLink(race));
         for (const row of list.sort((a, b) => a.gender - b.gender)) {
           const code = codeLink(row.model.code, row.gender);
           code.setAttribute('data-race', row.race);
           code.setAttribute('data-gender', row.gender);
           code.setAttribute('data-reach', row.reach);
-          li.append(' ', code, ' (' + 'MFN'[row.gender] + ')');
+          item.append(' ', code, ' (' + 'MFN'[row.gender] + ')');
         }
-        items.push(li);
+        items.push(item);
       }
-      out.append(el('p', { class: 'via' }, 'via ', packageLink(source.name), ' (' + source.label + ')'), chunked(items, 'flow'));
+      out.append(el('p', { class: 'via' }, 'via ', packageLink(source.name), ' (' + source.label + ')'), chunked(items, 'flow', 'p'));
     }
     return out;
   }
@@ -535,8 +541,22 @@
   }
   const idOf = (arg) => (/^\d{1,9}$/.test(arg) ? Number(arg) : -1);
 
+  // A view shows its top at once and its longest blocks one frame later, so
+  // that the first screen does not wait for them; the view is aria-busy until
+  // they are in. ziraViewShown and ziraViewDone time both (for the benchmark).
+  let deferred = [];
+  let renderCount = 0;
+  function later(build) {
+    const slot = el('div');
+    deferred.push(() => slot.replaceWith(build()));
+    return slot;
+  }
+  const afterPaint = (work) => requestAnimationFrame(() => setTimeout(work, 0));
+
   function render(moveFocus) {
     const { kind, arg } = route();
+    const count = ++renderCount;
+    deferred = [];
     let shown;
     if (kind === 'race') shown = raceView(idOf(arg));
     else if (kind === 'zone') shown = zoneView(idOf(arg));
@@ -559,7 +579,20 @@
         view.querySelector('h2').focus({ preventScroll: true });
       }
     }
-    window.ziraRendered = (window.ziraRendered || 0) + 1;
+    const work = deferred;
+    if (work.length > 0) view.setAttribute('aria-busy', 'true');
+    else view.removeAttribute('aria-busy');
+    afterPaint(() => {
+      if (count !== renderCount) return;
+      window.ziraViewShown = performance.now();
+      if (work.length === 0) {
+        window.ziraViewDone = window.ziraViewShown;
+        return;
+      }
+      for (const build of work) build();
+      view.removeAttribute('aria-busy');
+      afterPaint(() => { window.ziraViewDone = performance.now(); });
+    });
   }
 
   // Typing shows the results at once; the address follows without a new
