@@ -12,7 +12,6 @@
   } catch (e) {
     data = {};
   }
-  performance.mark('parsed');
   // The data may come from a hand-made database: take only rows that are arrays
   // and fields of the expected type.
   const rows = (name) => (Array.isArray(data[name]) ? data[name].filter(Array.isArray) : []);
@@ -105,7 +104,6 @@
     else addTo(byZone, row.zone, row);
   }
 
-  performance.mark('indexed');
   // --- Filters -----------------------------------------------------------------
 
   const filters = { genders: new Set([0, 1, 2]), reaches: new Set([0, 1, 2]), playable: false };
@@ -643,7 +641,6 @@
   window.addEventListener('hashchange', () => render(true));
   document.getElementById('edition').textContent = str(run[0]) + (run[2] ? ', ' + str(run[2]) : '');
   render(false);
-  performance.mark('rendered');
   // When the first view is on screen, in milliseconds from the start of the load (for the benchmark).
   requestAnimationFrame(() => setTimeout(() => {
     window.ziraFirstView = performance.now();
