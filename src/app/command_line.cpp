@@ -68,6 +68,15 @@ bool TakeDatabase(CommandLine& line, const char* value, std::string* problem) {
   return true;
 }
 
+bool TakeExplorer(CommandLine& line, const char* value, std::string* problem) {
+  if (value[0] == '\0') {
+    *problem = "empty explorer page name";
+    return false;
+  }
+  line.explorerPath = FromStartFolder(value);
+  return true;
+}
+
 bool TakeJobs(CommandLine& line, const char* value, std::string* problem) {
   char* end = nullptr;
   errno = 0;
@@ -92,6 +101,11 @@ constexpr OptionRow kOptionRows[] = {
      "missing, empty or a database zira wrote); a relative\n"
      "FILE is taken from the folder zira is started in",
      TakeDatabase},
+    {"explorer", 0, "PAGE",
+     "also write the explorer page PAGE: one HTML file to\n"
+     "search and browse every race, zone, package and code\n"
+     "(a relative PAGE is taken from the start folder)",
+     TakeExplorer},
     {"jobs", 'j', "N",
      "inflate a package entry's blocks on N threads\n"
      "(default: the number of cores; 1: one after another)",
@@ -105,6 +119,7 @@ constexpr OptionRow kOptionRows[] = {
 constexpr const char* kHelpHead =
     "Usage: zira [OPTION]... [CLIENT_DIR]\n"
     "  or:  zira compare OLD.db NEW.db\n"
+    "  or:  zira explore INVENTORY.db PAGE.html\n"
     "Take stock of the character races of an Ombrith client: the model codes of\n"
     "each race, the packages that hold its models with their variations, and the\n"
     "zones that can show them.\n"
@@ -117,6 +132,10 @@ constexpr const char* kHelpHead =
     "zira compare prints, one line per fact, what differs between two databases\n"
     "written with --db; it exits 0 when nothing differs, 1 when something does\n"
     "and 2 on trouble.\n"
+    "\n"
+    "zira explore writes the explorer page of a database written with --db, as\n"
+    "--explorer does at the end of a run; it exits 0 when the page is written, 1\n"
+    "when the database cannot be read and 6 when the page cannot be written.\n"
     "\n"
     "Options:\n";
 
@@ -133,7 +152,8 @@ constexpr const char* kHelpTail =
     "  4   the race table cannot be read from obgame.exe\n"
     "  5   the zone table cannot be read from obgame.exe\n"
     "  6   finished, but an output could not be written; or the output folder\n"
-    "      cannot be locked, and nothing was written\n"
+    "      cannot be locked, or --db names a file zira will not replace, and\n"
+    "      nothing was written\n"
     "  7   another run is writing to the output folder\n"
     "  8   finished, but the machine refused memory or files, so the reports may\n"
     "      be incomplete\n"

@@ -12,6 +12,7 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   std::string databasePath;  // --db FILE, already made absolute
+  std::string explorerPath;  // --explorer PAGE, already made absolute
   unsigned jobs = 0;         // -j N; 0 leaves the default (the machine's cores)
   bool anyArgument = false;  // a bare start keeps the key wait at the end
 };

@@ -16,6 +16,8 @@ namespace zira {
 
 namespace {
 
+constexpr long kOldestComparedVersion = 1;
+
 // Both databases are attached read-only to one in-memory connection, so every
 // group of facts is one query over old (o) and new (n).
 constexpr const char* kViews = R"sql(
@@ -246,10 +248,11 @@ class Comparison {
       if (reason != "not a zira inventory database") *error += " (" + reason + ")";
       return false;
     }
+    // Version 2 only added to version 1, and the comparison reads what both hold.
     const long long version = Number(std::string("PRAGMA ") + as + ".user_version");
-    if (version != InventorySchemaVersion()) {
-      *error = path + ": not an inventory database of schema version " + std::to_string(InventorySchemaVersion()) +
-               " (its version is " + std::to_string(version) + ")";
+    if (version < kOldestComparedVersion || version > InventorySchemaVersion()) {
+      *error = path + ": not an inventory database of schema version " + std::to_string(kOldestComparedVersion) +
+               " to " + std::to_string(InventorySchemaVersion()) + " (its version is " + std::to_string(version) + ")";
       return false;
     }
     const std::string tables = std::string("SELECT count(*) FROM ") + as +

@@ -49,6 +49,7 @@ struct RunState {
   const RunHooks& hooks;
   const Settings& settings;
   const std::string& databasePath;  // empty when no database is asked for
+  const std::string& explorerPath;  // empty when no explorer page is asked for
   std::time_t runTime;
   Inventory& inventory;
   PhaseTimes phases;
@@ -281,6 +282,15 @@ StepEnd ExportAvailability(RunState& run) {
   return std::nullopt;
 }
 
+// The explorer page, when the command line asks for one: made from the
+// database's content, so it shows what --db would write.
+StepEnd ExportExplorer(RunState& run) {
+  if (run.explorerPath.empty()) return std::nullopt;
+  if (Failed(ExportExplorerPage(run.inventory, run.explorerPath, run.runTime))) OutputIncomplete() = true;
+  run.phases.End("explorer");
+  return std::nullopt;
+}
+
 StepEnd LogLimits(RunState& run) {
   Headline("Logging Various Maximums Found...");
   static_cast<void>(LogMaximums(run.inventory));
@@ -322,6 +332,7 @@ constexpr RunStep kRunSteps[] = {
     {MarkRaceModels, "race_reports"},
     {ExportZones, "zone_reports"},
     {ExportAvailability, nullptr},
+    {ExportExplorer, nullptr},
     {LogLimits, "maximums"},
     {Finish, nullptr},
 };
@@ -360,7 +371,8 @@ ExitCode FinishRun(ExitCode code) {
 
 ExitCode RunInventory(const RunHooks& hooks, const SettingOverrides& overrides) {
   StartTime() = std::chrono::steady_clock::now();
-  RunState run{hooks, TheSettings(), overrides.databasePath, std::time(nullptr), TheInventory(), PhaseTimes()};
+  RunState run{hooks,          TheSettings(),   overrides.databasePath, overrides.explorerPath,
+               std::time(nullptr), TheInventory(), PhaseTimes()};
   ResetRunStats();
   static_cast<void>(ReleaseSessionLog());
   OutputIncomplete() = false;

@@ -24,6 +24,8 @@ struct SettingOverrides {
   bool waitForKey = true;
   // Not a setting of ZIRA.ini: the inventory database to write (absolute), or empty.
   std::string databasePath;
+  // Nor is the explorer page to write (absolute), or empty.
+  std::string explorerPath;
 };
 
 Settings& TheSettings();

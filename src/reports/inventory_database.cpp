@@ -14,15 +14,18 @@
 
 #include "client/race_table.h"
 #include "client/string_database.h"
+#include "client/string_list.h"
 #include "common/file_replace.h"
 #include "common/session_log.h"
 #include "common/version.h"
+#include "reports/explorer_page.h"
 #include "reports/inventory_schema_sql.h"
 #include "reports/race_availability.h"
 #include "reports/race_report_index.h"
 #include "reports/race_reports.h"
 #include "reports/report_output.h"
 #include "reports/variation_summary.h"
+#include "reports/zone_reports.h"
 
 namespace zira {
 
@@ -86,6 +89,7 @@ class DatabaseWriter {
  public:
   ~DatabaseWriter() { Close(); }
 
+  // path ":memory:" gives a database in memory.
   bool Open(const std::string& path) {
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
       Fail(db_ ? sqlite3_errmsg(db_) : "cannot open the database");
@@ -165,6 +169,11 @@ class DatabaseWriter {
     Exec("COMMIT;");
     Close();
     return Ok();
+  }
+  // Commits and keeps the connection open, for a reader of the same database.
+  sqlite3* Commit() {
+    Exec("COMMIT;");
+    return Ok() ? db_ : nullptr;
   }
 
   bool Ok() const { return error_.empty(); }
@@ -340,9 +349,27 @@ void WriteModels(const Inventory& inventory, DatabaseWriter& db) {
   }
 }
 
+// Every expansion number up to the highest a zone row has, as the zone page's menu has them.
+void WriteExpansions(const Inventory& inventory, DatabaseWriter& db) {
+  const ClientImage& client = inventory.client;
+  const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
+  std::int64_t top = 0;
+  for (std::size_t id = 0; id <= lastZone; ++id) top = std::max<std::int64_t>(top, client.zones[id].expansion);
+  sqlite3_stmt* insert = db.Prepare("INSERT INTO expansions VALUES (?, ?)");
+  for (std::int64_t e = 0; e <= top; ++e) {
+    db.Insert(insert, e, TextOrNull(ExpansionName(inventory, static_cast<std::uint32_t>(e))));
+  }
+}
+
+// The string list's text for a zone's StringID; ids are 16-bit, a larger one has none.
+const char* ZoneStringName(const Inventory& inventory, std::uint32_t stringId) {
+  if (stringId == 0 || stringId > UINT16_MAX) return nullptr;
+  return StringListText(inventory.strings, static_cast<std::uint16_t>(stringId));
+}
+
 void WriteZones(const Inventory& inventory, DatabaseWriter& db) {
   const ClientImage& client = inventory.client;
-  sqlite3_stmt* insertZone = db.Prepare("INSERT INTO zones VALUES (?, ?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* insertZone = db.Prepare("INSERT INTO zones VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   sqlite3_stmt* insertImport = db.Prepare("INSERT INTO zone_imports VALUES (?, ?, ?)");
   const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
   for (std::size_t id = 0; id <= lastZone; ++id) {
@@ -352,7 +379,9 @@ void WriteZones(const Inventory& inventory, DatabaseWriter& db) {
     const std::int64_t zoneId = static_cast<std::int64_t>(id);
     db.Insert(insertZone, zoneId, TextOrNull(zone.zoneNick), TextOrNull(zone.zoneName), std::int64_t{zone.expansion},
               std::int64_t{zone.flags}, SourceId(inventory, inventory.zoneLinks[id].chrSource),
-              SourceId(inventory, inventory.zoneLinks[id].chr2Source));
+              SourceId(inventory, inventory.zoneLinks[id].chr2Source), std::int64_t{zone.stringId},
+              ZoneStringName(inventory, zone.stringId), std::int64_t{zone.minLevel}, std::int64_t{zone.unknown7},
+              std::int64_t{zone.unknown8});
     std::int64_t position = 0;
     for (const ModelDef* model : inventory.zoneLinks[id].Imports()) {
       if (model) db.Insert(insertImport, zoneId, position++, ModelId(inventory, model));
@@ -390,7 +419,7 @@ class AvailabilityRows : public AvailabilityVisitor {
 
 void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
   const ClientImage& client = inventory.client;
-  sqlite3_stmt* insertRace = db.Prepare("INSERT INTO races VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* insertRace = db.Prepare("INSERT INTO races VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
   RaceReportIndex index;
   BuildRaceReportIndex(inventory, &index);
   const std::uint32_t lastRace = std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId);
@@ -400,6 +429,7 @@ void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
     db.Insert(insertRace, std::int64_t{raceId},
               TextOrNull(StringDatabaseText(inventory.database, kRaceNameType, raceId)),
               TextOrNull(StringDatabaseText(inventory.database, kRacePluralType, raceId)),
+              StringDatabaseText(inventory.database, kRaceDescriptionType, raceId),
               std::int64_t{IsPlayableRace(raceId)}, std::int64_t{IsRaceGloballyAvailable(inventory, raceId)},
               PageRaceCode(client, raceId, Gender::kMale), PageRaceCode(client, raceId, Gender::kFemale),
               PageRaceCode(client, raceId, Gender::kNeutral));
@@ -407,6 +437,18 @@ void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
     rows.SetRace(raceId);
     WalkRaceAvailability(inventory, index, raceId, rows);
   }
+}
+
+void WriteInventory(Inventory& inventory, DatabaseWriter& db, std::time_t runTime) {
+  db.CreateTables(kInventorySchemaSql);
+  // Models first: they then carry exactly the marks the zone page printed.
+  WriteRun(inventory, db, runTime);
+  WriteSources(inventory, db);
+  WriteModels(inventory, db);
+  WriteExpansions(inventory, db);
+  WriteZones(inventory, db);
+  WriteRacesAndAvailability(inventory, db);
+  db.CreateIndexes();
 }
 
 }  // namespace
@@ -498,16 +540,7 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   }
   const std::string& temp = held.Path();
   DatabaseWriter db;
-  if (db.Open(temp)) {
-    db.CreateTables(kInventorySchemaSql);
-    // Models first: they then carry exactly the marks the zone page printed.
-    WriteRun(inventory, db, runTime);
-    WriteSources(inventory, db);
-    WriteModels(inventory, db);
-    WriteZones(inventory, db);
-    WriteRacesAndAvailability(inventory, db);
-    db.CreateIndexes();
-  }
+  if (db.Open(temp)) WriteInventory(inventory, db, runTime);
   std::string error;
   if (!db.Finish()) {
     error = db.Error();
@@ -522,6 +555,30 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
     return Fail("database cannot be written");
   }
   return kSuccess;
+}
+
+}  // namespace zira
+
+namespace zira {
+
+Result ExportExplorerPage(Inventory& inventory, const std::string& path, std::time_t runTime) {
+  gCheckpoints = 0;
+  LogBoth("  Writing the explorer page to %s", path.c_str());
+  // The page is made from the database alone: the same rows as --db writes, in memory.
+  DatabaseWriter db;
+  std::string error;
+  sqlite3* written = nullptr;
+  if (db.Open(":memory:")) {
+    WriteInventory(inventory, db, runTime);
+    written = db.Commit();
+  }
+  if (written == nullptr) {
+    error = "cannot build the inventory: " + db.Error();
+  } else if (Succeeded(WriteExplorerPage(written, path, &error))) {
+    return kSuccess;
+  }
+  LogBoth("FAILURE: Could not write the explorer page %s: %s", path.c_str(), error.c_str());
+  return Fail("explorer page cannot be written");
 }
 
 }  // namespace zira

@@ -40,6 +40,11 @@ std::string ReadOnlyFileUri(const std::string& path);
 // and, on failure, why.
 Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime);
 
+// Writes the explorer page (reports/explorer_page.h) of the inventory to
+// path: the database ExportInventoryDatabase would write, built in memory,
+// then the page made from it. Logs what it writes and, on failure, why.
+Result ExportExplorerPage(Inventory& inventory, const std::string& path, std::time_t runTime);
+
 // Test hooks, after the fashion of fault-injection tests: the export fails at
 // its checkpoint number n (0 the first; every database step, the commit and
 // the rename are checkpoints; -1 never), and the number of checkpoints the

@@ -10,6 +10,7 @@
 
 #include "app/compare.h"
 #include "e2e/inventory_run.h"
+#include "support/database_versions.h"
 #include "support/package_writer.h"
 #include "support/sample_client.h"
 #include "support/temp_dir.h"
@@ -98,6 +99,21 @@ TEST_F(InventoryCompareTest, ADatabaseAgainstItselfPrintsNothing) {
   ASSERT_EQ(CompareInventories(Db("after.db"), Db("before.db"), &backward, &error), kCompareDiffers);
   EXPECT_NE(backward.find("race renamed: 2 Northman -> Borderer\n"), std::string::npos);
   EXPECT_NE(backward.find("source added: fairhold_chr.s3d\n"), std::string::npos);
+}
+
+TEST_F(InventoryCompareTest, AVersionOneDatabaseComparesAsItsNewerSelf) {
+  // A database as the first release wrote it.
+  fs::copy_file(Db("before.db"), Db("v1.db"), fs::copy_options::overwrite_existing);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(Db("v1.db").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, testing::kDowngradeToFirstRelease, nullptr, nullptr, nullptr), SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+  std::string fromV1, fromV2, error;
+  EXPECT_EQ(CompareInventories(Db("v1.db"), Db("before.db"), &fromV1, &error), kCompareSame) << error;
+  EXPECT_EQ(CompareInventories(Db("v1.db"), Db("after.db"), &fromV1, &error), kCompareDiffers) << error;
+  EXPECT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &fromV2, &error), kCompareDiffers) << error;
+  EXPECT_EQ(fromV1, fromV2);
 }
 
 TEST_F(InventoryCompareTest, TroubleIsExitCodeTwo) {

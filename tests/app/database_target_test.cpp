@@ -12,6 +12,7 @@
 
 #include "e2e/inventory_run.h"
 #include "reports/inventory_database.h"
+#include "support/database_versions.h"
 #include "support/sample_client.h"
 #include "support/temp_dir.h"
 #include "support/text_files.h"
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 // for the first release's look, without the mark.
 void WriteDatabase(const std::string& path, bool marked, const std::string& extra) {
   std::string schema = InventorySchemaText();
-  if (!marked) schema.replace(schema.find("PRAGMA application_id"), std::string("PRAGMA application_id").size(), "--");
+  if (!marked) schema += testing::kDowngradeToFirstRelease;
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(db, (schema + extra).c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);

@@ -75,6 +75,23 @@ TEST_F(InventoryDatabaseTest, TheCreatedDatabaseIsTheSchemaFileWithACommentOnEve
   sqlite3_close(fromFile);
 }
 
+TEST_F(InventoryDatabaseTest, EveryZoneGetsTheGlobalRowsAndTheEnumeratedColumnsRefuseOtherValues) {
+  SetZone(5, "def", "Def Downs");
+  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(Path().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(QueryRows(db, "SELECT zone_id, gender, reach FROM availability_by_zone ORDER BY zone_id, gender"),
+            (std::vector<std::string>{"2|F|local", "2|M|global", "5|M|global"}));
+  for (const char* bad : {
+           "UPDATE sources SET kind = 5", "UPDATE sources SET orphan = 2", "UPDATE races SET playable = -1",
+           "UPDATE models SET gender = 'X'", "UPDATE variations SET kind = 'cape'", "UPDATE variations SET number = 0",
+           "UPDATE availability SET gender = 'm'", "UPDATE availability SET reach = 'near'",
+           "UPDATE availability SET zone_id = NULL WHERE reach = 'local'", "UPDATE zones SET min_level = 256"}) {
+    EXPECT_NE(sqlite3_exec(db, bad, nullptr, nullptr, nullptr), SQLITE_OK) << bad;
+  }
+  sqlite3_close(db);
+}
+
 TEST_F(InventoryDatabaseTest, AFailedWriteLeavesNoDatabaseAndTheOldOneWhole) {
   // No old database: whatever step fails, nothing is left behind.
   ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
