@@ -1,6 +1,7 @@
 # Cross build for 64-bit Windows with MinGW-w64 (posix threads), linked
 # statically so that zira.exe needs no DLL beside it. scripts/build-windows
-# installs the compilers and builds libdeflate and SQLite into ZIRA_WINDOWS_DEPS.
+# installs the compilers and builds libdeflate, SQLite and GoogleTest into
+# ZIRA_WINDOWS_DEPS.
 #   cmake -S . -B build-windows/zira -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -22,7 +23,7 @@ else()
 endif()
 
 # Libraries and headers come from MinGW's own tree (zlib) and the private
-# prefix (libdeflate, SQLite), never from the build machine.
+# prefix (libdeflate, SQLite, GoogleTest), never from the build machine.
 set(CMAKE_FIND_ROOT_PATH /usr/${ZIRA_MINGW_HOST} ${ZIRA_WINDOWS_DEPS})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
