@@ -15,6 +15,7 @@
 #include "client/race_table.h"
 #include "client/string_database.h"
 #include "common/file_replace.h"
+#include "common/file_system.h"
 #include "common/session_log.h"
 #include "common/version.h"
 #include "reports/inventory_schema_sql.h"
@@ -490,15 +491,14 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   gCheckpoints = 0;
   LogBoth("  Writing the inventory database to %s", path.c_str());
   // Killed runs' files are swept first, so that leftovers never pile up.
-  RemoveStaleTempFilesBeside(path);
-  HeldTempFile held;
-  if (!held.Create(path)) {
+  RemoveLeftoverTemporaries(FolderOf(path), LeafOf(path));
+  FileReplacement replacement;
+  if (replacement.Begin(path) != 0) {
     LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
     return E_FAIL;
   }
-  const std::string& temp = held.Path();
   DatabaseWriter db;
-  if (db.Open(temp)) {
+  if (db.Open(replacement.TemporaryPath())) {
     db.CreateTables(kInventorySchemaSql);
     // Models first: they then carry exactly the marks the zone page printed.
     WriteRun(inventory, db, runTime);
@@ -513,11 +513,11 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
     error = db.Error();
   } else if (!PassCheckpoint()) {
     error = "injected failure";
-  } else if (!ReplaceFileWith(temp, path)) {
+  } else if (replacement.Finish() != 0) {
     error = "cannot replace the file";
   }
   if (!error.empty()) {
-    RemoveFileIfPresent(temp);
+    replacement.Abandon();
     LogBoth("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
     return E_FAIL;
   }
