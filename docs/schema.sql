@@ -53,7 +53,6 @@ CREATE TABLE models (
   variations      TEXT    NOT NULL,                         -- the variation summary as plain text ('' when none)
   variations_html TEXT    NOT NULL                          -- the variation summary exactly as the zone page prints it
 );
-CREATE INDEX models_by_code ON models (code);
 
 -- The variations found for each model; variation 0, the base, is implied.
 CREATE TABLE variations (
@@ -93,5 +92,10 @@ CREATE TABLE availability (
                                                  -- imported (its import list) or global (every zone)
   model_id  INTEGER NOT NULL REFERENCES models   -- the model shown
 );
+
+-- Indexes ------------------------------------------------------------------
+-- zira makes these once every row is in: an index built from all rows at
+-- once costs less than one kept up row by row.
+CREATE INDEX models_by_code ON models (code);
 CREATE INDEX availability_by_race ON availability (race_id, gender);
 CREATE INDEX availability_by_zone ON availability (zone_id);
