@@ -84,35 +84,40 @@ int FileReplacement::Begin(const std::string& target) {
   return EAGAIN;
 }
 
-int FileReplacement::OpenWriter() const {
+int FileReplacement::Finish() {
+  if (held_ < 0) return EBADF;
+  int error = ::fsync(held_) != 0 ? ErrnoOr(EIO) : 0;
+  const int closeFault = InjectedFileFault(FileOperation::kClose);
+  if (::close(held_) != 0 || closeFault != 0) error = error != 0 ? error : closeFault != 0 ? closeFault : ErrnoOr(EIO);
+  held_ = -1;
+  if (error == 0) error = InjectedFileFault(FileOperation::kRename);
+  if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = ErrnoOr(EIO);
+  if (error != 0) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+    return error;
+  }
+  temporary_.clear();
+  // A fault planned here leaves the folder unsynced, which no run can tell.
+  if (InjectedFileFault(FileOperation::kSyncFolder) == 0) SyncFolder(FolderOf(target_));
+  return 0;
+}
+
+int FileReplacement::PlaceEmpty() {
   if (held_ < 0) {
     errno = EBADF;
     return -1;
   }
-  // A descriptor of its own: closing it keeps the lock, held until the rename.
-  return ::fcntl(held_, F_DUPFD_CLOEXEC, 0);
-}
-
-int FileReplacement::Finish() { return Rename(true); }
-
-int FileReplacement::FinishUnsynced() { return Rename(false); }
-
-int FileReplacement::Rename(bool sync) {
-  if (held_ < 0) return EBADF;
-  int error = 0;
-  if (sync && ::fsync(held_) != 0) error = ErrnoOr(EIO);
-  if (error == 0 && sync) error = InjectedFileFault(FileOperation::kRename);
-  if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = ErrnoOr(EIO);
-  if (error != 0) {
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    const int error = ErrnoOr(EIO);
     Abandon();
-    return error;
+    errno = error;
+    return -1;
   }
-  ::close(held_);
+  const int fd = held_;
   held_ = -1;
   temporary_.clear();
-  // A fault planned here leaves the folder unsynced, which no run can tell.
-  if (sync && InjectedFileFault(FileOperation::kSyncFolder) == 0) SyncFolder(FolderOf(target_));
-  return 0;
+  return fd;
 }
 
 void FileReplacement::Abandon() {

@@ -9,8 +9,10 @@ namespace zira {
 // finds the old file or the new one, never a part. Paths are real paths.
 //
 // A replacement's temporary file is ".<name>.tmp-" and six letters or digits,
-// held with an flock while its writer lives: a file of that name that nobody
-// holds is the leftover of a killed writer.
+// held with an flock from its creation until it is closed, just before the
+// rename: a file of that name that nobody holds is the leftover of a killed
+// writer. (Only a sweep of another run could meet it unheld in between, and
+// then the rename fails and the target stays as it was.)
 class FileReplacement {
  public:
   FileReplacement() = default;
@@ -23,26 +25,24 @@ class FileReplacement {
   // failure. Only a regular file, a link to one or nothing may stand at the
   // target (EEXIST otherwise); a link is replaced, never written through.
   [[nodiscard]] int Begin(const std::string& target);
-  // A descriptor of its own for writing the temporary file, which the caller
-  // closes (and checks) before Finish; -1 with errno set when none is left.
-  int OpenWriter() const;
+  // The temporary file's descriptor, open for reading and writing; it stays
+  // this object's to close.
+  int Descriptor() const { return held_; }
   const std::string& TemporaryPath() const { return temporary_; }
-  bool IsActive() const { return held_ >= 0; }
 
-  // Syncs the temporary file, renames it over the target and syncs the
-  // folder: 0, or the errno of the step that failed, and then the temporary
-  // file is gone and the target is as it was. A folder that cannot be synced
-  // does not undo the rename: the new contents are in place by then.
+  // Syncs and closes the temporary file, renames it over the target and
+  // syncs the folder: 0, or the errno of the step that failed, and then the
+  // temporary file is gone and the target is as it was. A folder that cannot
+  // be synced does not undo the rename: the new contents are in place by then.
   [[nodiscard]] int Finish();
-  // Only renames: for a new file that takes its name empty and is then
-  // written in place, with nothing yet to make durable.
-  [[nodiscard]] int FinishUnsynced();
+  // For a new file written in place: renames the still empty temporary file
+  // over the target at once and hands its descriptor over to the caller, or
+  // gives -1 with errno set, and then the temporary file is gone.
+  int PlaceEmpty();
   // Removes the temporary file; the target stays as it was.
   void Abandon();
 
  private:
-  int Rename(bool sync);
-
   int held_ = -1;
   std::string target_;
   std::string temporary_;

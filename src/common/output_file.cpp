@@ -49,16 +49,8 @@ bool OutputFile::Open(const char* name) {
     NoteMachineRefusal(error, LeafOf(path_).c_str());
     return false;
   }
-  fd_ = fresh.OpenWriter();
-  if (fd_ < 0) {
-    NoteMachineRefusal(errno, LeafOf(path_).c_str());
-    return false;
-  }
-  if (fresh.FinishUnsynced() != 0) {
-    ::close(fd_);
-    fd_ = -1;
-    return false;
-  }
+  fd_ = fresh.PlaceEmpty();
+  if (fd_ < 0) return false;
   Start(false);
   ForgetCachedListing(FolderOf(path_));
   return true;
@@ -73,12 +65,7 @@ bool OutputFile::OpenReplacing(const char* name) {
     NoteMachineRefusal(error, LeafOf(path_).c_str());
     return false;
   }
-  fd_ = replacement_.OpenWriter();
-  if (fd_ < 0) {
-    NoteMachineRefusal(errno, LeafOf(path_).c_str());
-    replacement_.Abandon();
-    return false;
-  }
+  fd_ = replacement_.Descriptor();
   Start(true);
   return true;
 }
@@ -156,27 +143,29 @@ bool OutputFile::Flush() {
 int OutputFile::Commit() {
   if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
   static_cast<void>(Flush());
-  const int injected = InjectedFileFault(FileOperation::kClose);
-  if (::close(fd_) != 0 || injected != 0) Fail(injected != 0 ? injected : errno);
-  fd_ = -1;
   if (replacing_) {
+    // The replacement's descriptor: it syncs and closes it, then renames.
+    fd_ = -1;
+    replacing_ = false;
     if (error_ == 0) {
       if (const int error = replacement_.Finish()) Fail(error);
     }
     replacement_.Abandon();
     ForgetCachedListing(FolderOf(path_));
+    return error_;
   }
-  replacing_ = false;
+  const int injected = InjectedFileFault(FileOperation::kClose);
+  if (::close(fd_) != 0 || injected != 0) Fail(injected != 0 ? injected : errno);
+  fd_ = -1;
   return error_;
 }
 
 void OutputFile::Close() {
   if (fd_ < 0) return;
   if (replacing_) {
-    ::close(fd_);
     fd_ = -1;
-    replacement_.Abandon();
     replacing_ = false;
+    replacement_.Abandon();
     return;
   }
   static_cast<void>(Commit());
