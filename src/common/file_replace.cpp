@@ -87,9 +87,11 @@ int FileReplacement::Begin(const std::string& target) {
 int FileReplacement::Finish() {
   if (held_ < 0) return EBADF;
   int error = ::fsync(held_) != 0 ? ErrnoOr(EIO) : 0;
+  // Closed before the rename: a close that fails (over a network) leaves the target as it was.
   const int closeFault = InjectedFileFault(FileOperation::kClose);
-  if (::close(held_) != 0 || closeFault != 0) error = error != 0 ? error : closeFault != 0 ? closeFault : ErrnoOr(EIO);
+  const int closed = ::close(held_) != 0 ? ErrnoOr(EIO) : closeFault;
   held_ = -1;
+  if (error == 0) error = closed;
   if (error == 0) error = InjectedFileFault(FileOperation::kRename);
   if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = ErrnoOr(EIO);
   if (error != 0) {
