@@ -58,8 +58,6 @@ CREATE TABLE models (
   variations      TEXT    NOT NULL,                         -- the variation summary as plain text ('' when none)
   variations_html TEXT    NOT NULL                          -- the variation summary exactly as the zone page prints it
 );
-CREATE INDEX models_by_code ON models (code);
-CREATE INDEX models_source ON models (source_id);
 
 -- The variations found for each model; variation 0, the base, is implied.
 CREATE TABLE variations (
@@ -92,9 +90,6 @@ CREATE TABLE zones (
   unknown7        INTEGER NOT NULL,     -- Unknown7, the seventh registration value, unsigned
   unknown8        INTEGER NOT NULL      -- Unknown8, the eighth registration value, unsigned
 );
-CREATE INDEX zones_chr_source ON zones (chr_source_id);
-CREATE INDEX zones_chr2_source ON zones (chr2_source_id);
-CREATE INDEX zones_expansion ON zones (expansion);
 
 -- The models each zone imports through its import list, in list order.
 CREATE TABLE zone_imports (
@@ -103,7 +98,6 @@ CREATE TABLE zone_imports (
   model_id INTEGER NOT NULL REFERENCES models, -- the imported model (of another zone's or a global package)
   PRIMARY KEY (zone_id, position)
 ) WITHOUT ROWID;
-CREATE INDEX zone_imports_model ON zone_imports (model_id);
 
 -- Where each race's models can be shown: one row per race, gender, source
 -- and zone, exactly the zone lines and "All Zones" lines of the race page.
@@ -117,10 +111,6 @@ CREATE TABLE availability (
   model_id  INTEGER NOT NULL REFERENCES models,  -- the model shown
   CHECK ((zone_id IS NULL) = (reach = 'global'))
 );
-CREATE INDEX availability_by_race ON availability (race_id, gender);
-CREATE INDEX availability_zone ON availability (zone_id);
-CREATE INDEX availability_source ON availability (source_id);
-CREATE INDEX availability_model ON availability (model_id);
 
 -- The availability with "all zones" spelt out: one row per race, gender,
 -- source and zone, a global row once for every zone of the zones table.
@@ -129,3 +119,17 @@ CREATE VIEW availability_by_zone AS
   UNION ALL
   SELECT a.race_id, a.gender, a.source_id, z.zone_id, a.reach, a.model_id
     FROM availability a CROSS JOIN zones z WHERE a.zone_id IS NULL;
+
+-- Indexes ------------------------------------------------------------------
+-- zira makes these once every row is in: an index built from all rows at
+-- once costs less than one kept up row by row.
+CREATE INDEX models_by_code ON models (code);
+CREATE INDEX models_source ON models (source_id);
+CREATE INDEX zones_chr_source ON zones (chr_source_id);
+CREATE INDEX zones_chr2_source ON zones (chr2_source_id);
+CREATE INDEX zones_expansion ON zones (expansion);
+CREATE INDEX zone_imports_model ON zone_imports (model_id);
+CREATE INDEX availability_by_race ON availability (race_id, gender);
+CREATE INDEX availability_zone ON availability (zone_id);
+CREATE INDEX availability_source ON availability (source_id);
+CREATE INDEX availability_model ON availability (model_id);

@@ -11,6 +11,8 @@
 #include "app/command_line.h"
 #include "common/file_system.h"
 #include "reports/inventory_database.h"
+#include "reports/inventory_sql.h"
+#include "reports/sqlite_handles.h"
 
 namespace zira {
 
@@ -18,124 +20,11 @@ namespace {
 
 constexpr long kOldestComparedVersion = 1;
 
-// Both databases are attached read-only to one in-memory connection, so every
-// group of facts is one query over old (o) and new (n).
-constexpr const char* kViews = R"sql(
-CREATE TEMP VIEW o_sources AS SELECT source_id, kind, name,
-  name || CASE WHEN kind <> 0 THEN ' (global)' WHEN orphan <> 0 THEN ' (orphan)' ELSE '' END AS source FROM o.sources;
-CREATE TEMP VIEW n_sources AS SELECT source_id, kind, name,
-  name || CASE WHEN kind <> 0 THEN ' (global)' WHEN orphan <> 0 THEN ' (orphan)' ELSE '' END AS source FROM n.sources;
-CREATE TEMP VIEW o_models AS SELECT m.model_id, s.source, m.code FROM o.models m JOIN o_sources s USING (source_id);
-CREATE TEMP VIEW n_models AS SELECT m.model_id, s.source, m.code FROM n.models m JOIN n_sources s USING (source_id);
-CREATE TEMP VIEW o_variations AS
-  SELECT m.source, m.code, v.kind, v.number FROM o.variations v JOIN o_models m USING (model_id);
-CREATE TEMP VIEW n_variations AS
-  SELECT m.source, m.code, v.kind, v.number FROM n.variations v JOIN n_models m USING (model_id);
-CREATE TEMP VIEW o_zones AS SELECT zone_id, nick, 'zone ' || zone_id || coalesce(' ' || nick, '') AS zone FROM o.zones;
-CREATE TEMP VIEW n_zones AS SELECT zone_id, nick, 'zone ' || zone_id || coalesce(' ' || nick, '') AS zone FROM n.zones;
-CREATE TEMP VIEW o_imports AS
-  SELECT i.zone_id, m.source, m.code FROM o.zone_imports i JOIN o_models m USING (model_id);
-CREATE TEMP VIEW n_imports AS
-  SELECT i.zone_id, m.source, m.code FROM n.zone_imports i JOIN n_models m USING (model_id);
-CREATE TEMP VIEW o_availability AS SELECT a.zone_id, a.race_id, a.gender, s.source, s.name, a.reach
-  FROM o.availability a JOIN o_sources s USING (source_id);
-CREATE TEMP VIEW n_availability AS SELECT a.zone_id, a.race_id, a.gender, s.source, s.name, a.reach
-  FROM n.availability a JOIN n_sources s USING (source_id);
-)sql";
-
-// One query per group of facts, in the order they are printed; each yields
-// its facts already sorted: the line for people, then the fields of kTsvHeader.
-// {A} and {B} stand for the two sides: o and n for what was added or gained,
-// n and o for what was removed or lost.
-constexpr const char* kTsvHeader =
-    "fact\tchange\tzone_id\tzone_nick\trace_id\trace_name\tgender\tsource\tmodel\tvariation\treach\told\tnew";
-
-constexpr const char* kClientChanged = R"sql(
-SELECT printf('client changed: %s -> %s', old, new), 'client', 'changed', NULL, NULL, NULL, NULL, NULL, NULL, NULL,
-    NULL, NULL, old, new
-  FROM (SELECT printf('%s, %d bytes', a.edition, a.client_size) AS old,
-               printf('%s, %d bytes', b.edition, b.client_size) AS new
-        FROM o.run a, n.run b WHERE a.edition IS NOT b.edition OR a.client_size IS NOT b.client_size))sql";
-
-constexpr const char* kRacesAdded = R"sql(
-SELECT printf('race %s: %d %s', '{WORD}', race_id, coalesce(name, '(no name)')), 'race', '{WORD}', NULL, NULL,
-    race_id, name, NULL, NULL, NULL, NULL, NULL, NULL, NULL
-  FROM {B}.races WHERE race_id NOT IN (SELECT race_id FROM {A}.races) ORDER BY race_id)sql";
-
-constexpr const char* kRacesRenamed = R"sql(
-SELECT printf('race renamed: %d %s -> %s', race_id, coalesce(a.name, '(no name)'), coalesce(b.name, '(no name)')),
-    'race', 'renamed', NULL, NULL, race_id, NULL, NULL, NULL, NULL, NULL, NULL, a.name, b.name
-  FROM o.races a JOIN n.races b USING (race_id) WHERE a.name IS NOT b.name ORDER BY race_id)sql";
-
-constexpr const char* kRaceCodesChanged = R"sql(
-SELECT printf('race code changed: %d%s %s %s -> %s', race_id, coalesce(' ' || name, ''), gender,
-    coalesce(old, '(none)'), coalesce(new, '(none)')), 'race', 'code changed', NULL, NULL, race_id, name, gender,
-    NULL, NULL, NULL, NULL, old, new
-FROM (
-  SELECT race_id, coalesce(b.name, a.name) AS name, 1 AS g, 'M' AS gender, a.code_m AS old, b.code_m AS new
-    FROM o.races a JOIN n.races b USING (race_id) WHERE a.code_m IS NOT b.code_m
-  UNION ALL
-  SELECT race_id, coalesce(b.name, a.name), 2, 'F', a.code_f, b.code_f
-    FROM o.races a JOIN n.races b USING (race_id) WHERE a.code_f IS NOT b.code_f
-  UNION ALL
-  SELECT race_id, coalesce(b.name, a.name), 3, 'N', a.code_n, b.code_n
-    FROM o.races a JOIN n.races b USING (race_id) WHERE a.code_n IS NOT b.code_n)
-ORDER BY race_id, g)sql";
-
-constexpr const char* kSourcesAdded = R"sql(
-SELECT printf('source %s: %s', '{WORD}', source), 'source', '{WORD}', NULL, NULL, NULL, NULL, NULL, source, NULL,
-    NULL, NULL, NULL, NULL
-  FROM (SELECT source FROM {B}_sources EXCEPT SELECT source FROM {A}_sources) ORDER BY source)sql";
-
-constexpr const char* kSourceKindsChanged = R"sql(
-SELECT printf('source kind changed: %s %d -> %d', source, a.kind, b.kind), 'source', 'kind changed', NULL, NULL,
-    NULL, NULL, NULL, source, NULL, NULL, NULL, a.kind, b.kind
-  FROM o_sources a JOIN n_sources b USING (source) WHERE a.kind <> b.kind ORDER BY source)sql";
-
-constexpr const char* kModelsAdded = R"sql(
-SELECT printf('model %s: %s %s', '{WORD}', source, code), 'model', '{WORD}', NULL, NULL, NULL, NULL, NULL, source,
-    code, NULL, NULL, NULL, NULL
-  FROM (SELECT source, code FROM {B}_models EXCEPT SELECT source, code FROM {A}_models) ORDER BY source, code)sql";
-
-// Only for models on both sides: a model added or removed says it all.
-constexpr const char* kVariationsGained = R"sql(
-SELECT printf('variation %s: %s %s %s %d', '{WORD}', source, code, kind, number), 'variation', '{WORD}', NULL, NULL,
-    NULL, NULL, NULL, source, code, kind || ' ' || number, NULL, NULL, NULL
-  FROM (SELECT * FROM {B}_variations EXCEPT SELECT * FROM {A}_variations) d
-  WHERE EXISTS (SELECT 1 FROM {A}_models m WHERE m.source = d.source AND m.code = d.code)
-  ORDER BY source, code, kind, number)sql";
-
-constexpr const char* kImportsAdded = R"sql(
-SELECT printf('import %s: %s: %s from %s', '{WORD}', coalesce(z.zone, 'zone ' || d.zone_id), code, source),
-    'import', '{WORD}', d.zone_id, z.nick, NULL, NULL, NULL, source, code, NULL, NULL, NULL, NULL
-  FROM (SELECT zone_id, source, code FROM {B}_imports EXCEPT SELECT zone_id, source, code FROM {A}_imports) d
-  LEFT JOIN {B}_zones z USING (zone_id)
-  ORDER BY d.zone_id, code, source)sql";
-
-// All zones are reached from global packages; a zone from its own or an imported one.
-constexpr const char* kAvailabilityGained = R"sql(
-SELECT printf('availability %s: %s: race %d%s %s via %s', '{WORD}',
-    CASE WHEN d.zone_id IS NULL THEN 'all zones' ELSE coalesce(z.zone, 'zone ' || d.zone_id) END,
-    d.race_id, coalesce(' ' || r.name, ''), gender,
-    d.name || CASE WHEN d.zone_id IS NULL THEN '' ELSE ', ' || reach END),
-    'availability', '{WORD}', d.zone_id, z.nick, d.race_id, r.name, gender, source, NULL, NULL, reach, NULL, NULL
-  FROM (SELECT zone_id, race_id, gender, source, name, reach FROM {B}_availability
-        EXCEPT SELECT zone_id, race_id, gender, source, name, reach FROM {A}_availability) d
-  LEFT JOIN {B}_zones z ON z.zone_id = d.zone_id LEFT JOIN {B}.races r ON r.race_id = d.race_id
-  ORDER BY d.zone_id IS NOT NULL, d.zone_id, d.race_id, instr('MFN', gender), source, reach)sql";
-
 // A query of a pair, for one side: {A} the side it is compared against, {B} the side whose rows it lists.
-std::string ForSide(const char* query, bool added, const char* addedWord, const char* removedWord) {
-  std::string text = query;
-  const auto replace = [&text](const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
-    }
-  };
-  replace("{WORD}", added ? addedWord : removedWord);
-  replace("{A}", added ? "o" : "n");
-  replace("{B}", added ? "n" : "o");
-  return text;
+std::string ForSide(const sql::CompareQuery& query, bool added) {
+  return sql::FillInSql(query.query, {{"{WORD}", added ? query.addedWord : query.removedWord},
+                                      {"{A}", added ? "o" : "n"},
+                                      {"{B}", added ? "n" : "o"}});
 }
 
 // Puts a stored text into the output with each control byte as \xHH, so that
@@ -152,76 +41,71 @@ void AppendEscaped(std::string* out, const unsigned char* text) {
   }
 }
 
-// The tables every query reads; each must be a table of its own, not a view.
-constexpr const char* kTablesRead =
-    "('run', 'races', 'sources', 'models', 'variations', 'zones', 'zone_imports', 'availability')";
-constexpr long long kTablesReadCount = 8;
-
 long long gStepBudget = kCompareStepBudget;
 
 class Comparison {
  public:
   explicit Comparison(CompareFormat format) : format_(format) {}
-  ~Comparison() {
-    if (db_) sqlite3_close(db_);
-  }
+  Comparison(const Comparison&) = delete;
+  Comparison& operator=(const Comparison&) = delete;
 
   bool Open(const std::string& oldPath, const std::string& newPath, std::string* error) {
-    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+    int code = SQLITE_OK;
+    db_ = OpenSqlConnection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, &code);
+    if (code != SQLITE_OK) {
       *error = "cannot open a database connection";
       return false;
     }
     // A stored schema runs no function with side effects, and nothing runs for ever.
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     stepsLeft_ = gStepBudget;
-    BoundQueries(db_, &stepsLeft_);
-    return Attach(oldPath, "o", error) && Attach(newPath, "n", error) && Exec(kViews, error);
+    BoundQueries(db_.get(), &stepsLeft_);
+    return Attach(oldPath, "o", error) && Attach(newPath, "n", error) && Exec(sql::kCompareViews, error);
   }
 
   // Appends the facts of a query; false on a failure.
-  bool Lines(const std::string& sql, std::string* report, std::string* error) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+  bool Lines(const std::string& query, std::string* report, std::string* error) {
+    const SqlStatement statement = PrepareSqlStatement(db_.get(), query.c_str());
+    if (!statement) {
       *error = Reason();
       return false;
     }
     int step = SQLITE_ROW;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
       if (format_ == CompareFormat::kPlain) {
-        AppendEscaped(report, sqlite3_column_text(statement, 0));
+        AppendEscaped(report, sqlite3_column_text(statement.get(), 0));
       } else {
-        for (int column = 1; column < sqlite3_column_count(statement); ++column) {
+        for (int column = 1; column < sqlite3_column_count(statement.get()); ++column) {
           if (column > 1) *report += '\t';
-          AppendEscaped(report, sqlite3_column_text(statement, column));
+          AppendEscaped(report, sqlite3_column_text(statement.get(), column));
         }
       }
       *report += '\n';
     }
-    sqlite3_finalize(statement);
     if (step != SQLITE_DONE) *error = Reason();
     return step == SQLITE_DONE;
   }
 
   // The one number a query yields, or -1.
-  long long Number(const std::string& sql) {
+  long long Number(const std::string& query) {
     std::string line;
     std::string error;
     const CompareFormat format = format_;
     format_ = CompareFormat::kPlain;
-    const bool ok = Lines(sql, &line, &error);
+    const bool ok = Lines(query, &line, &error);
     format_ = format;
     return ok && !line.empty() ? std::strtoll(line.c_str(), nullptr, 10) : -1;
   }
 
  private:
   std::string Reason() const {
-    return stepsLeft_ < 0 ? "the comparison took too long and was stopped" : sqlite3_errmsg(db_);
+    return stepsLeft_ < 0 ? "the comparison took too long and was stopped" : sqlite3_errmsg(db_.get());
   }
 
-  bool Exec(const char* sql, std::string* error) {
+  bool Exec(const char* query, std::string* error) {
     char* message = nullptr;
-    const bool ok = sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK;
+    const bool ok = sqlite3_exec(db_.get(), query, nullptr, nullptr, &message) == SQLITE_OK;
     if (!ok) *error = stepsLeft_ < 0 ? Reason() : message ? message : "query failed";
     sqlite3_free(message);
     return ok;
@@ -236,33 +120,30 @@ class Comparison {
     }
     // Immutable: nothing is locked, made or read beside the file.
     const std::string uri = ReadOnlyFileUri(path) + "&immutable=1";
-    char* quoted = sqlite3_mprintf("ATTACH %Q AS %s", uri.c_str(), as);
+    char* quoted = sqlite3_mprintf(sql::kAttach, uri.c_str(), as);
     const bool attached = Exec(quoted, &reason);
     sqlite3_free(quoted);
     if (!attached) {
       *error = path + ": cannot be opened: " + reason;
       return false;
     }
-    if (!HasInventoryMark(db_, as, &reason)) {
+    if (!HasInventoryMark(db_.get(), as, &reason)) {
       *error = path + ": is not a zira inventory database";
       if (reason != "not a zira inventory database") *error += " (" + reason + ")";
       return false;
     }
     // Version 2 only added to version 1, and the comparison reads what both hold.
-    const long long version = Number(std::string("PRAGMA ") + as + ".user_version");
+    const long long version = Number(sql::FillInSql(sql::kComparedUserVersion, {{"{S}", as}}));
     if (version < kOldestComparedVersion || version > InventorySchemaVersion()) {
       *error = path + ": not an inventory database of schema version " + std::to_string(kOldestComparedVersion) +
                " to " + std::to_string(InventorySchemaVersion()) + " (its version is " + std::to_string(version) + ")";
       return false;
     }
-    const std::string tables = std::string("SELECT count(*) FROM ") + as +
-                               ".sqlite_schema WHERE type = 'table' AND sql LIKE 'CREATE TABLE %' AND name IN " +
-                               kTablesRead;
-    if (Number(tables) != kTablesReadCount) {
+    if (Number(sql::FillInSql(sql::kComparedTables, {{"{S}", as}})) != sql::kComparedTableCount) {
       *error = path + ": is not a zira inventory database (a table it should hold is missing or not a table)";
       return false;
     }
-    if (Number(std::string("SELECT count(*) FROM ") + as + ".run") != 1) {
+    if (Number(sql::FillInSql(sql::kComparedRuns, {{"{S}", as}})) != 1) {
       *error = path + ": is not a zira inventory database (its run table does not hold one row)";
       return false;
     }
@@ -270,7 +151,7 @@ class Comparison {
   }
 
   CompareFormat format_;
-  sqlite3* db_ = nullptr;
+  SqlConnection db_;
   long long stepsLeft_ = 0;
 };
 
@@ -310,31 +191,18 @@ int CompareInventories(const std::string& oldPath, const std::string& newPath, s
   error->clear();
   Comparison comparison(format);
   if (!comparison.Open(oldPath, newPath, error)) return kCompareTrouble;
-  struct Group {
-    const char* query;
-    const char* addedWord;    // nullptr: a query that compares both sides at once
-    const char* removedWord;
-  };
-  static constexpr Group kGroups[] = {
-      {kClientChanged, nullptr, nullptr},      {kRacesAdded, "added", "removed"},
-      {kRacesRenamed, nullptr, nullptr},       {kRaceCodesChanged, nullptr, nullptr},
-      {kSourcesAdded, "added", "removed"},     {kSourceKindsChanged, nullptr, nullptr},
-      {kModelsAdded, "added", "removed"},      {kVariationsGained, "gained", "lost"},
-      {kImportsAdded, "added", "removed"},     {kAvailabilityGained, "gained", "lost"},
-  };
   std::string facts;
-  for (const Group& group : kGroups) {
+  for (const sql::CompareQuery& query : sql::kCompareQueries) {
     for (const bool added : {true, false}) {
-      if (!group.addedWord && !added) continue;
-      const std::string sql = group.addedWord ? ForSide(group.query, added, group.addedWord, group.removedWord)
-                                              : std::string(group.query);
-      if (!comparison.Lines(sql, &facts, error)) {
+      if (!query.addedWord && !added) continue;
+      const std::string text = query.addedWord ? ForSide(query, added) : std::string(query.query);
+      if (!comparison.Lines(text, &facts, error)) {
         *error = oldPath + ", " + newPath + ": " + *error;
         return kCompareTrouble;
       }
     }
   }
-  if (format == CompareFormat::kTsv) *report = std::string(kTsvHeader) + "\n";
+  if (format == CompareFormat::kTsv) *report = std::string(sql::kCompareTsvHeader) + "\n";
   *report += facts;
   return facts.empty() ? kCompareSame : kCompareDiffers;
 }

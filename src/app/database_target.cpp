@@ -51,11 +51,6 @@ std::vector<RunFile> RunFiles(const Settings& settings) {
   return files;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::string TargetProblem(const std::string& path, const Settings& settings) {
   const FilePlace target = PlaceOf(path);
   switch (target.kind) {
@@ -72,7 +67,7 @@ std::string TargetProblem(const std::string& path, const Settings& settings) {
   for (const RunFile& file : RunFiles(settings)) {
     if (PlaceOf(file.path).SameAs(target)) return file.output ? "it is one of the run's outputs" : "the run reads it";
   }
-  const std::string leaf = path.substr(path.find_last_of('/') + 1);
+  const std::string leaf = LeafOf(path);
   if (PlaceOf(FolderOf(path)).SameAs(PlaceOf(settings.workingPath))) {
     for (const char* ending : kClientEndings) {
       if (EndsWithFolded(leaf, ending)) return std::string("the run may read it: a client file ending in ") + ending;

@@ -3,39 +3,55 @@
 
 namespace zira {
 
-// Whole-file replacement for outputs that other programs read: the new
-// contents go into a temporary file beside the target, which is renamed over
-// the target only once complete, so a reader sees the old file or the new
-// one, never a part. Paths are plain paths of this system, taken as given.
-
-// An empty file with a unique name, ".<name>.tmp-XXXXXX", in the directory
-// of path, held with an flock while this object lives: a file of that name
-// that nobody holds is the leftover of a killed writer.
-class HeldTempFile {
+// The one way an output is replaced whole: the new contents go into a
+// temporary file beside the target, which is synced, renamed over the target,
+// and then the folder is synced, so that a reader, a failed run or a crash
+// finds the old file or the new one, never a part. Paths are real paths.
+//
+// A replacement's temporary file is ".<name>.tmp-" and six letters or digits,
+// held with an flock from its creation until it is closed, just before the
+// rename: a file of that name that nobody holds is the leftover of a killed
+// writer. (Only a sweep of another run could meet it unheld in between, and
+// then the rename fails and the target stays as it was.)
+class FileReplacement {
  public:
-  HeldTempFile() = default;
-  HeldTempFile(const HeldTempFile&) = delete;
-  HeldTempFile& operator=(const HeldTempFile&) = delete;
-  ~HeldTempFile();
-  // False when the file cannot be created.
-  bool Create(const std::string& path);
-  const std::string& Path() const { return path_; }
+  FileReplacement() = default;
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  // An unfinished replacement is removed; the target stays as it was.
+  ~FileReplacement() { Abandon(); }
+
+  // Creates the empty temporary file beside target: 0, or the errno of the
+  // failure. Only a regular file, a link to one or nothing may stand at the
+  // target (EEXIST otherwise); a link is replaced, never written through.
+  [[nodiscard]] int Begin(const std::string& target);
+  // The temporary file's descriptor, open for reading and writing; it stays
+  // this object's to close.
+  int Descriptor() const { return held_; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+  // Syncs and closes the temporary file, renames it over the target and
+  // syncs the folder: 0, or the errno of the step that failed, and then the
+  // temporary file is gone and the target is as it was. A folder that cannot
+  // be synced does not undo the rename: the new contents are in place by then.
+  [[nodiscard]] int Finish();
+  // For a new file written in place: renames the still empty temporary file
+  // over the target at once and hands its descriptor over to the caller, or
+  // gives -1 with errno set, and then the temporary file is gone.
+  int PlaceEmpty();
+  // Removes the temporary file; the target stays as it was.
+  void Abandon();
 
  private:
-  int fd_ = -1;
-  std::string path_;
+  int held_ = -1;
+  std::string target_;
+  std::string temporary_;
 };
 
-// Removes the leftovers of killed writers beside path: regular files named
-// exactly as HeldTempFile names them for path that no live writer holds.
-void RemoveStaleTempFilesBeside(const std::string& path);
-
-// Flushes temp to disk and renames it over path (and flushes the directory,
-// so the rename survives a crash). False when any step fails; temp is then
-// still there for the caller to remove.
-bool ReplaceFileWith(const std::string& temp, const std::string& path);
-
-// Removes a file; a file that is not there is no error.
-void RemoveFileIfPresent(const std::string& path);
+// Removes killed writers' leftovers in folder: regular files that no live
+// writer holds, named as a replacement names them or as earlier releases
+// named reports in progress (".<name>.tmp-<pid>"); only those of the file
+// named leaf when one is given.
+void RemoveLeftoverTemporaries(const std::string& folder, const std::string& leaf = std::string());
 
 }  // namespace zira

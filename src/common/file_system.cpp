@@ -88,13 +88,6 @@ bool ExistsAsWritten(const std::string& dir, const std::string& component) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-std::string ParentOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return path;
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // Splits a name at '\' and '/', resolving each component against the cached
 // listing of the directory so far. Components that do not exist are kept as
 // written when allowMissing is set; otherwise the lookup fails.
@@ -119,7 +112,7 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
     i = j + 1;
     if (component.empty() || component == ".") continue;
     if (component == "..") {
-      path = ParentOf(path);
+      path = FolderOf(path);
       continue;
     }
     std::string chosen = component;
@@ -157,6 +150,14 @@ bool StatPath(const char* name, struct stat* info) {
 }
 
 }  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 bool ResolveExisting(const char* name, std::string* realPath) {
   std::string real;
@@ -202,7 +203,7 @@ bool MakeDirectory(const char* name) {
   const std::string real = ResolveForWriting(name);
   if (real.empty()) return false;
   if (::mkdir(real.c_str(), 0777) != 0) return false;
-  ForgetDirectory(ParentOf(real));
+  ForgetDirectory(FolderOf(real));
   return true;
 }
 
@@ -251,10 +252,9 @@ FilePlace PlaceOf(const std::string& path) {
   std::string folder = std::filesystem::path(path.empty() ? "." : path).lexically_normal().string();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   while (::stat(folder.c_str(), &info) != 0) {
-    const std::size_t slash = folder.find_last_of('/');
-    const std::string leaf = FoldName(slash == std::string::npos ? folder : folder.substr(slash + 1));
+    const std::string leaf = FoldName(LeafOf(folder));
     place.rest = place.rest.empty() ? leaf : leaf + "/" + place.rest;
-    folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : folder.substr(0, slash);
+    folder = FolderOf(folder);
     if (folder == "/" && ::stat("/", &info) != 0) break;
   }
   place.device = info.st_dev;

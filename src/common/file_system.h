@@ -16,6 +16,11 @@ namespace zira {
 // by component, against what exists; directory listings are cached, so a
 // lookup costs no directory scan once its directory has been seen.
 
+// The folder a plain path names its file in, and the file's own name: a
+// bare name is in "." (where the system resolves it), a file at the root in "/".
+std::string FolderOf(const std::string& path);
+std::string LeafOf(const std::string& path);
+
 // The real path of an existing file or directory, or false.
 bool ResolveExisting(const char* name, std::string* realPath);
 // The real path to create or overwrite: existing components are matched

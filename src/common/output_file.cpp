@@ -1,9 +1,7 @@
 #include "common/output_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,10 +17,9 @@ namespace zira {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr const char* kTemporaryMark = ".tmp-";
 
 struct FaultPlan {
-  unsigned counts[4] = {};
+  unsigned counts[5] = {};
   FileOperation operation = FileOperation::kWrite;
   unsigned nth = 0;
   int error = 0;
@@ -33,75 +30,9 @@ FaultPlan& Faults() {
   return plan;
 }
 
-// Counts one operation; the errno to fail it with, or 0 to let it run.
-int InjectedFault(FileOperation operation) {
-  FaultPlan& plan = Faults();
-  const unsigned count = ++plan.counts[static_cast<int>(operation)];
-  return plan.nth != 0 && plan.operation == operation && count == plan.nth ? plan.error : 0;
-}
-
 int& LockDescriptor() {
   static int fd = -1;
   return fd;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
-std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
-
-// ".<name>.tmp-<pid>" beside the name.
-std::string TemporaryBeside(const std::string& path) {
-  return FolderOf(path) + "/." + LeafOf(path) + kTemporaryMark + std::to_string(::getpid());
-}
-
-// Only a regular file, a link to one or nothing may stand at an output's name.
-bool MayReplace(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
-}
-
-// Opens for writing without blocking and keeps the descriptor only when it
-// names a regular file: a FIFO or device at an output's name would hang the
-// run or swallow the report.
-int OpenRegularForWriting(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    errno = 0;  // refused for its kind, not by the machine
-    return -1;
-  }
-  return fd;
-}
-
-// A name this layer gives to a report in progress: ".<name>.tmp-<pid>".
-bool IsTemporaryName(const char* name) {
-  const char* mark = std::strstr(name, kTemporaryMark);
-  if (name[0] != '.' || mark == nullptr || mark <= name + 1) return false;
-  const char* digits = mark + std::strlen(kTemporaryMark);
-  if (*digits == '\0' || std::strstr(digits, kTemporaryMark) != nullptr) return false;
-  for (const char* c = digits; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9') return false;
-  }
-  return true;
-}
-
-// Only a run that holds the lock calls this, so no live run owns these files.
-void RemoveStaleTemporaries(const std::string& folder) {
-  DIR* handle = ::opendir(folder.c_str());
-  if (handle == nullptr) return;
-  while (const dirent* entry = ::readdir(handle)) {
-    if (!IsTemporaryName(entry->d_name)) continue;
-    const std::string path = folder + "/" + entry->d_name;
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(path.c_str());
-  }
-  ::closedir(handle);
-  ForgetCachedListing(folder);
 }
 
 }  // namespace
@@ -110,27 +41,17 @@ bool OutputFile::Open(const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
   path_ = ResolveForWriting(name);
-  if (path_.empty() || !MayReplace(path_)) return false;
+  if (path_.empty()) return false;
   // A new file takes the name at once and is then written in place: a link
   // standing at the name is replaced, not followed, so its target is never written.
-  const std::string fresh = TemporaryBeside(path_);
-  ::unlink(fresh.c_str());
-  fd_ = OpenRegularForWriting(fresh, O_CREAT | O_EXCL);
-  if (fd_ < 0) {
-    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+  FileReplacement fresh;
+  if (const int error = fresh.Begin(path_)) {
+    NoteMachineRefusal(error, LeafOf(path_).c_str());
     return false;
   }
-  if (::rename(fresh.c_str(), path_.c_str()) != 0) {
-    ::close(fd_);
-    fd_ = -1;
-    ::unlink(fresh.c_str());
-    return false;
-  }
-  replacing_ = false;
-  error_ = 0;
-  flushed_ = 0;
-  buffer_.clear();
-  buffer_.reserve(kBufferSize);
+  fd_ = fresh.PlaceEmpty();
+  if (fd_ < 0) return false;
+  Start(false);
   ForgetCachedListing(FolderOf(path_));
   return true;
 }
@@ -139,20 +60,22 @@ bool OutputFile::OpenReplacing(const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
   path_ = ResolveForWriting(name);
-  if (path_.empty() || !MayReplace(path_)) return false;
-  temporary_ = TemporaryBeside(path_);
-  ::unlink(temporary_.c_str());
-  fd_ = OpenRegularForWriting(temporary_, O_CREAT | O_EXCL);
-  if (fd_ < 0) {
-    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+  if (path_.empty()) return false;
+  if (const int error = replacement_.Begin(path_)) {
+    NoteMachineRefusal(error, LeafOf(path_).c_str());
     return false;
   }
-  replacing_ = true;
+  fd_ = replacement_.Descriptor();
+  Start(true);
+  return true;
+}
+
+void OutputFile::Start(bool replacing) {
+  replacing_ = replacing;
   error_ = 0;
   flushed_ = 0;
   buffer_.clear();
   buffer_.reserve(kBufferSize);
-  return true;
 }
 
 bool OutputFile::Fail(int error) {
@@ -192,11 +115,11 @@ void OutputFile::Print(const char* format, ...) {
 
 bool OutputFile::Flush() {
   if (fd_ < 0 || error_ != 0) return false;
-  if (const int injected = InjectedFault(FileOperation::kFlush)) return Fail(injected);
+  if (const int injected = InjectedFileFault(FileOperation::kFlush)) return Fail(injected);
   std::size_t done = 0;
   while (done < buffer_.size()) {
     ssize_t n = -1;
-    if (const int injected = InjectedFault(FileOperation::kWrite)) {
+    if (const int injected = InjectedFileFault(FileOperation::kWrite)) {
       errno = injected;
     } else {
       n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
@@ -219,32 +142,30 @@ bool OutputFile::Flush() {
 
 int OutputFile::Commit() {
   if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
-  if (Flush() && replacing_ && ::fsync(fd_) != 0) Fail(errno);
-  const int injected = InjectedFault(FileOperation::kClose);
+  static_cast<void>(Flush());
+  if (replacing_) {
+    // The replacement's descriptor: it syncs and closes it, then renames.
+    fd_ = -1;
+    replacing_ = false;
+    if (error_ == 0) {
+      if (const int error = replacement_.Finish()) Fail(error);
+    }
+    replacement_.Abandon();
+    ForgetCachedListing(FolderOf(path_));
+    return error_;
+  }
+  const int injected = InjectedFileFault(FileOperation::kClose);
   if (::close(fd_) != 0 || injected != 0) Fail(injected != 0 ? injected : errno);
   fd_ = -1;
-  if (replacing_) {
-    const int renameFault = error_ == 0 ? InjectedFault(FileOperation::kRename) : 0;
-    if (error_ == 0 && renameFault != 0) Fail(renameFault);
-    if (error_ == 0 && ::rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
-    if (error_ != 0) ::unlink(temporary_.c_str());
-    ForgetCachedListing(FolderOf(path_));
-  }
-  replacing_ = false;
   return error_;
-}
-
-void OutputFile::Discard() {
-  ::close(fd_);
-  fd_ = -1;
-  ::unlink(temporary_.c_str());
-  replacing_ = false;
 }
 
 void OutputFile::Close() {
   if (fd_ < 0) return;
   if (replacing_) {
-    Discard();
+    fd_ = -1;
+    replacing_ = false;
+    replacement_.Abandon();
     return;
   }
   static_cast<void>(Commit());
@@ -273,7 +194,10 @@ FolderLock LockOutputFolder(const char* outputPath, int* error) {
   }
   why = 0;
   LockDescriptor() = fd;
-  RemoveStaleTemporaries(folder);
+  // Held here, the folder gets no reports from another run; what another
+  // writer holds (a database beside the reports) stays.
+  RemoveLeftoverTemporaries(folder);
+  ForgetCachedListing(folder);
   return FolderLock::kTaken;
 }
 
@@ -292,6 +216,12 @@ void InjectFileFault(FileOperation operation, unsigned nth, int error) {
 }
 
 unsigned FileOperationCount(FileOperation operation) { return Faults().counts[static_cast<int>(operation)]; }
+
+int InjectedFileFault(FileOperation operation) {
+  FaultPlan& plan = Faults();
+  const unsigned count = ++plan.counts[static_cast<int>(operation)];
+  return plan.nth != 0 && plan.operation == operation && count == plan.nth ? plan.error : 0;
+}
 
 void ResetFileFaults() { Faults() = FaultPlan{}; }
 

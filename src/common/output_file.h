@@ -2,12 +2,15 @@
 #include <cstddef>
 #include <string>
 
+#include "common/file_replace.h"
+
 namespace zira {
 
-// Outputs: the log, written in place, and the reports, written beside their
-// name and renamed over it once whole, so that a failed or killed run leaves
-// the previous report as it was. Every system call is checked; the first
-// failure is kept with its errno and later writes are dropped.
+// Outputs: the log, written in place, and the reports, each written as a
+// FileReplacement and so renamed over its name only once whole, so that a
+// failed or killed run leaves the previous report as it was. Every system
+// call is checked; the first failure is kept with its errno and later writes
+// are dropped.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -19,8 +22,8 @@ class OutputFile {
   // regular file, a link to one or no file is accepted at the name (a FIFO,
   // device or directory is refused at once); a link is replaced, not followed.
   bool Open(const char* name);
-  // Writes to ".<name>.tmp-<pid>" in the same folder; Commit renames it over
-  // the name. The name, if it exists, must be a regular file or a link to one.
+  // Writes a replacement's temporary file beside the name; Commit puts it in
+  // place. The name, if it exists, must be a regular file or a link to one.
   bool OpenReplacing(const char* name);
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -31,8 +34,8 @@ class OutputFile {
   // fails here is cut back to its length after the last good flush, so it
   // ends where its writer last flushed (a whole line, for the log).
   bool Flush();
-  // Flushes, syncs and closes; a replacement is then renamed into place, or
-  // removed when anything failed. Returns 0 or the errno of the first failure.
+  // Flushes and closes; a replacement is then synced and renamed into place,
+  // or removed when anything failed. Returns 0 or the errno of the first failure.
   [[nodiscard]] int Commit();
   // Ends without committing: a file in place keeps what was flushed, a
   // replacement is removed and the previous file stays.
@@ -41,14 +44,14 @@ class OutputFile {
   int Error() const { return error_; }
 
  private:
+  void Start(bool replacing);
   bool Fail(int error);
-  void Discard();
 
   int fd_ = -1;
   bool replacing_ = false;
   int error_ = 0;
-  std::string path_;       // the file's real path
-  std::string temporary_;  // the file being written, when replacing
+  std::string path_;  // the file's real path
+  FileReplacement replacement_;
   std::string buffer_;
   std::size_t flushed_ = 0;  // bytes in the file after the last good flush
 };
@@ -65,11 +68,16 @@ FolderLock LockOutputFolder(const char* outputPath, int* error = nullptr);
 void UnlockOutputFolder();
 
 // Test seam: the nth output operation of a kind, counted from this call,
-// fails with the given errno (nth 0 disarms). Counts start again at 0.
-enum class FileOperation { kWrite, kFlush, kClose, kRename };
+// fails with the given errno (nth 0 disarms). Counts start again at 0. A
+// replacement's rename and its folder's sync are counted, not the rename that
+// gives a file written in place its name.
+enum class FileOperation { kWrite, kFlush, kClose, kRename, kSyncFolder };
 void InjectFileFault(FileOperation operation, unsigned nth, int error);
 // Operations of a kind since the last InjectFileFault or ResetFileFaults.
 unsigned FileOperationCount(FileOperation operation);
 void ResetFileFaults();
+// Counts one operation where the file layer runs it: the errno a planned
+// fault fails it with, or 0 to let it run.
+int InjectedFileFault(FileOperation operation);
 
 }  // namespace zira

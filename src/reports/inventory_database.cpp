@@ -5,25 +5,25 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "client/race_table.h"
 #include "client/string_database.h"
 #include "client/string_list.h"
 #include "common/file_replace.h"
+#include "common/file_system.h"
 #include "common/session_log.h"
 #include "common/version.h"
 #include "reports/explorer_page.h"
-#include "reports/inventory_schema_sql.h"
+#include "reports/inventory_sql.h"
 #include "reports/race_availability.h"
 #include "reports/race_report_index.h"
 #include "reports/race_reports.h"
 #include "reports/report_output.h"
+#include "reports/sqlite_handles.h"
 #include "reports/variation_summary.h"
 #include "reports/zone_reports.h"
 
@@ -58,22 +58,13 @@ struct Value {
 constexpr int kStepsPerProgressCall = 1000;
 // Reading the mark of a file costs a few hundred steps; a hostile file gets no more than this.
 constexpr long long kMarkCheckSteps = 10'000'000;
-constexpr std::int64_t kFirstReleaseVersion = 1;
-constexpr const char* kFirstReleaseTables =
-    "('run', 'races', 'sources', 'models', 'variations', 'zones', 'zone_imports', 'availability')";
-constexpr std::int64_t kFirstReleaseTableCount = 8;
-// Tables, views and triggers but SQLite's own (ANALYZE adds sqlite_stat1).
-constexpr const char* kFirstReleaseObjects =
-    "type IN ('table', 'view', 'trigger') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
 
-// The one number a query yields; false with the reason when it fails.
-bool QueryNumber(sqlite3* db, const std::string& sql, std::int64_t* number, std::string* reason) {
-  sqlite3_stmt* statement = nullptr;
-  int step = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-  if (step == SQLITE_OK) step = sqlite3_step(statement);
-  if (step == SQLITE_ROW) *number = sqlite3_column_int64(statement, 0);
+// The one number a query about schema (of a connection) yields; false with the reason when it fails.
+bool QueryNumber(sqlite3* db, const char* query, const char* schema, std::int64_t* number, std::string* reason) {
+  const SqlStatement statement = PrepareSqlStatement(db, sql::FillInSql(query, {{"{S}", schema}}).c_str());
+  const int step = statement ? sqlite3_step(statement.get()) : SQLITE_ERROR;
+  if (step == SQLITE_ROW) *number = sqlite3_column_int64(statement.get(), 0);
   if (step != SQLITE_ROW) *reason = sqlite3_errmsg(db);
-  sqlite3_finalize(statement);
   return step == SQLITE_ROW;
 }
 
@@ -87,93 +78,83 @@ bool PassCheckpoint() { return gCheckpoints++ != gFailurePoint; }
 // every call does nothing, and the reason is kept for the log.
 class DatabaseWriter {
  public:
-  ~DatabaseWriter() { Close(); }
+  DatabaseWriter() = default;
+  DatabaseWriter(const DatabaseWriter&) = delete;
+  DatabaseWriter& operator=(const DatabaseWriter&) = delete;
 
   // path ":memory:" gives a database in memory.
   bool Open(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-      Fail(db_ ? sqlite3_errmsg(db_) : "cannot open the database");
+    int code = SQLITE_OK;
+    db_ = OpenSqlConnection(path.c_str(), SQLITE_OPEN_READWRITE, &code);
+    if (code != SQLITE_OK) {
+      Fail(db_ ? sqlite3_errmsg(db_.get()) : "cannot open the database");
+      db_.reset();
       return false;
     }
-    // The file is new and is renamed into place only when complete, after it
-    // is flushed as a whole: it needs neither journal nor syncs of its own.
-    Exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN;");
+    Exec(sql::kBeginExport);
     return Ok();
   }
 
-  void Exec(const char* sql) {
+  void Exec(const char* text) {
     if (!Ok()) return;
     if (!PassCheckpoint()) return Fail("injected failure");
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) Fail(message ? message : "exec failed");
+    if (sqlite3_exec(db_.get(), text, nullptr, nullptr, &message) != SQLITE_OK) {
+      Fail(message ? message : "exec failed");
+    }
     sqlite3_free(message);
   }
 
-  // Runs the schema but its CREATE INDEX statements, which CreateIndexes
-  // runs once the rows are in: an index built from all rows at once costs
-  // less than one kept up row by row.
-  void CreateTables(const char* schema) {
-    for (const char* sql = schema; Ok() && *sql != '\0';) {
-      sqlite3_stmt* statement = nullptr;
-      const char* rest = nullptr;
-      if (sqlite3_prepare_v2(db_, sql, -1, &statement, &rest) != SQLITE_OK) return Fail(sqlite3_errmsg(db_));
-      if (statement != nullptr && IsCreateIndex(sqlite3_sql(statement))) {
-        indexes_.emplace_back(sqlite3_sql(statement));
-      } else if (statement != nullptr && sqlite3_step(statement) != SQLITE_DONE) {
-        Fail(sqlite3_errmsg(db_));
-      }
-      sqlite3_finalize(statement);
-      sql = rest;
-    }
-  }
-  void CreateIndexes() {
-    for (const std::string& sql : indexes_) Exec(sql.c_str());
-  }
-
-  sqlite3_stmt* Prepare(const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (Ok() && sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
-      Fail(sqlite3_errmsg(db_));
-    }
+  // Null when the writer has failed or the statement cannot be prepared.
+  SqlStatement Prepare(const char* text) {
+    if (!Ok()) return nullptr;
+    SqlStatement statement = PrepareSqlStatement(db_.get(), text, SQLITE_PREPARE_PERSISTENT);
+    if (!statement) Fail(sqlite3_errmsg(db_.get()));
     return statement;
   }
 
   // Runs one insert: binds the values in order, steps, resets.
   template <typename... Values>
-  void Insert(sqlite3_stmt* statement, const Values&... values) {
+  void Insert(const SqlStatement& statement, const Values&... values) {
     if (!Ok()) return;
     int column = 0;
-    (Bind(statement, ++column, values), ...);
+    (Bind(statement.get(), ++column, values), ...);
     if (!PassCheckpoint()) return Fail("injected failure");
-    if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+    if (sqlite3_step(statement.get()) != SQLITE_DONE) Fail(sqlite3_errmsg(db_.get()));
     // The texts were bound without a copy: no binding may outlive this call.
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
+    sqlite3_reset(statement.get());
+    sqlite3_clear_bindings(statement.get());
   }
 
   // Runs one insert of several rows (a statement of that many value lists).
   template <std::size_t Columns>
-  void InsertRows(sqlite3_stmt* statement, std::span<const std::array<Value, Columns>> rows) {
+  void InsertRows(const SqlStatement& statement, std::span<const std::array<Value, Columns>> rows) {
     if (!Ok()) return;
     int column = 0;
     for (const std::array<Value, Columns>& row : rows) {
-      for (const Value& value : row) Bind(statement, ++column, value);
+      for (const Value& value : row) Bind(statement.get(), ++column, value);
     }
     if (!PassCheckpoint()) return Fail("injected failure");
-    if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
-    sqlite3_reset(statement);
+    if (sqlite3_step(statement.get()) != SQLITE_DONE) Fail(sqlite3_errmsg(db_.get()));
+    sqlite3_reset(statement.get());
   }
 
-  // Commits and closes; the file is complete when this is true.
+  // Commits and closes; the file is complete when this is true. Every
+  // statement is finalized by now: a close that fails loses what was written.
   bool Finish() {
-    Exec("COMMIT;");
-    Close();
+    Exec(sql::kCommitExport);
+    if (db_ && sqlite3_close(db_.get()) == SQLITE_OK) {
+      static_cast<void>(db_.release());
+    } else if (db_) {
+      Fail(sqlite3_errmsg(db_.get()));
+    }
+    db_.reset();
     return Ok();
   }
   // Commits and keeps the connection open, for a reader of the same database.
   sqlite3* Commit() {
-    Exec("COMMIT;");
-    return Ok() ? db_ : nullptr;
+    Exec(sql::kCommitExport);
+    return Ok() ? db_.get() : nullptr;
   }
 
   bool Ok() const { return error_.empty(); }
@@ -200,32 +181,9 @@ class DatabaseWriter {
   void Check(int code) {
     if (code != SQLITE_OK) Fail(sqlite3_errstr(code));
   }
-  void Close() {
-    if (db_ == nullptr) return;
-    // Closing finalizes the statements still open; a close that fails loses what was written.
-    for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, nullptr)) sqlite3_finalize(s);
-    if (sqlite3_close(db_) != SQLITE_OK) Fail(sqlite3_errmsg(db_));
-    db_ = nullptr;
-  }
 
-  // A statement's text begins with the blanks and comments before it.
-  static bool IsCreateIndex(const char* sql) {
-    static constexpr char kCreateIndex[] = "CREATE INDEX";
-    while (sql != nullptr && *sql != '\0') {
-      if (std::isspace(static_cast<unsigned char>(*sql))) {
-        ++sql;
-      } else if (std::strncmp(sql, "--", 2) == 0) {
-        sql = std::strchr(sql, '\n');
-      } else {
-        return std::strncmp(sql, kCreateIndex, sizeof(kCreateIndex) - 1) == 0;
-      }
-    }
-    return false;
-  }
-
-  sqlite3* db_ = nullptr;
+  SqlConnection db_;
   std::string error_;
-  std::vector<std::string> indexes_;
 };
 
 // Rows of one table gathered and inserted many to a statement: most of the
@@ -235,14 +193,15 @@ template <std::size_t Columns>
 class RowBatch {
  public:
   using Row = std::array<Value, Columns>;
-  RowBatch(DatabaseWriter& db, const char* table) : db_(db) {
+  // insert: the table's one-row insert; the batch's statement repeats its value list.
+  RowBatch(DatabaseWriter& db, const char* insert) : db_(db) {
     std::string values = "(?";
     for (std::size_t i = 1; i < Columns; ++i) values += ", ?";
     values += ")";
-    std::string sql = std::string("INSERT INTO ") + table + " VALUES " + values;
-    one_ = db.Prepare(sql.c_str());
-    for (std::size_t i = 1; i < kRowsPerStatement; ++i) sql += ", " + values;
-    many_ = db.Prepare(sql.c_str());
+    one_ = db.Prepare(insert);
+    std::string many = insert;
+    for (std::size_t i = 1; i < kRowsPerStatement; ++i) many += ", " + values;
+    many_ = db.Prepare(many.c_str());
   }
   ~RowBatch() { Flush(); }
   RowBatch(const RowBatch&) = delete;
@@ -264,8 +223,8 @@ class RowBatch {
  private:
   static constexpr std::size_t kRowsPerStatement = 64;
   DatabaseWriter& db_;
-  sqlite3_stmt* one_ = nullptr;
-  sqlite3_stmt* many_ = nullptr;
+  SqlStatement one_;
+  SqlStatement many_;
   std::array<Row, kRowsPerStatement> rows_{};
   std::size_t count_ = 0;
 };
@@ -310,13 +269,13 @@ void WriteRun(const Inventory& inventory, DatabaseWriter& db, std::time_t runTim
   char when[32] = "";
   std::tm utc{};
   if (gmtime_r(&runTime, &utc) != nullptr) std::strftime(when, sizeof(when), "%Y-%m-%dT%H:%M:%SZ", &utc);
-  sqlite3_stmt* insert = db.Prepare("INSERT INTO run VALUES (?, ?, ?, ?)");
+  const SqlStatement insert = db.Prepare(sql::kInsertRun);
   db.Insert(insert, TextOr(inventory.client.editionShort, ""), std::int64_t{inventory.client.imageSize}, when,
             kZiraVersion);
 }
 
 void WriteSources(const Inventory& inventory, DatabaseWriter& db) {
-  sqlite3_stmt* insert = db.Prepare("INSERT INTO sources VALUES (?, ?, ?, ?, ?, ?)");
+  const SqlStatement insert = db.Prepare(sql::kInsertSource);
   for (const ModelSource& source : SourceRows(inventory)) {
     db.Insert(insert, SourceId(inventory, &source), source.name, std::int64_t{SourceKindNumber(source.kind)},
               SourceKindLabel(source.kind),
@@ -330,8 +289,8 @@ void WriteVariations(RowBatch<3>& rows, Id modelId, const char* kind, const Vari
 }
 
 void WriteModels(const Inventory& inventory, DatabaseWriter& db) {
-  sqlite3_stmt* insertModel = db.Prepare("INSERT INTO models VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-  RowBatch<3> variations(db, "variations");
+  const SqlStatement insertModel = db.Prepare(sql::kInsertModel);
+  RowBatch<3> variations(db, sql::kInsertVariation);
   for (const ModelDef& model : ModelRows(inventory)) {
     const Id id = ModelId(inventory, &model);
     const std::string html = VariationSummaryText(inventory.client, &model);
@@ -355,7 +314,7 @@ void WriteExpansions(const Inventory& inventory, DatabaseWriter& db) {
   const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
   std::int64_t top = 0;
   for (std::size_t id = 0; id <= lastZone; ++id) top = std::max<std::int64_t>(top, client.zones[id].expansion);
-  sqlite3_stmt* insert = db.Prepare("INSERT INTO expansions VALUES (?, ?)");
+  const SqlStatement insert = db.Prepare(sql::kInsertExpansion);
   for (std::int64_t e = 0; e <= top; ++e) {
     db.Insert(insert, e, TextOrNull(ExpansionName(inventory, static_cast<std::uint32_t>(e))));
   }
@@ -369,8 +328,8 @@ const char* ZoneStringName(const Inventory& inventory, std::uint32_t stringId) {
 
 void WriteZones(const Inventory& inventory, DatabaseWriter& db) {
   const ClientImage& client = inventory.client;
-  sqlite3_stmt* insertZone = db.Prepare("INSERT INTO zones VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  sqlite3_stmt* insertImport = db.Prepare("INSERT INTO zone_imports VALUES (?, ?, ?)");
+  const SqlStatement insertZone = db.Prepare(sql::kInsertZone);
+  const SqlStatement insertImport = db.Prepare(sql::kInsertZoneImport);
   const std::size_t lastZone = std::min<std::size_t>(client.maxZoneId, kMaxZoneId);
   for (std::size_t id = 0; id <= lastZone; ++id) {
     const ZoneRecord& zone = client.zones[id];
@@ -392,7 +351,7 @@ void WriteZones(const Inventory& inventory, DatabaseWriter& db) {
 // One row per gender of every zone line and "All Zones" line of the race page.
 class AvailabilityRows : public AvailabilityVisitor {
  public:
-  AvailabilityRows(const Inventory& inventory, DatabaseWriter& db) : inventory_(inventory), rows_(db, "availability") {}
+  AvailabilityRows(const Inventory& inventory, DatabaseWriter& db) : inventory_(inventory), rows_(db, sql::kInsertAvailability) {}
   void SetRace(std::uint32_t raceId) { raceId_ = raceId; }
 
   void Source(const SourceReach&) override {}
@@ -419,7 +378,7 @@ class AvailabilityRows : public AvailabilityVisitor {
 
 void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
   const ClientImage& client = inventory.client;
-  sqlite3_stmt* insertRace = db.Prepare("INSERT INTO races VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  const SqlStatement insertRace = db.Prepare(sql::kInsertRace);
   RaceReportIndex index;
   BuildRaceReportIndex(inventory, &index);
   const std::uint32_t lastRace = std::min<std::uint32_t>(client.maxRaceId, kMaxRaceId);
@@ -440,7 +399,7 @@ void WriteRacesAndAvailability(Inventory& inventory, DatabaseWriter& db) {
 }
 
 void WriteInventory(Inventory& inventory, DatabaseWriter& db, std::time_t runTime) {
-  db.CreateTables(kInventorySchemaSql);
+  db.Exec(kInventoryTablesSql);
   // Models first: they then carry exactly the marks the zone page printed.
   WriteRun(inventory, db, runTime);
   WriteSources(inventory, db);
@@ -448,12 +407,13 @@ void WriteInventory(Inventory& inventory, DatabaseWriter& db, std::time_t runTim
   WriteExpansions(inventory, db);
   WriteZones(inventory, db);
   WriteRacesAndAvailability(inventory, db);
-  db.CreateIndexes();
+  // An index built from all rows at once costs less than one kept up row by row.
+  db.Exec(kInventoryIndexesSql);
 }
 
 }  // namespace
 
-const char* InventorySchemaText() { return kInventorySchemaSql; }
+std::string InventorySchemaText() { return std::string(kInventoryTablesSql) + kInventoryIndexesSql; }
 int InventorySchemaVersion() { return kInventorySchemaVersion; }
 int InventoryApplicationId() { return kInventoryApplicationId; }
 
@@ -469,23 +429,20 @@ void BoundQueries(sqlite3* db, long long* stepsLeft) {
 }
 
 bool HasInventoryMark(sqlite3* db, const char* schema, std::string* reason) {
-  const std::string prefix = std::string("PRAGMA \"") + schema + "\".";
   std::int64_t mark = 0;
   std::int64_t version = 0;
-  if (!QueryNumber(db, prefix + "application_id", &mark, reason) ||
-      !QueryNumber(db, prefix + "user_version", &version, reason)) {
+  if (!QueryNumber(db, sql::kApplicationId, schema, &mark, reason) ||
+      !QueryNumber(db, sql::kUserVersion, schema, &version, reason)) {
     return false;
   }
   if (mark == kInventoryApplicationId) return true;
   // The first release set no mark; its databases hold exactly its tables.
   std::int64_t tables = 0;
   std::int64_t others = 0;
-  const std::string objects = std::string("FROM \"") + schema + "\".sqlite_schema WHERE ";
-  if (mark == 0 && version == kFirstReleaseVersion &&
-      QueryNumber(db, "SELECT count(*) " + objects + "type = 'table' AND name IN " + kFirstReleaseTables, &tables,
-                  reason) &&
-      QueryNumber(db, "SELECT count(*) " + objects + kFirstReleaseObjects, &others, reason) &&
-      tables == kFirstReleaseTableCount && others == kFirstReleaseTableCount) {
+  if (mark == 0 && version == sql::kFirstReleaseVersion &&
+      QueryNumber(db, sql::kFirstReleaseTables, schema, &tables, reason) &&
+      QueryNumber(db, sql::kFirstReleaseObjects, schema, &others, reason) &&
+      tables == sql::kFirstReleaseTableCount && others == sql::kFirstReleaseTableCount) {
     return true;
   }
   if (reason->empty()) *reason = "not a zira inventory database";
@@ -494,19 +451,17 @@ bool HasInventoryMark(sqlite3* db, const char* schema, std::string* reason) {
 
 bool FileHasInventoryMark(const std::string& path, std::string* reason) {
   reason->clear();
-  sqlite3* db = nullptr;
   // Immutable: no lock, journal or other file is made or read beside it.
   const std::string uri = ReadOnlyFileUri(path) + "&immutable=1";
-  if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
-    *reason = db ? sqlite3_errmsg(db) : "cannot be opened";
-    sqlite3_close(db);
+  int code = SQLITE_OK;
+  const SqlConnection db = OpenSqlConnection(uri.c_str(), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, &code);
+  if (code != SQLITE_OK) {
+    *reason = db ? sqlite3_errmsg(db.get()) : "cannot be opened";
     return false;
   }
   long long stepsLeft = kMarkCheckSteps;
-  BoundQueries(db, &stepsLeft);
-  const bool ours = HasInventoryMark(db, "main", reason);
-  sqlite3_close(db);
-  return ours;
+  BoundQueries(db.get(), &stepsLeft);
+  return HasInventoryMark(db.get(), "main", reason);
 }
 
 std::string ReadOnlyFileUri(const std::string& path) {
@@ -532,25 +487,24 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   gCheckpoints = 0;
   LogBoth("  Writing the inventory database to %s", path.c_str());
   // Killed runs' files are swept first, so that leftovers never pile up.
-  RemoveStaleTempFilesBeside(path);
-  HeldTempFile held;
-  if (!held.Create(path)) {
+  RemoveLeftoverTemporaries(FolderOf(path), LeafOf(path));
+  FileReplacement replacement;
+  if (replacement.Begin(path) != 0) {
     LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
     return Fail("temporary file cannot be created");
   }
-  const std::string& temp = held.Path();
   DatabaseWriter db;
-  if (db.Open(temp)) WriteInventory(inventory, db, runTime);
+  if (db.Open(replacement.TemporaryPath())) WriteInventory(inventory, db, runTime);
   std::string error;
   if (!db.Finish()) {
     error = db.Error();
   } else if (!PassCheckpoint()) {
     error = "injected failure";
-  } else if (!ReplaceFileWith(temp, path)) {
+  } else if (replacement.Finish() != 0) {
     error = "cannot replace the file";
   }
   if (!error.empty()) {
-    RemoveFileIfPresent(temp);
+    replacement.Abandon();
     LogBoth("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
     return Fail("database cannot be written");
   }

@@ -11,7 +11,7 @@ namespace zira {
 
 // The schema every inventory database is created from (docs/schema.sql,
 // built into the program) and the version its user_version pragma sets.
-const char* InventorySchemaText();
+std::string InventorySchemaText();
 int InventorySchemaVersion();
 // The mark the application_id pragma of every inventory database carries.
 int InventoryApplicationId();

@@ -62,17 +62,24 @@ TEST_F(OutputFileTest, AFailureAtAnyStepLeavesThePreviousReportAndNoTemporaryFil
   struct Case {
     FileOperation operation;
     int error;
+    int committed;  // what Commit returns
+    const char* left;
   };
-  for (const Case& c : {Case{FileOperation::kWrite, ENOSPC}, Case{FileOperation::kFlush, EIO},
-                        Case{FileOperation::kClose, EIO}, Case{FileOperation::kRename, ENOSPC}}) {
+  // The folder is synced after the rename: a failure there cannot take the new report back.
+  for (const Case& c : {Case{FileOperation::kWrite, ENOSPC, ENOSPC, "previous"},
+                        Case{FileOperation::kFlush, EIO, EIO, "previous"},
+                        Case{FileOperation::kClose, EIO, EIO, "previous"},
+                        Case{FileOperation::kRename, ENOSPC, ENOSPC, "previous"},
+                        Case{FileOperation::kSyncFolder, EIO, 0, "new\r\n"}}) {
     const std::string path = dir_ / "list.txt";
     WriteTextFile(path, "previous");
     OutputFile file;
     ASSERT_TRUE(file.OpenReplacing(path.c_str()));
     InjectFileFault(c.operation, 1, c.error);
     file.Write("new\r\n");
-    EXPECT_EQ(file.Commit(), c.error) << static_cast<int>(c.operation);
-    EXPECT_EQ(ReadTextFile(path), "previous");
+    EXPECT_EQ(file.Commit(), c.committed) << static_cast<int>(c.operation);
+    EXPECT_EQ(FileOperationCount(c.operation), 1u) << static_cast<int>(c.operation);
+    EXPECT_EQ(ReadTextFile(path), c.left);
     EXPECT_EQ(Names(), std::vector<std::string>{"list.txt"});
   }
 }

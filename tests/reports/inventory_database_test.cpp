@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/output_file.h"
 #include "e2e/inventory_run.h"
 #include "reports/inventory_database.h"
 #include "reports/report_fixture.h"
@@ -124,6 +125,12 @@ TEST_F(InventoryDatabaseTest, AFailedWriteLeavesNoDatabaseAndTheOldOneWhole) {
     EXPECT_NE(logLines_.back().second.find("FAILURE: Could not write the inventory database"), std::string::npos);
   }
   SetInventoryDatabaseFailurePoint(-1);
+  // The rename of the file layer, which every output is replaced through.
+  InjectFileFault(FileOperation::kRename, 1, ENOSPC);
+  EXPECT_TRUE(Failed(ExportInventoryDatabase(inv(), Path(), 0)));
+  ResetFileFaults();
+  EXPECT_EQ(Bytes(Path()), old);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"inventory.db"});
 
   // A directory that does not exist: nothing is created.
   EXPECT_TRUE(Failed(ExportInventoryDatabase(inv(), OutputPath() + "/missing/inventory.db", 0)));
