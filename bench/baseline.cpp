@@ -15,6 +15,7 @@
 
 #include "common/file_system.h"
 #include "common/byte_cursor.h"
+#include "common/machine_refusal.h"
 #include "packages/package_archive.h"
 
 namespace {
@@ -46,10 +47,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: baseline <client folder> <package list>\n");
     return 2;
   }
+  zira::MachineRefusals refusals;
+  zira::ClientFolder here(zira::ProcessFolder(), refusals);
   std::vector<std::string> names;
   {
     zira::InputFile list;
-    if (!list.Open(argv[2])) {
+    if (!list.Open(here, argv[2])) {
       std::fprintf(stderr, "baseline: cannot read %s\n", argv[2]);
       return 1;
     }
@@ -60,10 +63,12 @@ int main(int argc, char** argv) {
       if (length > 0) names.emplace_back(line);
     }
   }
-  if (!zira::ChangeDirectory(argv[1])) {
+  std::string client;
+  if (!here.ResolveExisting(argv[1], &client) || !here.IsDirectory(argv[1])) {
     std::fprintf(stderr, "baseline: cannot enter %s\n", argv[1]);
     return 1;
   }
+  here.SetRoot(client);
 
   std::uint64_t packageBytes = 0;
   std::uint64_t worldBytes = 0;
@@ -72,7 +77,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const std::string& name : names) {
     std::unique_ptr<zira::PackageArchive> archive = zira::PackageArchive::Create();
-    if (!archive || zira::Failed(archive->Open(name.c_str()))) {
+    if (!archive || zira::Failed(archive->Open(here, name.c_str()))) {
       ++failures;
       continue;
     }

@@ -155,11 +155,9 @@ constexpr const char* kTablesRead =
     "('run', 'races', 'sources', 'models', 'variations', 'zones', 'zone_imports', 'availability')";
 constexpr long long kTablesReadCount = 8;
 
-long long gStepBudget = kCompareStepBudget;
-
 class Comparison {
  public:
-  explicit Comparison(CompareFormat format) : format_(format) {}
+  Comparison(CompareFormat format, long long stepBudget) : format_(format), stepsLeft_(stepBudget) {}
   ~Comparison() {
     if (db_) sqlite3_close(db_);
   }
@@ -172,7 +170,6 @@ class Comparison {
     // A stored schema runs no function with side effects, and nothing runs for ever.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    stepsLeft_ = gStepBudget;
     BoundQueries(db_, &stepsLeft_);
     return Attach(oldPath, "o", error) && Attach(newPath, "n", error) && Exec(kViews, error);
   }
@@ -299,13 +296,11 @@ int CompareUsageError(const std::string& problem) {
 
 }  // namespace
 
-void SetCompareStepBudget(long long steps) { gStepBudget = steps; }
-
 int CompareInventories(const std::string& oldPath, const std::string& newPath, std::string* report,
-                       std::string* error, CompareFormat format) {
+                       std::string* error, CompareFormat format, long long stepBudget) {
   report->clear();
   error->clear();
-  Comparison comparison(format);
+  Comparison comparison(format, stepBudget);
   if (!comparison.Open(oldPath, newPath, error)) return kCompareTrouble;
   struct Group {
     const char* query;

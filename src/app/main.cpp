@@ -4,16 +4,15 @@
 #include "app/compare.h"
 #include "app/run_driver.h"
 #include "common/console.h"
-#include "common/worker_pool.h"
 
 int main(int argc, char** argv) {
   zira::PrepareProcess();
   if (argc >= 2 && std::strcmp(argv[1], "compare") == 0) return zira::RunCompareCommand(argc - 2, argv + 2);
   zira::CommandLine line;
   if (const int code = zira::ParseCommandLine(argc, argv, &line); code != zira::kStartRun) return code;
-  if (line.jobs != 0) zira::SetWorkerJobs(line.jobs);
   return static_cast<int>(zira::RunInventory({}, {.workingPath = line.clientDir,
                                                   .outputPath = line.outputDir,
                                                   .waitForKey = !line.anyArgument,
-                                                  .databasePath = line.databasePath}));
+                                                  .databasePath = line.databasePath,
+                                                  .jobs = line.jobs}));
 }

@@ -21,28 +21,12 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr const char* kTemporaryMark = ".tmp-";
 
-struct FaultPlan {
-  unsigned counts[4] = {};
-  FileOperation operation = FileOperation::kWrite;
-  unsigned nth = 0;
-  int error = 0;
-};
-
-FaultPlan& Faults() {
-  static FaultPlan plan;
-  return plan;
-}
-
 // Counts one operation; the errno to fail it with, or 0 to let it run.
-int InjectedFault(FileOperation operation) {
-  FaultPlan& plan = Faults();
-  const unsigned count = ++plan.counts[static_cast<int>(operation)];
-  return plan.nth != 0 && plan.operation == operation && count == plan.nth ? plan.error : 0;
-}
-
-int& LockDescriptor() {
-  static int fd = -1;
-  return fd;
+int InjectedFault(ClientFolder* folder, FileOperation operation) {
+  FileFaults* plan = folder != nullptr ? folder->Faults() : nullptr;
+  if (plan == nullptr) return 0;
+  const unsigned count = ++plan->counts[static_cast<int>(operation)];
+  return plan->nth != 0 && plan->operation == operation && count == plan->nth ? plan->error : 0;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -91,7 +75,7 @@ bool IsTemporaryName(const char* name) {
 }
 
 // Only a run that holds the lock calls this, so no live run owns these files.
-void RemoveStaleTemporaries(const std::string& folder) {
+void RemoveStaleTemporaries(ClientFolder& files, const std::string& folder) {
   DIR* handle = ::opendir(folder.c_str());
   if (handle == nullptr) return;
   while (const dirent* entry = ::readdir(handle)) {
@@ -101,15 +85,16 @@ void RemoveStaleTemporaries(const std::string& folder) {
     if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(path.c_str());
   }
   ::closedir(handle);
-  ForgetCachedListing(folder);
+  files.ForgetListing(folder);
 }
 
 }  // namespace
 
-bool OutputFile::Open(const char* name) {
+bool OutputFile::Open(ClientFolder& folder, const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
-  path_ = ResolveForWriting(name);
+  folder_ = &folder;
+  path_ = folder.ResolveForWriting(name);
   if (path_.empty() || !MayReplace(path_)) return false;
   // A new file takes the name at once and is then written in place: a link
   // standing at the name is replaced, not followed, so its target is never written.
@@ -117,7 +102,7 @@ bool OutputFile::Open(const char* name) {
   ::unlink(fresh.c_str());
   fd_ = OpenRegularForWriting(fresh, O_CREAT | O_EXCL);
   if (fd_ < 0) {
-    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+    folder_->Refusals().Note(errno, LeafOf(path_).c_str());
     return false;
   }
   if (::rename(fresh.c_str(), path_.c_str()) != 0) {
@@ -131,20 +116,21 @@ bool OutputFile::Open(const char* name) {
   flushed_ = 0;
   buffer_.clear();
   buffer_.reserve(kBufferSize);
-  ForgetCachedListing(FolderOf(path_));
+  folder_->ForgetListing(FolderOf(path_));
   return true;
 }
 
-bool OutputFile::OpenReplacing(const char* name) {
+bool OutputFile::OpenReplacing(ClientFolder& folder, const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
-  path_ = ResolveForWriting(name);
+  folder_ = &folder;
+  path_ = folder.ResolveForWriting(name);
   if (path_.empty() || !MayReplace(path_)) return false;
   temporary_ = TemporaryBeside(path_);
   ::unlink(temporary_.c_str());
   fd_ = OpenRegularForWriting(temporary_, O_CREAT | O_EXCL);
   if (fd_ < 0) {
-    NoteMachineRefusal(errno, LeafOf(path_).c_str());
+    folder_->Refusals().Note(errno, LeafOf(path_).c_str());
     return false;
   }
   replacing_ = true;
@@ -192,11 +178,11 @@ void OutputFile::Print(const char* format, ...) {
 
 bool OutputFile::Flush() {
   if (fd_ < 0 || error_ != 0) return false;
-  if (const int injected = InjectedFault(FileOperation::kFlush)) return Fail(injected);
+  if (const int injected = InjectedFault(folder_, FileOperation::kFlush)) return Fail(injected);
   std::size_t done = 0;
   while (done < buffer_.size()) {
     ssize_t n = -1;
-    if (const int injected = InjectedFault(FileOperation::kWrite)) {
+    if (const int injected = InjectedFault(folder_, FileOperation::kWrite)) {
       errno = injected;
     } else {
       n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
@@ -220,15 +206,15 @@ bool OutputFile::Flush() {
 int OutputFile::Commit() {
   if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
   if (Flush() && replacing_ && ::fsync(fd_) != 0) Fail(errno);
-  const int injected = InjectedFault(FileOperation::kClose);
+  const int injected = InjectedFault(folder_, FileOperation::kClose);
   if (::close(fd_) != 0 || injected != 0) Fail(injected != 0 ? injected : errno);
   fd_ = -1;
   if (replacing_) {
-    const int renameFault = error_ == 0 ? InjectedFault(FileOperation::kRename) : 0;
+    const int renameFault = error_ == 0 ? InjectedFault(folder_, FileOperation::kRename) : 0;
     if (error_ == 0 && renameFault != 0) Fail(renameFault);
     if (error_ == 0 && ::rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
     if (error_ != 0) ::unlink(temporary_.c_str());
-    ForgetCachedListing(FolderOf(path_));
+    folder_->ForgetListing(FolderOf(path_));
   }
   replacing_ = false;
   return error_;
@@ -250,13 +236,13 @@ void OutputFile::Close() {
   static_cast<void>(Commit());
 }
 
-FolderLock LockOutputFolder(const char* outputPath, int* error) {
-  UnlockOutputFolder();
+FolderLock OutputFolderLock::Take(ClientFolder& files, const char* outputPath, int* error) {
+  Release();
   int unused = 0;
   int& why = error != nullptr ? *error : unused;
   why = ENOENT;
   std::string folder;
-  if (outputPath == nullptr || !ResolveExisting(outputPath, &folder)) return FolderLock::kUnavailable;
+  if (outputPath == nullptr || !files.ResolveExisting(outputPath, &folder)) return FolderLock::kUnavailable;
   const std::string path = folder + "/" + kOutputLockName;
   constexpr int kFlags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
@@ -272,27 +258,14 @@ FolderLock LockOutputFolder(const char* outputPath, int* error) {
     return why == EWOULDBLOCK ? FolderLock::kHeldElsewhere : FolderLock::kUnavailable;
   }
   why = 0;
-  LockDescriptor() = fd;
-  RemoveStaleTemporaries(folder);
+  fd_ = fd;
+  RemoveStaleTemporaries(files, folder);
   return FolderLock::kTaken;
 }
 
-void UnlockOutputFolder() {
-  int& fd = LockDescriptor();
-  if (fd >= 0) ::close(fd);
-  fd = -1;
+void OutputFolderLock::Release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
-
-void InjectFileFault(FileOperation operation, unsigned nth, int error) {
-  FaultPlan& plan = Faults();
-  plan = FaultPlan{};
-  plan.operation = operation;
-  plan.nth = nth;
-  plan.error = error;
-}
-
-unsigned FileOperationCount(FileOperation operation) { return Faults().counts[static_cast<int>(operation)]; }
-
-void ResetFileFaults() { Faults() = FaultPlan{}; }
 
 }  // namespace zira

@@ -4,6 +4,8 @@
 
 namespace zira {
 
+class ClientFolder;
+
 // Outputs: the log, written in place, and the reports, written beside their
 // name and renamed over it once whole, so that a failed or killed run leaves
 // the previous report as it was. Every system call is checked; the first
@@ -18,10 +20,10 @@ class OutputFile {
   // Creates a new, empty file at the name and writes it in place. Only a
   // regular file, a link to one or no file is accepted at the name (a FIFO,
   // device or directory is refused at once); a link is replaced, not followed.
-  bool Open(const char* name);
+  bool Open(ClientFolder& folder, const char* name);
   // Writes to ".<name>.tmp-<pid>" in the same folder; Commit renames it over
   // the name. The name, if it exists, must be a regular file or a link to one.
-  bool OpenReplacing(const char* name);
+  bool OpenReplacing(ClientFolder& folder, const char* name);
   bool IsOpen() const { return fd_ >= 0; }
 
   void Write(const char* text);
@@ -44,6 +46,7 @@ class OutputFile {
   bool Fail(int error);
   void Discard();
 
+  ClientFolder* folder_ = nullptr;  // the folder opened through, whose listing changes
   int fd_ = -1;
   bool replacing_ = false;
   int error_ = 0;
@@ -60,16 +63,40 @@ enum class FolderLock { kTaken, kHeldElsewhere, kUnavailable };
 // Takes the lock without waiting; once taken, removes the temporary report
 // files that a killed run left in the folder. kUnavailable when the folder or
 // its lock file cannot be opened or locked (a link at the lock's name is not
-// followed); error, when given, then receives the errno.
-FolderLock LockOutputFolder(const char* outputPath, int* error = nullptr);
-void UnlockOutputFolder();
+// followed); error, when given, then receives the errno. Held until Release
+// or the end of the object.
+class OutputFolderLock {
+ public:
+  OutputFolderLock() = default;
+  ~OutputFolderLock() { Release(); }
+  OutputFolderLock(const OutputFolderLock&) = delete;
+  OutputFolderLock& operator=(const OutputFolderLock&) = delete;
 
-// Test seam: the nth output operation of a kind, counted from this call,
-// fails with the given errno (nth 0 disarms). Counts start again at 0.
+  FolderLock Take(ClientFolder& folder, const char* outputPath, int* error = nullptr);
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
+
+// Test seam: the nth output operation of a kind, counted from Inject, fails
+// with the given errno (nth 0 disarms). Counts start again at 0. A folder
+// made with a plan applies it to every output opened through it.
 enum class FileOperation { kWrite, kFlush, kClose, kRename };
-void InjectFileFault(FileOperation operation, unsigned nth, int error);
-// Operations of a kind since the last InjectFileFault or ResetFileFaults.
-unsigned FileOperationCount(FileOperation operation);
-void ResetFileFaults();
+struct FileFaults {
+  unsigned counts[4] = {};
+  FileOperation operation = FileOperation::kWrite;
+  unsigned nth = 0;
+  int error = 0;
+
+  void Inject(FileOperation kind, unsigned count, int errorNumber) {
+    *this = FileFaults{};
+    operation = kind;
+    nth = count;
+    error = errorNumber;
+  }
+  // Operations of a kind since the last Inject.
+  unsigned Count(FileOperation kind) const { return counts[static_cast<int>(kind)]; }
+};
 
 }  // namespace zira

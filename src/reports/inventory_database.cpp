@@ -74,16 +74,16 @@ bool QueryNumber(sqlite3* db, const std::string& sql, std::int64_t* number, std:
   return step == SQLITE_ROW;
 }
 
-int gFailurePoint = -1;
-int gCheckpoints = 0;
-
 // False when the test hook asks this checkpoint to fail.
-bool PassCheckpoint() { return gCheckpoints++ != gFailurePoint; }
+bool PassCheckpoint(DatabaseFaults* faults) {
+  return faults == nullptr || faults->checkpoints++ != faults->failurePoint;
+}
 
 // A database being written, with a sticky error: after the first failure
 // every call does nothing, and the reason is kept for the log.
 class DatabaseWriter {
  public:
+  explicit DatabaseWriter(DatabaseFaults* faults) : faults_(faults) {}
   ~DatabaseWriter() { Close(); }
 
   bool Open(const std::string& path) {
@@ -99,7 +99,7 @@ class DatabaseWriter {
 
   void Exec(const char* sql) {
     if (!Ok()) return;
-    if (!PassCheckpoint()) return Fail("injected failure");
+    if (!PassCheckpoint(faults_)) return Fail("injected failure");
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) Fail(message ? message : "exec failed");
     sqlite3_free(message);
@@ -140,7 +140,7 @@ class DatabaseWriter {
     if (!Ok()) return;
     int column = 0;
     (Bind(statement, ++column, values), ...);
-    if (!PassCheckpoint()) return Fail("injected failure");
+    if (!PassCheckpoint(faults_)) return Fail("injected failure");
     if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
     // The texts were bound without a copy: no binding may outlive this call.
     sqlite3_reset(statement);
@@ -155,7 +155,7 @@ class DatabaseWriter {
     for (const std::array<Value, Columns>& row : rows) {
       for (const Value& value : row) Bind(statement, ++column, value);
     }
-    if (!PassCheckpoint()) return Fail("injected failure");
+    if (!PassCheckpoint(faults_)) return Fail("injected failure");
     if (sqlite3_step(statement) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
     sqlite3_reset(statement);
   }
@@ -214,6 +214,7 @@ class DatabaseWriter {
     return false;
   }
 
+  DatabaseFaults* faults_ = nullptr;
   sqlite3* db_ = nullptr;
   std::string error_;
   std::vector<std::string> indexes_;
@@ -483,21 +484,19 @@ std::string ReadOnlyFileUri(const std::string& path) {
   return uri + "?mode=ro";
 }
 
-void SetInventoryDatabaseFailurePoint(int checkpoint) { gFailurePoint = checkpoint; }
-int InventoryDatabaseCheckpoints() { return gCheckpoints; }
-
-Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime) {
-  gCheckpoints = 0;
-  LogBoth("  Writing the inventory database to %s", path.c_str());
+Result ExportInventoryDatabase(SessionLog& log, Inventory& inventory, const std::string& path, std::time_t runTime,
+                               DatabaseFaults* faults) {
+  if (faults != nullptr) faults->checkpoints = 0;
+  log.Both("  Writing the inventory database to %s", path.c_str());
   // Killed runs' files are swept first, so that leftovers never pile up.
   RemoveStaleTempFilesBeside(path);
   HeldTempFile held;
   if (!held.Create(path)) {
-    LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
+    log.Both("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
     return E_FAIL;
   }
   const std::string& temp = held.Path();
-  DatabaseWriter db;
+  DatabaseWriter db(faults);
   if (db.Open(temp)) {
     db.CreateTables(kInventorySchemaSql);
     // Models first: they then carry exactly the marks the zone page printed.
@@ -511,14 +510,14 @@ Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, st
   std::string error;
   if (!db.Finish()) {
     error = db.Error();
-  } else if (!PassCheckpoint()) {
+  } else if (!PassCheckpoint(faults)) {
     error = "injected failure";
   } else if (!ReplaceFileWith(temp, path)) {
     error = "cannot replace the file";
   }
   if (!error.empty()) {
     RemoveFileIfPresent(temp);
-    LogBoth("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
+    log.Both("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
     return E_FAIL;
   }
   return S_OK;

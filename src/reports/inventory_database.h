@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/result.h"
+#include "common/run_io.h"
 #include "store/inventory.h"
 
 struct sqlite3;
@@ -38,13 +39,16 @@ std::string ReadOnlyFileUri(const std::string& path);
 // race and zone reports: the models carry the marks the race page left and
 // the availability is walked as the race page walks it. Logs what it writes
 // and, on failure, why.
-Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime);
+// Test hook, after the fashion of fault-injection tests: the export fails at
+// its checkpoint number failurePoint (0 the first; every database step, the
+// commit and the rename are checkpoints; -1 never); checkpoints counts those
+// the last export passed.
+struct DatabaseFaults {
+  int failurePoint = -1;
+  int checkpoints = 0;
+};
 
-// Test hooks, after the fashion of fault-injection tests: the export fails at
-// its checkpoint number n (0 the first; every database step, the commit and
-// the rename are checkpoints; -1 never), and the number of checkpoints the
-// last export passed.
-void SetInventoryDatabaseFailurePoint(int checkpoint);
-int InventoryDatabaseCheckpoints();
+Result ExportInventoryDatabase(SessionLog& log, Inventory& inventory, const std::string& path, std::time_t runTime,
+                               DatabaseFaults* faults = nullptr);
 
 }  // namespace zira
