@@ -82,10 +82,10 @@ void ReportClientFailure(RunContext& context) {
     console.Print("FAILURE: Unknown problem loading OB client file: %s\n%s\n", kClientFileName, reason);
   } else if (!context.files.FileExists(kClientFileName)) {
     console.Print("FAILURE: %s not found.\n\nThis program must presently be run from your Ombrith directory.\n",
-                 kClientFileName);
+                  kClientFileName);
   } else if (IdentifyEdition(context.files, kClientFileName) == 0) {
     console.Print("FAILURE: %s is not a compatible version. Only Cobalt and Lirael are supported.\n",
-                 kClientFileName);
+                  kClientFileName);
   } else {
     console.Print("FAILURE: Unknown problem loading OB client file: %s", kClientFileName);
   }
@@ -111,7 +111,7 @@ StepEnd CheckDatabaseTarget(RunState& run) {
   const std::string problem = DatabaseTargetProblem(run.context.files, run.databasePath, run.settings);
   if (problem.empty()) return std::nullopt;
   run.console.Print("FAILURE: Will not write the inventory database to %s: %s\n", run.databasePath.c_str(),
-               problem.c_str());
+                    problem.c_str());
   return ExitCode::kOutputIncomplete;
 }
 
@@ -136,7 +136,7 @@ StepEnd EnterWorkingPath(RunState& run) {
   } else if (error != 0) {
     // Unlocked, another run could write the same reports at the same time.
     run.console.Print("FAILURE: Could not lock the output folder %s\n  %s: %s\n", settings.outputPath, kOutputLockName,
-                 std::strerror(error));
+                      std::strerror(error));
     return ExitCode::kOutputIncomplete;
   }
   run.console.Print("%s\n", kRunTitle);
@@ -181,7 +181,7 @@ StepEnd LoadDatabase(RunState& run) {
                        ExitCode::kNoStringDatabase);
   }
   run.log.Both("  Found %d DB Strings, %d Types. Highest DBStringID is %d", database.count, database.highestType,
-          static_cast<int>(database.highestId));
+               static_cast<int>(database.highestId));
   run.context.stats.AccountFile(run.context.files, kStringDatabaseName);
   return std::nullopt;
 }
@@ -230,7 +230,7 @@ StepEnd DiscoverZoneModels(RunState& run) {
     if (zone.zoneNick == nullptr) continue;
     if (Failed(LoadZoneModels(run.context.Io(), run.inventory, id))) {
       run.log.Both("SKIPPED: Failed model loading for Zone %d (%s), '%s'", static_cast<int>(id), zone.zoneNick,
-              zone.zoneName ? zone.zoneName : "");
+                   zone.zoneName ? zone.zoneName : "");
     } else {
       run.foundAnything = true;
     }

@@ -93,7 +93,7 @@ void ImportEntry(const RunIo& io, Inventory& inventory, std::size_t zoneId, char
   // A full import list still logs the line below.
   static_cast<void>(AddZoneImport(inventory.zoneLinks[zoneId], model));
   io.log.Only("      Imported Model %s (Race %d, Gender %d) to Zone %s", code, static_cast<int>(model->raceId),
-          static_cast<int>(GenderNumber(model->gender)), NickOf(inventory, zoneId));
+              static_cast<int>(GenderNumber(model->gender)), NickOf(inventory, zoneId));
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ Result LoadZoneImports(const RunIo& io, Inventory& inventory, std::size_t zoneId
   if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || !io.files.FileExists(listName)) return S_OK;
   if (std::strlen(listName) > kLongestListName) {
     io.log.Both("  SKIPPED: _sTXTFile '%s' is too long. Max allowed is %d characters!", listName,
-            static_cast<int>(kLongestListName));
+                static_cast<int>(kLongestListName));
     return E_FAIL;
   }
   InputFile list;
