@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
     return static_cast<std::uint32_t>(written);
   };
   zira::bench::PackageTally tally;
-  for (const zira::bench::PackageName& name : names) zira::bench::ReadPackage(name, inflate, tally);
+  zira::MachineRefusals refusals;
+  zira::ClientFolder folder(zira::ProcessFolder(), refusals);
+  for (const zira::bench::PackageName& name : names) zira::bench::ReadPackage(folder, name, inflate, tally);
   return zira::bench::ReportTally("baseline", names.size(), tally);
 }

@@ -43,7 +43,12 @@ void InflatePackages(const std::vector<zira::bench::PackageName>& names, std::at
     }
     return static_cast<std::uint32_t>(written);
   };
-  for (std::size_t at = next++; at < names.size(); at = next++) zira::bench::ReadPackage(names[at], inflate, tally);
+  // A folder of its own: a folder's listing cache is one thread's.
+  zira::MachineRefusals refusals;
+  zira::ClientFolder folder(zira::ProcessFolder(), refusals);
+  for (std::size_t at = next++; at < names.size(); at = next++) {
+    zira::bench::ReadPackage(folder, names[at], inflate, tally);
+  }
   libdeflate_free_decompressor(decompressor);
 }
 

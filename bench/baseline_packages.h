@@ -14,6 +14,7 @@
 
 #include "common/byte_cursor.h"
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "packages/package_archive.h"
 
 namespace zira::bench {
@@ -24,13 +25,15 @@ struct PackageName {
   std::string path;
 };
 
-// Reads the list (one name a line), enters the client folder and resolves
-// every name there, so that opening the packages later, on any thread, only
-// reads the cached folder listings and never adds to them.
+// Reads the list (one name a line) and resolves every name in the client
+// folder to its real path, so that the packages can be opened later, on any
+// thread, each through a folder of its own.
 inline bool LoadPackageNames(const char* program, const char* client, const char* list,
                              std::vector<PackageName>& names) {
+  MachineRefusals refusals;
+  ClientFolder here(ProcessFolder(), refusals);
   InputFile file;
-  if (!file.Open(list)) {
+  if (!file.Open(here, list)) {
     std::fprintf(stderr, "%s: cannot read %s\n", program, list);
     return false;
   }
@@ -41,13 +44,15 @@ inline bool LoadPackageNames(const char* program, const char* client, const char
     if (length > 0) names.push_back({line, {}});
   }
   file.Close();
-  if (!ChangeDirectory(client)) {
+  std::string folder;
+  if (!here.ResolveExisting(client, &folder) || !here.IsDirectory(client)) {
     std::fprintf(stderr, "%s: cannot enter %s\n", program, client);
     return false;
   }
+  here.SetRoot(folder);
   // A name that does not resolve keeps its own spelling and fails to open.
   for (PackageName& name : names) {
-    if (!ResolveExisting(name.logged.c_str(), &name.path)) name.path = name.logged;
+    if (!here.ResolveExisting(name.logged.c_str(), &name.path)) name.path = folder + "/" + name.logged;
   }
   return true;
 }
@@ -94,9 +99,9 @@ EntryBuffer InflateWorldBlocks(std::span<const std::uint8_t> file, std::uint32_t
 // One package read whole and, for a .s3d, its world file inflated; what it
 // took is added to tally.
 template <typename Inflate>
-void ReadPackage(const PackageName& name, Inflate& inflate, PackageTally& tally) {
+void ReadPackage(ClientFolder& folder, const PackageName& name, Inflate& inflate, PackageTally& tally) {
   std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
-  if (!archive || Failed(archive->Open(name.path.c_str()))) {
+  if (!archive || Failed(archive->Open(folder, name.path.c_str()))) {
     ++tally.failures;
     return;
   }

@@ -17,29 +17,37 @@
 #include "discovery/package_names.h"
 #include "support/package_writer.h"
 #include "support/race_table_builder.h"
+#include "support/test_run.h"
 
 namespace {
 
 constexpr std::size_t kMostNames = 64;
 constexpr std::size_t kLongestName = 300;
 
-// Works in a private directory (so corpus paths given to the fuzzer must be
-// absolute, as fuzz/run gives them) with a race table that gives the scanners'
-// race rules something to match.
-bool SetUp() {
+// One run for every input, in a private directory, with a race table that
+// gives the scanners' race rules something to match.
+struct FuzzRun {
+  explicit FuzzRun(const std::string& folder) : directory(folder), run(folder), races(run.inventory->client) {
+    races.Add(1, 1, "ABC").Add(1, 2, "ABF").Add(2, 1, "BOM").Add(3, 1, "DWM").Add(442, 1, "ELM");
+    races.Add(431, 1, "HUM").Add(456, 1, "ORM").Add(458, 1, "GEM").Add(474, 3, "KEN").Add(497, 2, "VAF");
+    races.Add(566, 1, "SKM").Add(580, 1, "TRM").Add(586, 1, "FLM");
+    run.log.Install();
+    run.log.echoToConsole = 0;
+  }
+  std::string directory;
+  zira::testing::TestRun run;
+  zira::testing::RaceTableBuilder races;
+};
+
+FuzzRun* SetUp() {
   static char directory[] = "/tmp/zira-fuzz-scanners-XXXXXX";
-  if (mkdtemp(directory) == nullptr || !zira::ChangeDirectory(directory)) return false;
+  if (mkdtemp(directory) == nullptr) return nullptr;
   std::atexit([] {
     std::error_code ignored;
     std::filesystem::remove_all(directory, ignored);
   });
-  zira::ResetInventory();
-  static zira::testing::RaceTableBuilder races(zira::TheInventory().client);
-  races.Add(1, 1, "ABC").Add(1, 2, "ABF").Add(2, 1, "BOM").Add(3, 1, "DWM").Add(442, 1, "ELM");
-  races.Add(431, 1, "HUM").Add(456, 1, "ORM").Add(458, 1, "GEM").Add(474, 3, "KEN").Add(497, 2, "VAF");
-  races.Add(566, 1, "SKM").Add(580, 1, "TRM").Add(586, 1, "FLM");
-  zira::InstallSessionLog()->echoToConsole = 0;
-  return true;
+  static FuzzRun fuzz(directory);
+  return &fuzz;
 }
 
 // Empties the source and model rows the last input used, keeping the races.
@@ -60,16 +68,16 @@ zira::ModelSource* AddSource(zira::Inventory& inventory, const char* name, std::
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool ready = SetUp();
-  if (!ready || size < 2) return 0;
-  zira::Inventory& inventory = zira::TheInventory();
+  static FuzzRun* const fuzz = SetUp();
+  if (fuzz == nullptr || size < 2) return 0;
+  zira::Inventory& inventory = *fuzz->run.inventory;
   ClearModels(inventory);
 
   const std::size_t split = std::min<std::size_t>(size - 2, data[0] | (data[1] << 8));
   const std::vector<std::uint8_t> world(data + 2, data + 2 + split);
   zira::testing::PackageWriter s3d;
   s3d.AddEntry("fuzz.wld", world);
-  if (!s3d.WriteTo("fuzz.s3d")) return 0;
+  if (!s3d.WriteTo(fuzz->directory + "/fuzz.s3d")) return 0;
 
   zira::testing::PackageWriter obg;
   std::string name;
@@ -81,11 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       name.push_back(static_cast<char>(data[i]));
     }
   }
-  if (!obg.WriteTo("fuzz.obg")) return 0;
-  zira::ResetFileCache();
+  if (!obg.WriteTo(fuzz->directory + "/fuzz.obg")) return 0;
+  fuzz->run.files.ForgetListings();
 
   // Kind 3 reaches the per-race variations as well.
-  static_cast<void>(zira::ScanPackage(inventory, AddSource(inventory, "fuzz.s3d", data[0] & 1 ? 3 : 0), zira::PackageType::kS3d));
-  static_cast<void>(zira::ScanPackage(inventory, AddSource(inventory, "fuzz.obg", 0), zira::PackageType::kObg));
+  const zira::RunIo io = fuzz->run.Io();
+  static_cast<void>(
+      zira::ScanPackage(io, inventory, AddSource(inventory, "fuzz.s3d", data[0] & 1 ? 3 : 0), zira::PackageType::kS3d));
+  static_cast<void>(zira::ScanPackage(io, inventory, AddSource(inventory, "fuzz.obg", 0), zira::PackageType::kObg));
   return 0;
 }

@@ -48,9 +48,8 @@ bool TakeFolder(const char* what, std::string path, std::string* into, std::stri
 std::string FromStartFolder(const char* value) {
   std::string path = value;
   if (!path.empty() && path.front() != '/') {
-    char start[4096];
-    CurrentDirectory(start, sizeof(start));
-    path = std::string(start) + (std::strcmp(start, "/") == 0 ? "" : "/") + path;
+    const std::string start = ProcessFolder();
+    path = start + (start == "/" ? "" : "/") + path;
   }
   return path;
 }

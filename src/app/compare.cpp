@@ -41,11 +41,9 @@ void AppendEscaped(std::string* out, const unsigned char* text) {
   }
 }
 
-long long gStepBudget = kCompareStepBudget;
-
 class Comparison {
  public:
-  explicit Comparison(CompareFormat format) : format_(format) {}
+  Comparison(CompareFormat format, long long stepBudget) : format_(format), stepsLeft_(stepBudget) {}
   Comparison(const Comparison&) = delete;
   Comparison& operator=(const Comparison&) = delete;
 
@@ -59,7 +57,6 @@ class Comparison {
     // A stored schema runs no function with side effects, and nothing runs for ever.
     sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    stepsLeft_ = gStepBudget;
     BoundQueries(db_.get(), &stepsLeft_);
     return Attach(oldPath, "o", error) && Attach(newPath, "n", error) && Exec(sql::kCompareViews, error);
   }
@@ -183,13 +180,11 @@ int CompareUsageError(const std::string& problem) {
 
 }  // namespace
 
-void SetCompareStepBudget(long long steps) { gStepBudget = steps; }
-
 int CompareInventories(const std::string& oldPath, const std::string& newPath, std::string* report,
-                       std::string* error, CompareFormat format) {
+                       std::string* error, CompareFormat format, long long stepBudget) {
   report->clear();
   error->clear();
-  Comparison comparison(format);
+  Comparison comparison(format, stepBudget);
   if (!comparison.Open(oldPath, newPath, error)) return kCompareTrouble;
   std::string facts;
   for (const sql::CompareQuery& query : sql::kCompareQueries) {

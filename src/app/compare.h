@@ -14,9 +14,8 @@ enum class CompareFormat { kPlain, kTsv };
 
 // How much work a comparison may do, in SQLite virtual machine steps: about
 // a minute of work, where two databases of full-size clients take well under
-// a second. The test seam sets another budget.
+// a second. Tests give a smaller one.
 inline constexpr long long kCompareStepBudget = 20'000'000'000LL;
-void SetCompareStepBudget(long long steps);
 
 // Compares two inventory databases and puts into report one line per fact
 // that differs, grouped by kind of fact and sorted within each group.
@@ -25,7 +24,8 @@ void SetCompareStepBudget(long long steps);
 // that is not a regular file, cannot be read, is not an inventory database,
 // has another schema version, or a comparison that ran out of its budget).
 int CompareInventories(const std::string& oldPath, const std::string& newPath, std::string* report,
-                       std::string* error, CompareFormat format = CompareFormat::kPlain);
+                       std::string* error, CompareFormat format = CompareFormat::kPlain,
+                       long long stepBudget = kCompareStepBudget);
 
 // `zira compare [--format=plain|tsv] OLD.db NEW.db`, -h/--help, -V/--version:
 // args are the words after "compare".

@@ -33,13 +33,13 @@ bool EndsWithFolded(const std::string& name, const std::string& ending) {
 
 // The files a run reads and writes, as the run will name them: the names
 // are matched without regard to case against what is there.
-std::vector<RunFile> RunFiles(const Settings& settings) {
+std::vector<RunFile> RunFiles(ClientFolder& folder, const Settings& settings) {
   const std::string client = settings.workingPath;
   const std::string output = settings.outputPath[0] == '/' ? std::string(settings.outputPath)
                                                            : client + "/" + settings.outputPath;
   std::vector<RunFile> files;
-  const auto add = [&files](const std::string& name, bool written) {
-    files.push_back({ResolveForWriting(name.c_str()), written});
+  const auto add = [&files, &folder](const std::string& name, bool written) {
+    files.push_back({folder.ResolveForWriting(name.c_str()), written});
   };
   for (const char* name : kInputNames) add(client + "\\" + name, false);
   add(kConfigFileName, false);
@@ -51,7 +51,7 @@ std::vector<RunFile> RunFiles(const Settings& settings) {
   return files;
 }
 
-std::string TargetProblem(const std::string& path, const Settings& settings) {
+std::string TargetProblem(ClientFolder& folder, const std::string& path, const Settings& settings) {
   const FilePlace target = PlaceOf(path);
   switch (target.kind) {
     case FilePlace::Kind::kFolder:
@@ -64,7 +64,7 @@ std::string TargetProblem(const std::string& path, const Settings& settings) {
     case FilePlace::Kind::kRegular:
       break;
   }
-  for (const RunFile& file : RunFiles(settings)) {
+  for (const RunFile& file : RunFiles(folder, settings)) {
     if (PlaceOf(file.path).SameAs(target)) return file.output ? "it is one of the run's outputs" : "the run reads it";
   }
   const std::string leaf = LeafOf(path);
@@ -82,10 +82,10 @@ std::string TargetProblem(const std::string& path, const Settings& settings) {
 
 }  // namespace
 
-std::string DatabaseTargetProblem(const std::string& path, const Settings& settings) {
-  const std::string problem = TargetProblem(path, settings);
+std::string DatabaseTargetProblem(ClientFolder& folder, const std::string& path, const Settings& settings) {
+  const std::string problem = TargetProblem(folder, path, settings);
   // The run then lists its folders afresh, as a run without --db does.
-  ResetFileCache();
+  folder.ForgetListings();
   return problem;
 }
 

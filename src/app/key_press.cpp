@@ -13,10 +13,14 @@ namespace {
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kEndingSignalCount = sizeof(kEndingSignals) / sizeof(kEndingSignals[0]);
 
-termios savedTerminal {};
-
+// Needs no saved copy of the terminal: the wait turns only line input and
+// echo off, so turning them on again gives the terminal back as it was.
 extern "C" void RestoreTerminalAndEnd(int signal) {
-  ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  termios now {};
+  if (::tcgetattr(STDIN_FILENO, &now) == 0) {
+    now.c_lflag |= ICANON | ECHO;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &now);
+  }
   // Raised again with the default action, so the process ends with the
   // signal's usual status once this handler returns.
   ::signal(signal, SIG_DFL);
@@ -27,6 +31,7 @@ extern "C" void RestoreTerminalAndEnd(int signal) {
 
 void WaitForKeyPress() {
   if (::isatty(STDIN_FILENO) == 0) return;
+  termios savedTerminal {};
   if (::tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
 
   struct sigaction previous[kEndingSignalCount] = {};

@@ -5,7 +5,6 @@
 #include "app/explore.h"
 #include "app/run_driver.h"
 #include "common/console.h"
-#include "common/worker_pool.h"
 
 int main(int argc, char** argv) {
   zira::PrepareProcess();
@@ -13,10 +12,10 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "explore") == 0) return zira::RunExploreCommand(argc - 2, argv + 2);
   zira::CommandLine line;
   if (const int code = zira::ParseCommandLine(argc, argv, &line); code != zira::kStartRun) return code;
-  if (line.jobs != 0) zira::SetWorkerJobs(line.jobs);
   return static_cast<int>(zira::RunInventory({}, {.workingPath = line.clientDir,
                                                   .outputPath = line.outputDir,
                                                   .waitForKey = !line.anyArgument,
                                                   .databasePath = line.databasePath,
-                                                  .explorerPath = line.explorerPath}));
+                                                  .explorerPath = line.explorerPath,
+                                                  .jobs = line.jobs}));
 }

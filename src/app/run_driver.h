@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/run_context.h"
 #include "app/settings.h"
 #include "client/client_image.h"
 
@@ -21,19 +22,8 @@ enum class ExitCode : int {
   kNothingFound = 9,  // the run completed but no model discovery step succeeded
 };
 
-// Stand-ins for the table readers, so that their failures can be shown;
-// a run uses the real readers.
-struct RunHooks {
-  Result (*readRaceTable)(ClientImage&) = nullptr;
-  Result (*readZoneTable)(ClientImage&) = nullptr;
-};
-
-// Runs the whole inventory once and tells how far it got (see ExitCode). The
-// command line's settings go over ZIRA.ini's.
+// Runs the whole inventory once, in a context of its own, and tells how far
+// it got (see ExitCode). The command line's settings go over ZIRA.ini's.
 ExitCode RunInventory(const RunHooks& hooks = {}, const SettingOverrides& overrides = {});
-
-// Closes the log, waits for a key when a person is at the console, and
-// hands the exit code back.
-ExitCode FinishRun(ExitCode code);
 
 }  // namespace zira

@@ -16,11 +16,6 @@ void RemoveTrailingBackslashes(char* path) {
 }
 }  // namespace
 
-Settings& TheSettings() {
-  static Settings settings;
-  return settings;
-}
-
 std::size_t ReadSettingLine(InputFile& file, char* buffer) {
   // Lengths are the bytes read, not strlen: a zero byte inside a line must
   // not make the line look over-long and swallow the next one.
@@ -40,22 +35,21 @@ std::size_t ReadSettingLine(InputFile& file, char* buffer) {
   return 0;
 }
 
-void LoadSettings() {
-  Settings& settings = TheSettings();
+void LoadSettings(ClientFolder& folder, Settings& settings) {
   settings.workingPath[0] = '\0';
   settings.outputPath[0] = '\0';
 
   const char* chosen = nullptr;
   char fallback[kPathCapacity];
-  if (FileExists(kConfigFileName)) {
+  if (folder.FileExists(kConfigFileName)) {
     chosen = kConfigFileName;
   } else if (JoinPath(kDefaultOutputPath, kConfigFileName, fallback, sizeof(fallback)) != nullptr &&
-             FileExists(fallback)) {
+             folder.FileExists(fallback)) {
     chosen = fallback;
   }
 
   InputFile file;
-  if (chosen != nullptr && file.Open(chosen)) {
+  if (chosen != nullptr && file.Open(folder, chosen)) {
     char line[kLineBuffer];
     while (ReadSettingLine(file, line) > 0) {
       char copy[kLineBuffer];
@@ -88,8 +82,7 @@ void LoadSettings() {
   RemoveTrailingBackslashes(settings.outputPath);
 }
 
-void ApplySettingOverrides(const SettingOverrides& overrides) {
-  Settings& settings = TheSettings();
+void ApplySettingOverrides(Settings& settings, const SettingOverrides& overrides) {
   if (!overrides.workingPath.empty()) {
     CopyText(settings.workingPath, sizeof(settings.workingPath), overrides.workingPath.c_str());
   }

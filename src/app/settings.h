@@ -22,20 +22,20 @@ struct SettingOverrides {
   std::string workingPath;
   std::string outputPath;
   bool waitForKey = true;
-  // Not a setting of ZIRA.ini: the inventory database to write (absolute), or empty.
+  // Not settings of ZIRA.ini: the inventory database to write (absolute), or
+  // empty; the jobs for work that can run in parallel (0: the machine's cores).
   std::string databasePath;
   // Nor is the explorer page to write (absolute), or empty.
   std::string explorerPath;
+  unsigned jobs = 0;
 };
 
-Settings& TheSettings();
-
-// Reads ZIRA.ini (else ZIRA\ZIRA.ini) from the current directory and applies
-// the defaults "." and "ZIRA". Never fails.
-void LoadSettings();
+// Reads ZIRA.ini (else ZIRA\ZIRA.ini) from the folder and applies the
+// defaults "." and "ZIRA". Never fails.
+void LoadSettings(ClientFolder& folder, Settings& settings);
 
 // Puts the command line over what LoadSettings read.
-void ApplySettingOverrides(const SettingOverrides& overrides);
+void ApplySettingOverrides(Settings& settings, const SettingOverrides& overrides);
 
 // Fills a 256-character buffer with the next line that is not blank after
 // trimming and returns its trimmed length; 0 at the end of the file.

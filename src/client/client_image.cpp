@@ -90,9 +90,9 @@ void CopyEdition(ClientImage& client) {
 
 }  // namespace
 
-std::uint32_t IdentifyEdition(const char* path) {
+std::uint32_t IdentifyEdition(ClientFolder& folder, const char* path) {
   std::uint32_t size = 0;
-  if (path == nullptr || !FileSize(path, &size) || size == 0) return 0;
+  if (path == nullptr || !folder.FileSize(path, &size) || size == 0) return 0;
   return EditionForSize(size);
 }
 
@@ -132,16 +132,16 @@ Result LoadClientImageFromBytes(ClientImage& client, std::span<const std::uint8_
   return AdoptImage(client, std::move(buffer), bytes.size());
 }
 
-Result LoadClientImage(ClientImage& client) {
+Result LoadClientImage(ClientFolder& folder, ClientImage& client) {
   ClearClientImage(client);
   CopyText(client.path, sizeof(client.path), kClientFileName);
-  client.editionId = static_cast<std::uint8_t>(IdentifyEdition(client.path));
+  client.editionId = static_cast<std::uint8_t>(IdentifyEdition(folder, client.path));
   if (client.editionId == 0) {
     ClearClientImage(client);
     return Fail("edition not recognized");
   }
   InputFile file;
-  if (!file.Open(client.path)) {
+  if (!file.Open(folder, client.path)) {
     ClearClientImage(client);
     return Fail("cannot open");
   }

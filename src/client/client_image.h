@@ -10,6 +10,8 @@
 
 namespace zira {
 
+class ClientFolder;
+
 
 inline constexpr std::size_t kMaxRaceId = 2500;
 inline constexpr std::size_t kGenderSlots = 3;  // male, female, neutral
@@ -86,10 +88,10 @@ struct ClientImage : ClientImageData {
 };
 
 // The edition id whose size matches the file's, or 0 (missing, empty, unknown size).
-std::uint32_t IdentifyEdition(const char* path);
+std::uint32_t IdentifyEdition(ClientFolder& folder, const char* path);
 
 // Loads obgame.exe from the current directory into client.
-Result LoadClientImage(ClientImage& client);
+Result LoadClientImage(ClientFolder& folder, ClientImage& client);
 // Loads an image already in memory (the bytes are copied); used by LoadClientImage.
 Result LoadClientImageFromBytes(ClientImage& client, std::span<const std::uint8_t> bytes);
 void ClearClientImage(ClientImage& client);

@@ -71,7 +71,7 @@ void IndexRecords(StringDatabase& database, char* buffer, std::size_t length) {
 
 }  // namespace
 
-Result LoadStringDatabase(StringDatabase& database) {
+Result LoadStringDatabase(ClientFolder& folder, StringDatabase& database) {
   if (kStringDatabaseName[0] == '\0') return InvalidArgument("no string database name");
   // The map goes with the buffer: its offsets mean nothing in another one.
   database.text.reset();
@@ -81,7 +81,7 @@ Result LoadStringDatabase(StringDatabase& database) {
   database.highestType = 0;
 
   InputFile file;
-  if (!file.Open(kStringDatabaseName)) return Fail("string database cannot be opened");
+  if (!file.Open(folder, kStringDatabaseName)) return Fail("string database cannot be opened");
   // Text offsets are kept in 32 bits. An empty file is an empty database.
   WholeFile<char> whole;
   const Result read = file.ReadAll(whole, UINT32_MAX);

@@ -7,6 +7,8 @@
 
 namespace zira {
 
+class ClientFolder;
+
 // dbstr_us.txt: texts keyed by type and id, kept in one buffer cut in place.
 struct StringDatabase {
   std::uint16_t count = 0;
@@ -22,7 +24,7 @@ inline constexpr std::uint32_t kRacePluralType = 12;
 inline constexpr std::uint32_t kRaceDescriptionType = 8;
 inline constexpr std::uint32_t kExpansionNameType = 20;
 
-Result LoadStringDatabase(StringDatabase& database);
+Result LoadStringDatabase(ClientFolder& folder, StringDatabase& database);
 // The text of type and id, or nullptr.
 const char* StringDatabaseText(const StringDatabase& database, std::uint32_t type, std::uint32_t id);
 

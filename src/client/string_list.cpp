@@ -51,9 +51,9 @@ void IndexLines(StringList& list, char* buffer, std::size_t length) {
 
 }  // namespace
 
-Result LoadStringList(StringList& list) {
+Result LoadStringList(ClientFolder& folder, StringList& list) {
   InputFile file;
-  if (!file.Open(kStringListName)) return Fail("string list cannot be opened");
+  if (!file.Open(folder, kStringListName)) return Fail("string list cannot be opened");
   list.text.reset();
   list.count = 0;
   list.highestId = 0;

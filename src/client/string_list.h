@@ -6,6 +6,8 @@
 
 namespace zira {
 
+class ClientFolder;
+
 inline constexpr std::uint32_t kStringSlots = 65000;
 inline constexpr std::uint32_t kStringEntries = 10000;
 inline constexpr std::uint16_t kNoStringSlot = 0xFFFF;
@@ -19,7 +21,7 @@ struct StringList {
   const char* entries[kStringEntries];
 };
 
-Result LoadStringList(StringList& list);
+Result LoadStringList(ClientFolder& folder, StringList& list);
 // The text of id, or nullptr.
 const char* StringListText(const StringList& list, std::uint16_t id);
 

@@ -10,40 +10,26 @@
 
 namespace zira {
 
-namespace {
-
-bool& Broken() {
-  static bool broken = false;
-  return broken;
-}
+Console::Console() { std::clearerr(stdout); }
 
 // Marks the console broken when stdout took the bytes badly.
-void CheckConsole() {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) Broken() = true;
+void Console::Check() {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) broken_ = true;
 }
 
-}  // namespace
-
-void ConsolePrint(const char* format, ...) {
-  if (format == nullptr || Broken()) return;
+void Console::Print(const char* format, ...) {
+  if (format == nullptr || broken_) return;
   va_list args;
   va_start(args, format);
   std::vprintf(format, args);
   va_end(args);
-  CheckConsole();
+  Check();
 }
 
-void ConsoleWrite(const char* text) {
-  if (text == nullptr || Broken()) return;
+void Console::Write(const char* text) {
+  if (text == nullptr || broken_) return;
   std::fputs(text, stdout);
-  CheckConsole();
-}
-
-bool ConsoleBroken() { return Broken(); }
-
-void ResetConsole() {
-  Broken() = false;
-  std::clearerr(stdout);
+  Check();
 }
 
 void PrepareProcess() {

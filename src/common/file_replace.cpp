@@ -53,8 +53,9 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 
 }  // namespace
 
-int FileReplacement::Begin(const std::string& target) {
+int FileReplacement::Begin(const std::string& target, FileFaults* faults) {
   Abandon();
+  faults_ = faults;
   if (target.empty() || target.back() == '/') return EINVAL;
   struct stat standing {};
   if (::stat(target.c_str(), &standing) == 0 && !S_ISREG(standing.st_mode)) return EEXIST;
@@ -88,11 +89,11 @@ int FileReplacement::Finish() {
   if (held_ < 0) return EBADF;
   int error = ::fsync(held_) != 0 ? ErrnoOr(EIO) : 0;
   // Closed before the rename: a close that fails (over a network) leaves the target as it was.
-  const int closeFault = InjectedFileFault(FileOperation::kClose);
+  const int closeFault = InjectedFileFault(faults_, FileOperation::kClose);
   const int closed = ::close(held_) != 0 ? ErrnoOr(EIO) : closeFault;
   held_ = -1;
   if (error == 0) error = closed;
-  if (error == 0) error = InjectedFileFault(FileOperation::kRename);
+  if (error == 0) error = InjectedFileFault(faults_, FileOperation::kRename);
   if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = ErrnoOr(EIO);
   if (error != 0) {
     ::unlink(temporary_.c_str());
@@ -101,7 +102,7 @@ int FileReplacement::Finish() {
   }
   temporary_.clear();
   // A fault planned here leaves the folder unsynced, which no run can tell.
-  if (InjectedFileFault(FileOperation::kSyncFolder) == 0) SyncFolder(FolderOf(target_));
+  if (InjectedFileFault(faults_, FileOperation::kSyncFolder) == 0) SyncFolder(FolderOf(target_));
   return 0;
 }
 
@@ -149,6 +150,12 @@ void RemoveLeftoverTemporaries(const std::string& folder, const std::string& lea
     ::close(fd);
   }
   ::closedir(handle);
+}
+
+int InjectedFileFault(FileFaults* faults, FileOperation operation) {
+  if (faults == nullptr) return 0;
+  const unsigned count = ++faults->counts[static_cast<int>(operation)];
+  return faults->nth != 0 && faults->operation == operation && count == faults->nth ? faults->error : 0;
 }
 
 }  // namespace zira

@@ -3,6 +3,32 @@
 
 namespace zira {
 
+// Test seam: the nth output operation of a kind, counted from Inject, fails
+// with the given errno (nth 0 disarms). Counts start again at 0. A folder
+// made with a plan applies it to every output opened through it. A
+// replacement's rename and its folder's sync are counted, not the rename that
+// gives a file written in place its name.
+enum class FileOperation { kWrite, kFlush, kClose, kRename, kSyncFolder };
+struct FileFaults {
+  unsigned counts[5] = {};
+  FileOperation operation = FileOperation::kWrite;
+  unsigned nth = 0;
+  int error = 0;
+
+  void Inject(FileOperation kind, unsigned count, int errorNumber) {
+    *this = FileFaults{};
+    operation = kind;
+    nth = count;
+    error = errorNumber;
+  }
+  // Operations of a kind since the last Inject.
+  unsigned Count(FileOperation kind) const { return counts[static_cast<int>(kind)]; }
+};
+
+// Counts one operation where the file layer runs it: the errno a planned
+// fault fails it with, or 0 to let it run (always 0 without a plan).
+int InjectedFileFault(FileFaults* faults, FileOperation operation);
+
 // The one way an output is replaced whole: the new contents go into a
 // temporary file beside the target, which is synced, renamed over the target,
 // and then the folder is synced, so that a reader, a failed run or a crash
@@ -24,7 +50,8 @@ class FileReplacement {
   // Creates the empty temporary file beside target: 0, or the errno of the
   // failure. Only a regular file, a link to one or nothing may stand at the
   // target (EEXIST otherwise); a link is replaced, never written through.
-  [[nodiscard]] int Begin(const std::string& target);
+  // faults, when given, is the test seam the replacement's steps count in.
+  [[nodiscard]] int Begin(const std::string& target, FileFaults* faults = nullptr);
   // The temporary file's descriptor, open for reading and writing; it stays
   // this object's to close.
   int Descriptor() const { return held_; }
@@ -43,6 +70,7 @@ class FileReplacement {
   void Abandon();
 
  private:
+  FileFaults* faults_ = nullptr;
   int held_ = -1;
   std::string target_;
   std::string temporary_;

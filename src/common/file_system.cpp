@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <filesystem>
@@ -28,37 +29,38 @@ std::string FoldName(const std::string& name) {
   return folded;
 }
 
+// A path that does not fit is longer than the system lets a path be.
+constexpr std::size_t kCwdCapacity = 4096;
+
+bool ExistsAsWritten(const std::string& dir, const std::string& component) {
+  struct stat info {};
+  const std::string path = dir.back() == '/' ? dir + component : dir + "/" + component;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
 // One directory's entries, by their case-folded name. Where several entries
 // fold alike, an exact match wins, else the first in byte order.
-struct Listing {
+struct ClientFolder::Listing {
   std::unordered_map<std::string, std::vector<std::string>> byFolded;
   bool listed = false;
   int refused = 0;  // the machine's errno when it would not list the folder
 };
 
-std::unordered_map<std::string, std::unique_ptr<Listing>>& Cache() {
-  static std::unordered_map<std::string, std::unique_ptr<Listing>> cache;
-  return cache;
+ClientFolder::ClientFolder(std::string root, MachineRefusals& refusals, FileFaults* faults)
+    : root_(std::move(root)), refusals_(refusals), faults_(faults), refused_(std::make_unique<Listing>()) {}
+
+ClientFolder::~ClientFolder() = default;
+
+void ClientFolder::SetRoot(std::string root) {
+  root_ = std::move(root);
+  cache_.clear();
 }
 
-std::string& CachedCwd() {
-  static std::string cwd;
-  return cwd;
-}
-
-// A path that does not fit is longer than the system lets a path be.
-constexpr std::size_t kCwdCapacity = 4096;
-
-const std::string& Cwd() {
-  std::string& cwd = CachedCwd();
-  if (cwd.empty()) static_cast<void>(ReadCurrentDirectory());
-  return cwd;
-}
-
-const Listing* ListDirectory(const std::string& dir) {
-  auto& cache = Cache();
-  auto found = cache.find(dir);
-  if (found != cache.end()) return found->second.get();
+const ClientFolder::Listing* ClientFolder::ListDirectory(const std::string& dir) {
+  auto found = cache_.find(dir);
+  if (found != cache_.end()) return found->second.get();
   auto listing = std::make_unique<Listing>();
   if (DIR* handle = ::opendir(dir.c_str())) {
     listing->listed = true;
@@ -71,27 +73,18 @@ const Listing* ListDirectory(const std::string& dir) {
     for (auto& [key, names] : listing->byFolded) std::sort(names.begin(), names.end());
   } else if (IsMachineRefusal(errno)) {
     // Not kept: the folder is listed again once the machine has room.
-    static Listing refused;
-    refused.refused = errno;
-    return &refused;
+    refused_->refused = errno;
+    return refused_.get();
   }
   const Listing* result = listing.get();
-  cache.emplace(dir, std::move(listing));
+  cache_.emplace(dir, std::move(listing));
   return result;
-}
-
-void ForgetDirectory(const std::string& dir) { Cache().erase(dir); }
-
-bool ExistsAsWritten(const std::string& dir, const std::string& component) {
-  struct stat info {};
-  const std::string path = dir.back() == '/' ? dir + component : dir + "/" + component;
-  return ::lstat(path.c_str(), &info) == 0;
 }
 
 // Splits a name at '\' and '/', resolving each component against the cached
 // listing of the directory so far. Components that do not exist are kept as
 // written when allowMissing is set; otherwise the lookup fails.
-bool Resolve(const char* name, bool allowMissing, std::string* out) {
+bool ClientFolder::Resolve(const char* name, bool allowMissing, std::string* out) {
   if (name == nullptr || name[0] == '\0') return false;
   std::string path;
   std::size_t i = 0;
@@ -99,8 +92,8 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
     path = "/";
     i = 1;
   } else {
-    // Without the current folder's path a relative name has no place.
-    path = Cwd();
+    // Without the root's path a relative name has no place.
+    path = root_;
     if (path.empty()) return false;
   }
   bool missing = false;
@@ -124,7 +117,7 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
         // spelt exactly; only letter case cannot be matched there.
         const bool exact = !listing->listed && ExistsAsWritten(path, component);
         if (!exact && listing->refused != 0) {
-          NoteMachineRefusal(listing->refused, name);
+          refusals_.Note(listing->refused, name);
           return false;
         }
         if (!exact && !allowMissing) return false;
@@ -143,13 +136,11 @@ bool Resolve(const char* name, bool allowMissing, std::string* out) {
   return true;
 }
 
-bool StatPath(const char* name, struct stat* info) {
+bool ClientFolder::StatPath(const char* name, struct stat* info) {
   std::string real;
   if (!Resolve(name, false, &real)) return false;
   return ::stat(real.c_str(), info) == 0;
 }
-
-}  // namespace
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -159,7 +150,7 @@ std::string FolderOf(const std::string& path) {
 
 std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
-bool ResolveExisting(const char* name, std::string* realPath) {
+bool ClientFolder::ResolveExisting(const char* name, std::string* realPath) {
   std::string real;
   if (!Resolve(name, false, &real)) return false;
   struct stat info {};
@@ -168,66 +159,66 @@ bool ResolveExisting(const char* name, std::string* realPath) {
   return true;
 }
 
-std::string ResolveForWriting(const char* name) {
+std::string ClientFolder::ResolveForWriting(const char* name) {
   std::string real;
   if (!Resolve(name, true, &real)) return std::string();
   return real;
 }
 
-bool FileExists(const char* name) {
+bool ClientFolder::FileExists(const char* name) {
   struct stat info {};
   return name != nullptr && StatPath(name, &info);
 }
 
-bool FileSize(const char* name, std::uint32_t* size) {
+bool ClientFolder::FileSize(const char* name, std::uint32_t* size) {
   struct stat info {};
   if (name == nullptr || !StatPath(name, &info)) return false;
   if (size != nullptr) *size = static_cast<std::uint32_t>(info.st_size);
   return true;
 }
 
-bool IsDirectory(const char* name) {
+bool ClientFolder::IsDirectory(const char* name) {
   struct stat info {};
   return name != nullptr && StatPath(name, &info) && S_ISDIR(info.st_mode);
 }
 
-bool ChangeDirectory(const char* name) {
+bool ClientFolder::IsEnterableFolder(const char* name) {
   std::string real;
-  if (name == nullptr || !Resolve(name, false, &real)) return false;
-  if (::chdir(real.c_str()) != 0) return false;
-  CachedCwd().clear();
-  return true;
+  struct stat info {};
+  return name != nullptr && Resolve(name, false, &real) && ::stat(real.c_str(), &info) == 0 &&
+         S_ISDIR(info.st_mode) && ::access(real.c_str(), X_OK) == 0;
 }
 
-bool MakeDirectory(const char* name) {
+bool ClientFolder::MakeDirectory(const char* name) {
   const std::string real = ResolveForWriting(name);
   if (real.empty()) return false;
   if (::mkdir(real.c_str(), 0777) != 0) return false;
-  ForgetDirectory(FolderOf(real));
+  ForgetListing(FolderOf(real));
   return true;
 }
 
-int ReadCurrentDirectory() {
-  std::string& cwd = CachedCwd();
-  cwd.clear();
+std::string ProcessFolder(int* error) {
   char buffer[kCwdCapacity];
   if (::getcwd(buffer, sizeof(buffer)) == nullptr) {
-    const int error = errno != 0 ? errno : ENAMETOOLONG;
-    return error == ERANGE ? ENAMETOOLONG : error;
+    const int why = errno != 0 ? errno : ENAMETOOLONG;
+    if (error != nullptr) *error = why == ERANGE ? ENAMETOOLONG : why;
+    return std::string();
   }
-  cwd = buffer;
-  return 0;
+  if (error != nullptr) *error = 0;
+  return buffer;
 }
 
-void CurrentDirectory(char* buffer, std::size_t capacity) {
-  if (buffer == nullptr || capacity == 0) return;
-  const std::string& cwd = Cwd();
-  const std::size_t n = std::min(cwd.size(), capacity - 1);
-  std::memcpy(buffer, cwd.data(), n);
-  buffer[n] = '\0';
+std::string RealFolderPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return std::string();
+  std::string result = real;
+  std::free(real);
+  return result;
 }
 
-void ForgetCachedListing(const std::string& folder) { ForgetDirectory(folder); }
+void ClientFolder::ForgetListing(const std::string& folder) { cache_.erase(folder); }
+
+void ClientFolder::ForgetListings() { cache_.clear(); }
 
 FilePlace PlaceOf(const std::string& path) {
   FilePlace place;
@@ -279,20 +270,16 @@ bool IsReadableRegularFile(const std::string& path, std::string* reason) {
   return regular;
 }
 
-void ResetFileCache() {
-  Cache().clear();
-  CachedCwd().clear();
-}
-
-bool InputFile::Open(const char* name) {
+bool InputFile::Open(ClientFolder& folder, const char* name) {
   Close();
   std::string real;
-  if (name == nullptr || !ResolveExisting(name, &real)) return false;
+  if (name == nullptr || !folder.ResolveExisting(name, &real)) return false;
+  refusals_ = &folder.Refusals();
   // Non-blocking, so that opening a FIFO without a writer returns at once;
   // the check that follows refuses it anyway.
   const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    NoteMachineRefusal(errno, name);
+    refusals_->Note(errno, name);
     return false;
   }
   struct stat info {};
@@ -304,7 +291,7 @@ bool InputFile::Open(const char* name) {
   }
   file_ = ::fdopen(fd, "rb");
   if (file_ == nullptr) {
-    NoteMachineRefusal(errno, name);
+    refusals_->Note(errno, name);
     ::close(fd);
     return false;
   }
@@ -328,7 +315,7 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
   if (length >= refuseFrom || length >= SIZE_MAX) return OutOfMemory("file too long to hold");
   std::unique_ptr<Byte[]> bytes(new (std::nothrow) Byte[static_cast<std::size_t>(length) + 1]);
   if (!bytes) {
-    NoteMachineRefusal(ENOMEM, name_.c_str());
+    if (refusals_ != nullptr) refusals_->Note(ENOMEM, name_.c_str());
     return OutOfMemory("no memory for the file");
   }
   const std::size_t size = static_cast<std::size_t>(length);
@@ -382,8 +369,10 @@ void InputFile::Close() {
 }
 
 bool WriteWholeFile(const char* name, const std::vector<std::uint8_t>& contents) {
+  MachineRefusals refusals;
+  ClientFolder here(ProcessFolder(), refusals);
   OutputFile file;
-  if (!file.Open(name)) return false;
+  if (!file.Open(here, name)) return false;
   file.Write(contents.data(), contents.size());
   return file.Commit() == 0;
 }

@@ -1,9 +1,12 @@
 #pragma once
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/output_file.h"
@@ -11,36 +14,73 @@
 
 namespace zira {
 
+class MachineRefusals;
+struct FileFaults;
+
 // The one place that touches the file system. Names given by the system use
 // '\' as separator and are matched without regard to letter case, component
-// by component, against what exists; directory listings are cached, so a
-// lookup costs no directory scan once its directory has been seen.
+// by component, against what exists; a relative name is taken from the
+// folder's root, never from the process's current folder. Directory listings
+// are cached per folder object, so a lookup costs no directory scan once its
+// directory has been seen.
+class ClientFolder {
+ public:
+  // root: an absolute path. faults, when given, is the test seam of the
+  // outputs written through this folder.
+  ClientFolder(std::string root, MachineRefusals& refusals, FileFaults* faults = nullptr);
+  ~ClientFolder();
+  ClientFolder(const ClientFolder&) = delete;
+  ClientFolder& operator=(const ClientFolder&) = delete;
+
+  const std::string& Root() const { return root_; }
+  // Relative names are taken from root from now on; every listing is forgotten.
+  void SetRoot(std::string root);
+  MachineRefusals& Refusals() { return refusals_; }
+  FileFaults* Faults() { return faults_; }
+
+  // The real path of an existing file or directory, or false.
+  bool ResolveExisting(const char* name, std::string* realPath);
+  // The real path to create or overwrite: existing components are matched
+  // without regard to case, the rest is taken as written.
+  std::string ResolveForWriting(const char* name);
+
+  bool FileExists(const char* name);
+  // Size of an existing file, cut to 32 bits as the system counts sizes.
+  bool FileSize(const char* name, std::uint32_t* size);
+  bool IsDirectory(const char* name);
+  // Whether the name is a folder that a process could enter.
+  bool IsEnterableFolder(const char* name);
+  bool MakeDirectory(const char* name);
+
+  // Forgets every cached listing; tests call it after changing a tree.
+  void ForgetListings();
+  // Forgets the cached listing of one folder (its real path) after a change in it.
+  void ForgetListing(const std::string& folder);
+
+ private:
+  struct Listing;
+  const Listing* ListDirectory(const std::string& dir);
+  bool Resolve(const char* name, bool allowMissing, std::string* out);
+  bool StatPath(const char* name, struct stat* info);
+
+  std::string root_;
+  MachineRefusals& refusals_;
+  FileFaults* faults_;
+  std::unordered_map<std::string, std::unique_ptr<Listing>> cache_;
+  std::unique_ptr<Listing> refused_;  // handed out, not kept, while the machine refuses a listing
+};
 
 // The folder a plain path names its file in, and the file's own name: a
 // bare name is in "." (where the system resolves it), a file at the root in "/".
 std::string FolderOf(const std::string& path);
 std::string LeafOf(const std::string& path);
 
-// The real path of an existing file or directory, or false.
-bool ResolveExisting(const char* name, std::string* realPath);
-// The real path to create or overwrite: existing components are matched
-// without regard to case, the rest is taken as written.
-std::string ResolveForWriting(const char* name);
-
-bool FileExists(const char* name);
-// Size of an existing file, cut to 32 bits as the system counts sizes.
-bool FileSize(const char* name, std::uint32_t* size);
-bool IsDirectory(const char* name);
-
-bool ChangeDirectory(const char* name);
-bool MakeDirectory(const char* name);
-// The process's current directory, cut to capacity - 1 characters; empty
-// when its path cannot be read.
-void CurrentDirectory(char* buffer, std::size_t capacity);
-// Reads the current directory's path afresh: 0, or the errno of the failure
-// (a path too long to read is ENAMETOOLONG). Until it can be read, relative
-// names resolve to nothing.
-int ReadCurrentDirectory();
+// The process's current folder, read afresh: its path, or empty with the
+// errno of the failure in *error (a path too long to read is ENAMETOOLONG).
+std::string ProcessFolder(int* error = nullptr);
+// The real path of a folder (links resolved, as the system names it once
+// entered), or empty.
+std::string RealFolderPath(const std::string& path);
 
 // Where a plain path of this system leads, told by identity rather than by
 // spelling: the file's device and inode, or, when nothing is there, those of
@@ -65,11 +105,6 @@ FilePlace PlaceOf(const std::string& path);
 // without blocking, so a FIFO or device is refused at once. The reason when not.
 bool IsReadableRegularFile(const std::string& path, std::string* reason);
 
-// Forgets every cached listing; tests call it after changing a tree.
-void ResetFileCache();
-// Forgets the cached listing of one folder (its real path) after a change in it.
-void ForgetCachedListing(const std::string& folder);
-
 // A whole file in one buffer of its length and one zero byte behind it, so a
 // text read from it always ends.
 template <typename Byte>
@@ -88,7 +123,7 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
   ~InputFile() { Close(); }
 
-  bool Open(const char* name);
+  bool Open(ClientFolder& folder, const char* name);
   bool IsOpen() const { return file_ != nullptr; }
   // Length of the open file, or 0.
   std::uint64_t Length();
@@ -111,13 +146,15 @@ class InputFile {
 
  private:
   std::FILE* file_ = nullptr;
+  MachineRefusals* refusals_ = nullptr;  // of the folder opened from
   std::string name_;  // as opened, for the reason line of a refused read
   std::uint64_t openedLength_ = 0;
   std::uint64_t lineBytes_ = 0;
   bool failed_ = false;
 };
 
-// Writes bytes to a file in one go (used by writers of test and sample files).
+// Writes bytes to a file in one go (used by writers of test and sample files):
+// a relative name is taken from the process's current folder.
 bool WriteWholeFile(const char* name, const std::vector<std::uint8_t>& contents);
 
 }  // namespace zira

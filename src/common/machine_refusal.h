@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <mutex>
 
 namespace zira {
 
@@ -10,14 +11,25 @@ namespace zira {
 
 // ENOMEM, EMFILE and ENFILE.
 bool IsMachineRefusal(int error);
-// Notes error for name when it is a machine refusal; any other error is ignored.
-// Safe from worker threads; a later note replaces a pending one.
-void NoteMachineRefusal(int error, const char* name);
-// The pending refusal as its reason line ("  NAME: reason", no line end),
-// cleared; false when none is pending. capacity includes the final zero.
-bool TakeRefusalLine(char* line, std::size_t capacity);
-// Whether anything was refused since the last reset.
-bool MachineRefusedAnything();
-void ResetMachineRefusals();
+
+// What one run was refused. Fixed storage: noting a refusal must not itself
+// need memory. Safe from worker threads.
+class MachineRefusals {
+ public:
+  // Notes error for name when it is a machine refusal; any other error is
+  // ignored. A later note replaces a pending one.
+  void Note(int error, const char* name);
+  // The pending refusal as its reason line ("  NAME: reason", no line end),
+  // cleared; false when none is pending. capacity includes the final zero.
+  bool TakeLine(char* line, std::size_t capacity);
+  // Whether anything was refused in this run.
+  bool Any();
+
+ private:
+  std::mutex mutex_;
+  int pending_ = 0;
+  char name_[256] = {};
+  bool any_ = false;
+};
 
 }  // namespace zira

@@ -18,51 +18,38 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
-struct FaultPlan {
-  unsigned counts[5] = {};
-  FileOperation operation = FileOperation::kWrite;
-  unsigned nth = 0;
-  int error = 0;
-};
-
-FaultPlan& Faults() {
-  static FaultPlan plan;
-  return plan;
-}
-
-int& LockDescriptor() {
-  static int fd = -1;
-  return fd;
-}
+FileFaults* FaultsOf(ClientFolder* folder) { return folder != nullptr ? folder->Faults() : nullptr; }
 
 }  // namespace
 
-bool OutputFile::Open(const char* name) {
+bool OutputFile::Open(ClientFolder& folder, const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
-  path_ = ResolveForWriting(name);
+  folder_ = &folder;
+  path_ = folder.ResolveForWriting(name);
   if (path_.empty()) return false;
   // A new file takes the name at once and is then written in place: a link
   // standing at the name is replaced, not followed, so its target is never written.
   FileReplacement fresh;
   if (const int error = fresh.Begin(path_)) {
-    NoteMachineRefusal(error, LeafOf(path_).c_str());
+    folder.Refusals().Note(error, LeafOf(path_).c_str());
     return false;
   }
   fd_ = fresh.PlaceEmpty();
   if (fd_ < 0) return false;
   Start(false);
-  ForgetCachedListing(FolderOf(path_));
+  folder.ForgetListing(FolderOf(path_));
   return true;
 }
 
-bool OutputFile::OpenReplacing(const char* name) {
+bool OutputFile::OpenReplacing(ClientFolder& folder, const char* name) {
   Close();
   if (name == nullptr || name[0] == '\0') return false;
-  path_ = ResolveForWriting(name);
+  folder_ = &folder;
+  path_ = folder.ResolveForWriting(name);
   if (path_.empty()) return false;
-  if (const int error = replacement_.Begin(path_)) {
-    NoteMachineRefusal(error, LeafOf(path_).c_str());
+  if (const int error = replacement_.Begin(path_, folder.Faults())) {
+    folder.Refusals().Note(error, LeafOf(path_).c_str());
     return false;
   }
   fd_ = replacement_.Descriptor();
@@ -115,11 +102,11 @@ void OutputFile::Print(const char* format, ...) {
 
 bool OutputFile::Flush() {
   if (fd_ < 0 || error_ != 0) return false;
-  if (const int injected = InjectedFileFault(FileOperation::kFlush)) return Fail(injected);
+  if (const int injected = InjectedFileFault(FaultsOf(folder_), FileOperation::kFlush)) return Fail(injected);
   std::size_t done = 0;
   while (done < buffer_.size()) {
     ssize_t n = -1;
-    if (const int injected = InjectedFileFault(FileOperation::kWrite)) {
+    if (const int injected = InjectedFileFault(FaultsOf(folder_), FileOperation::kWrite)) {
       errno = injected;
     } else {
       n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
@@ -151,10 +138,10 @@ int OutputFile::Commit() {
       if (const int error = replacement_.Finish()) Fail(error);
     }
     replacement_.Abandon();
-    ForgetCachedListing(FolderOf(path_));
+    folder_->ForgetListing(FolderOf(path_));
     return error_;
   }
-  const int injected = InjectedFileFault(FileOperation::kClose);
+  const int injected = InjectedFileFault(FaultsOf(folder_), FileOperation::kClose);
   if (::close(fd_) != 0 || injected != 0) Fail(injected != 0 ? injected : errno);
   fd_ = -1;
   return error_;
@@ -171,13 +158,13 @@ void OutputFile::Close() {
   static_cast<void>(Commit());
 }
 
-FolderLock LockOutputFolder(const char* outputPath, int* error) {
-  UnlockOutputFolder();
+FolderLock OutputFolderLock::Take(ClientFolder& files, const char* outputPath, int* error) {
+  Release();
   int unused = 0;
   int& why = error != nullptr ? *error : unused;
   why = ENOENT;
   std::string folder;
-  if (outputPath == nullptr || !ResolveExisting(outputPath, &folder)) return FolderLock::kUnavailable;
+  if (outputPath == nullptr || !files.ResolveExisting(outputPath, &folder)) return FolderLock::kUnavailable;
   const std::string path = folder + "/" + kOutputLockName;
   constexpr int kFlags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
@@ -193,36 +180,17 @@ FolderLock LockOutputFolder(const char* outputPath, int* error) {
     return why == EWOULDBLOCK ? FolderLock::kHeldElsewhere : FolderLock::kUnavailable;
   }
   why = 0;
-  LockDescriptor() = fd;
+  fd_ = fd;
   // Held here, the folder gets no reports from another run; what another
   // writer holds (a database beside the reports) stays.
   RemoveLeftoverTemporaries(folder);
-  ForgetCachedListing(folder);
+  files.ForgetListing(folder);
   return FolderLock::kTaken;
 }
 
-void UnlockOutputFolder() {
-  int& fd = LockDescriptor();
-  if (fd >= 0) ::close(fd);
-  fd = -1;
+void OutputFolderLock::Release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
-
-void InjectFileFault(FileOperation operation, unsigned nth, int error) {
-  FaultPlan& plan = Faults();
-  plan = FaultPlan{};
-  plan.operation = operation;
-  plan.nth = nth;
-  plan.error = error;
-}
-
-unsigned FileOperationCount(FileOperation operation) { return Faults().counts[static_cast<int>(operation)]; }
-
-int InjectedFileFault(FileOperation operation) {
-  FaultPlan& plan = Faults();
-  const unsigned count = ++plan.counts[static_cast<int>(operation)];
-  return plan.nth != 0 && plan.operation == operation && count == plan.nth ? plan.error : 0;
-}
-
-void ResetFileFaults() { Faults() = FaultPlan{}; }
 
 }  // namespace zira

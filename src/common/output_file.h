@@ -6,6 +6,8 @@
 
 namespace zira {
 
+class ClientFolder;
+
 // Outputs: the log, written in place, and the reports, each written as a
 // FileReplacement and so renamed over its name only once whole, so that a
 // failed or killed run leaves the previous report as it was. Every system
@@ -21,10 +23,10 @@ class OutputFile {
   // Creates a new, empty file at the name and writes it in place. Only a
   // regular file, a link to one or no file is accepted at the name (a FIFO,
   // device or directory is refused at once); a link is replaced, not followed.
-  bool Open(const char* name);
+  bool Open(ClientFolder& folder, const char* name);
   // Writes a replacement's temporary file beside the name; Commit puts it in
   // place. The name, if it exists, must be a regular file or a link to one.
-  bool OpenReplacing(const char* name);
+  bool OpenReplacing(ClientFolder& folder, const char* name);
   bool IsOpen() const { return fd_ >= 0; }
 
   void Write(const char* text);
@@ -47,6 +49,7 @@ class OutputFile {
   void Start(bool replacing);
   bool Fail(int error);
 
+  ClientFolder* folder_ = nullptr;  // the folder opened through, whose listing changes
   int fd_ = -1;
   bool replacing_ = false;
   int error_ = 0;
@@ -63,21 +66,20 @@ enum class FolderLock { kTaken, kHeldElsewhere, kUnavailable };
 // Takes the lock without waiting; once taken, removes the temporary report
 // files that a killed run left in the folder. kUnavailable when the folder or
 // its lock file cannot be opened or locked (a link at the lock's name is not
-// followed); error, when given, then receives the errno.
-FolderLock LockOutputFolder(const char* outputPath, int* error = nullptr);
-void UnlockOutputFolder();
+// followed); error, when given, then receives the errno. Held until Release
+// or the end of the object.
+class OutputFolderLock {
+ public:
+  OutputFolderLock() = default;
+  ~OutputFolderLock() { Release(); }
+  OutputFolderLock(const OutputFolderLock&) = delete;
+  OutputFolderLock& operator=(const OutputFolderLock&) = delete;
 
-// Test seam: the nth output operation of a kind, counted from this call,
-// fails with the given errno (nth 0 disarms). Counts start again at 0. A
-// replacement's rename and its folder's sync are counted, not the rename that
-// gives a file written in place its name.
-enum class FileOperation { kWrite, kFlush, kClose, kRename, kSyncFolder };
-void InjectFileFault(FileOperation operation, unsigned nth, int error);
-// Operations of a kind since the last InjectFileFault or ResetFileFaults.
-unsigned FileOperationCount(FileOperation operation);
-void ResetFileFaults();
-// Counts one operation where the file layer runs it: the errno a planned
-// fault fails it with, or 0 to let it run.
-int InjectedFileFault(FileOperation operation);
+  FolderLock Take(ClientFolder& folder, const char* outputPath, int* error = nullptr);
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
 
 }  // namespace zira

@@ -4,23 +4,10 @@
 
 namespace zira {
 
-RunStats& TheRunStats() {
-  static RunStats stats;
-  return stats;
-}
-
-void ResetRunStats() { TheRunStats() = RunStats{}; }
-
-void AccountFile(const char* path) {
+void RunStats::AccountFile(ClientFolder& folder, const char* name) {
   std::uint32_t size = 0;
-  if (path == nullptr || !FileSize(path, &size)) return;
+  if (name == nullptr || !folder.FileSize(name, &size)) return;
   AccountBytes(size);
-}
-
-void AccountBytes(std::uint64_t bytes) {
-  RunStats& stats = TheRunStats();
-  stats.files += 1;
-  stats.bytes += bytes;
 }
 
 }  // namespace zira

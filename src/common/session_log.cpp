@@ -1,10 +1,10 @@
 #include "common/session_log.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
 #include "common/capacities.h"
 #include "common/console.h"
@@ -17,24 +17,6 @@ namespace {
 
 constexpr const char* kDashes = "-----------------------------------------";
 constexpr std::size_t kMessageBuffer = 1024;
-
-std::unique_ptr<SessionLog>& Installed() {
-  static std::unique_ptr<SessionLog> log;
-  return log;
-}
-
-int OwnEcho() {
-  SessionLog* log = TheSessionLog();
-  return log ? log->echoToConsole : 0;
-}
-
-void LogFormatV(int echo, const char* format, va_list args) {
-  if (format == nullptr) return;
-  char buffer[kMessageBuffer];
-  // A longer message is cut to the buffer; the run goes on.
-  std::vsnprintf(buffer, sizeof(buffer), format, args);
-  LogLine(echo, buffer);
-}
 
 // "SKIPPED:", "SKIPPING:" or "FAILURE:" after the line's indent.
 bool IsFailureLine(const char* text) {
@@ -55,20 +37,20 @@ std::string TimestampPrefix() {
   return buffer;
 }
 
-Result SessionLog::OpenLog(const char* path) {
+Result SessionLog::OpenLog(ClientFolder& folder, const char* path) {
   CloseLog();
   writeFailed = false;
-  if (!file.Open(path)) return Fail("log file cannot be created");
+  if (!file.Open(folder, path)) return Fail("log file cannot be created");
   file.Print("%s\r\n%s\r\n", kRunTitle, kDashes);
-  LogLine(0, "Session started");
-  char cwd[kPathCapacity];
-  CurrentDirectory(cwd, sizeof(cwd));
-  LogFormat(0, "Current directory: %s", cwd);
-  ConsolePrint("Logging to %s...\n", path);
+  Line(0, "Session started");
+  // Cut to a path's capacity, as the folder's name always was.
+  const std::string& root = folder.Root();
+  Format(0, "Current directory: %.*s", static_cast<int>(std::min(root.size(), kPathCapacity - 1)), root.c_str());
+  console_.Print("Logging to %s...\n", path);
   return kSuccess;
 }
 
-void SessionLog::LogLine(int echo, const char* text) {
+void SessionLog::WriteLine(int echo, const char* text) {
   if (text == nullptr) text = "";
   // Flushed line by line, so a killed run's log ends on a whole line; after a
   // failed write nothing more is written and the failure is kept for the exit code.
@@ -79,75 +61,80 @@ void SessionLog::LogLine(int echo, const char* text) {
     if (!file.Flush()) writeFailed = true;
   }
   if (capture != nullptr) capture->emplace_back(echo, text);
-  if (echo != 0) ConsolePrint("%s\n", text);
+  if (echo != 0) console_.Print("%s\n", text);
   char reason[kMessageBuffer];
-  if (IsFailureLine(text) && TakeRefusalLine(reason, sizeof(reason))) LogLine(echo, reason);
+  if (IsFailureLine(text) && refusals_.TakeLine(reason, sizeof(reason))) WriteLine(echo, reason);
+}
+
+void SessionLog::Line(int echo, const char* text) {
+  if (installed_) WriteLine(echo, text);
+}
+
+void SessionLog::FormatV(int echo, const char* format, va_list args) {
+  if (format == nullptr || !installed_) return;
+  char buffer[kMessageBuffer];
+  // A longer message is cut to the buffer; the run goes on.
+  std::vsnprintf(buffer, sizeof(buffer), format, args);
+  WriteLine(echo, buffer);
 }
 
 void SessionLog::CloseLog() {
   if (file.IsOpen()) {
-    LogLine(0, "Session closed. Good-bye!");
+    Line(0, "Session closed. Good-bye!");
     if (file.Commit() != 0) writeFailed = true;
   }
 }
 
-SessionLog* TheSessionLog() { return Installed().get(); }
-
-SessionLog* InstallSessionLog() {
-  ReleaseSessionLog();
-  Installed() = std::make_unique<SessionLog>();
-  return Installed().get();
+void SessionLog::Install() {
+  static_cast<void>(Release());
+  installed_ = true;
+  echoToConsole = 1;
+  writeFailed = false;
 }
 
-bool ReleaseSessionLog() {
+bool SessionLog::Release() {
   bool whole = true;
-  if (Installed()) {
-    Installed()->CloseLog();
-    whole = !Installed()->writeFailed;
+  if (installed_) {
+    CloseLog();
+    whole = !writeFailed;
   }
-  Installed().reset();
+  installed_ = false;
   return whole;
 }
 
-Result CreateSessionLog(const char* editionShort, const char* outputPath) {
+Result SessionLog::Create(ClientFolder& folder, const char* editionShort, const char* outputPath) {
   char name[kPathCapacity];
   std::snprintf(name, sizeof(name), "%s_%s", editionShort ? editionShort : "", "ZIRA.log");
-  SessionLog* log = InstallSessionLog();
+  Install();
   char path[kPathCapacity];
-  if (JoinPath(outputPath, name, path, sizeof(path)) == nullptr || Failed(log->OpenLog(path))) {
-    ConsolePrint("FAILURE: Could not create log file: %s\n", name);
+  if (JoinPath(outputPath, name, path, sizeof(path)) == nullptr || Failed(OpenLog(folder, path))) {
+    console_.Print("FAILURE: Could not create log file: %s\n", name);
     char reason[kMessageBuffer];
-    if (TakeRefusalLine(reason, sizeof(reason))) ConsolePrint("%s\n", reason);
+    if (refusals_.TakeLine(reason, sizeof(reason))) console_.Print("%s\n", reason);
     return Fail("log file cannot be created");
   }
-  LogFormat(0, "OBGame.exe recognized as the %s version.", editionShort ? editionShort : "");
+  Format(0, "OBGame.exe recognized as the %s version.", editionShort ? editionShort : "");
   return kSuccess;
 }
 
-void LogLine(int echo, const char* text) {
-  if (SessionLog* log = TheSessionLog()) log->LogLine(echo, text);
-}
-
-void LogFormat(int echo, const char* format, ...) {
+void SessionLog::Format(int echo, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogFormatV(echo, format, args);
+  FormatV(echo, format, args);
   va_end(args);
 }
 
-void LogBothLine(const char* text) { LogLine(OwnEcho(), text); }
-
-void LogBoth(const char* format, ...) {
+void SessionLog::Both(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogFormatV(OwnEcho(), format, args);
+  FormatV(OwnEcho(), format, args);
   va_end(args);
 }
 
-void LogOnly(const char* format, ...) {
+void SessionLog::Only(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogFormatV(0, format, args);
+  FormatV(0, format, args);
   va_end(args);
 }
 

@@ -7,8 +7,6 @@
 namespace zira {
 
 namespace {
-char g_sharedPath[kPathCapacity];
-
 bool IsTrailingBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
 }  // namespace
 
@@ -100,13 +98,9 @@ int SplitFields(const char* source, char separator, char* buffer, std::size_t bu
 }
 
 char* JoinPath(const char* directory, const char* name, char* buffer, std::size_t bufferSize) {
-  if (buffer == nullptr) {
-    buffer = g_sharedPath;
-    bufferSize = sizeof(g_sharedPath);
-  }
-  if (bufferSize == 0) return nullptr;
+  if (buffer == nullptr || bufferSize == 0) return nullptr;
   // Both texts are measured before the buffer is touched: either may already
-  // stand in it (a path joined onto the shared buffer's last result).
+  // stand in it (a path joined onto the buffer's last result).
   std::size_t dirLength = directory ? std::strlen(directory) : 0;
   while (dirLength > 0 && directory[dirLength - 1] == '\\') --dirLength;
   const std::size_t nameLength = name ? std::strlen(name) : 0;

@@ -44,7 +44,7 @@ int SplitFields(const char* source, char separator, char* buffer, std::size_t bu
 
 // Writes directory, a backslash and name into buffer; trailing backslashes of
 // the directory are ignored. Returns the buffer, or nullptr (buffer emptied)
-// when it is too small. A null buffer means one shared buffer of kPathCapacity.
+// when it is too small (or null).
 char* JoinPath(const char* directory, const char* name, char* buffer, std::size_t bufferSize);
 
 // ASCII case changes in place; other bytes stay.

@@ -7,14 +7,15 @@ namespace zira {
 
 // A thread the machine will not start (a process or memory limit) is no
 // failure: the batches run on the threads there are, down to the caller alone.
-WorkerPool::WorkerPool(unsigned jobs) {
+void WorkerPool::Start() {
+  if (started_) return;
+  started_ = true;
   try {
-    threads_.reserve(jobs > 0 ? jobs - 1 : 0);
-    for (unsigned i = 1; i < jobs; ++i) threads_.emplace_back([this] { WorkerLoop(); });
+    threads_.reserve(requested_ > 0 ? requested_ - 1 : 0);
+    for (unsigned i = 1; i < requested_; ++i) threads_.emplace_back([this, i] { WorkerLoop(i); });
   } catch (const std::system_error&) {
   } catch (const std::bad_alloc&) {
   }
-  requested_ = jobs;
 }
 
 WorkerPool::~WorkerPool() {
@@ -26,7 +27,7 @@ WorkerPool::~WorkerPool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void WorkerPool::WorkerLoop() {
+void WorkerPool::WorkerLoop(unsigned worker) {
   unsigned long long seen = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
@@ -34,19 +35,19 @@ void WorkerPool::WorkerLoop() {
     if (stopping_) return;
     seen = batch_;
     lock.unlock();
-    Drain();
+    Drain(worker);
     lock.lock();
   }
 }
 
-void WorkerPool::Drain() {
+void WorkerPool::Drain(unsigned worker) {
   std::unique_lock<std::mutex> lock(mutex_);
   while (next_ < count_) {
     const std::size_t index = next_++;
     const Task task = task_;
     void* const context = context_;
     lock.unlock();
-    task(context, index);
+    task(context, index, worker);
     lock.lock();
     if (++finished_ == count_) done_.notify_all();
   }
@@ -54,8 +55,9 @@ void WorkerPool::Drain() {
 
 void WorkerPool::ForEach(std::size_t count, Task task, void* context) {
   if (count == 0) return;
+  if (count > 1) Start();
   if (threads_.empty() || count == 1) {
-    for (std::size_t i = 0; i < count; ++i) task(context, i);
+    for (std::size_t i = 0; i < count; ++i) task(context, i, 0);
     return;
   }
   {
@@ -68,7 +70,7 @@ void WorkerPool::ForEach(std::size_t count, Task task, void* context) {
     ++batch_;
   }
   wake_.notify_all();
-  Drain();
+  Drain(0);
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [&] { return finished_ == count_; });
   // A worker that wakes late must find nothing left to take.
@@ -77,47 +79,12 @@ void WorkerPool::ForEach(std::size_t count, Task task, void* context) {
   finished_ = 0;
 }
 
-namespace {
-
-unsigned MachineJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
-}
-
-struct SharedPoolState {
-  std::mutex mutex;
-  unsigned jobs = 0;  // 0: the machine's cores
-  std::unique_ptr<WorkerPool> pool;
-};
-
-SharedPoolState& SharedState() {
-  static SharedPoolState state;
-  return state;
-}
-
-}  // namespace
-
-void SetWorkerJobs(unsigned jobs) {
-  SharedPoolState& state = SharedState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  state.jobs = jobs < kMostWorkerJobs ? jobs : kMostWorkerJobs;
-}
-
-unsigned WorkerJobs() {
-  SharedPoolState& state = SharedState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  return state.jobs == 0 ? MachineJobs() : state.jobs;
-}
-
-WorkerPool& SharedWorkerPool() {
-  SharedPoolState& state = SharedState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  const unsigned jobs = state.jobs == 0 ? MachineJobs() : state.jobs;
-  if (!state.pool || state.pool->RequestedJobs() != jobs) {
-    state.pool.reset();
-    state.pool = std::make_unique<WorkerPool>(jobs);
+unsigned WorkerJobsFor(unsigned asked) {
+  if (asked == 0) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    asked = cores == 0 ? 1 : cores;
   }
-  return *state.pool;
+  return asked < kMostWorkerJobs ? asked : kMostWorkerJobs;
 }
 
 }  // namespace zira

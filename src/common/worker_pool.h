@@ -1,7 +1,6 @@
 #pragma once
 #include <condition_variable>
 #include <cstddef>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,25 +13,33 @@ namespace zira {
 class WorkerPool {
  public:
   // jobs counts the calling thread too, so jobs 1 starts no thread at all.
-  explicit WorkerPool(unsigned jobs);
+  // The threads start with the first batch, so a run that never needs them
+  // never holds them.
+  explicit WorkerPool(unsigned jobs) : requested_(jobs) {}
   ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
-  // The threads that run batches, the caller included: fewer than asked for
-  // when the machine refused to start some.
-  unsigned Jobs() const { return static_cast<unsigned>(threads_.size()) + 1; }
+  // The threads that run batches, the caller included (started now if they
+  // were not): fewer than asked for when the machine refused to start some.
+  unsigned Jobs() {
+    Start();
+    return static_cast<unsigned>(threads_.size()) + 1;
+  }
   unsigned RequestedJobs() const { return requested_; }
 
-  // Calls task(context, i) once for every i below count, in no set order.
-  // The tasks must not touch each other's data; one batch runs at a time.
-  using Task = void (*)(void* context, std::size_t index);
+  // Calls task(context, i, worker) once for every i below count, in no set
+  // order; worker numbers the thread it runs on (0 the caller, below Jobs()),
+  // so a task may keep scratch of its own per worker. The tasks must not
+  // touch each other's data; one batch runs at a time.
+  using Task = void (*)(void* context, std::size_t index, unsigned worker);
   void ForEach(std::size_t count, Task task, void* context);
 
  private:
-  void WorkerLoop();
+  void Start();
+  void WorkerLoop(unsigned worker);
   // Takes indices of the current batch until none is left.
-  void Drain();
+  void Drain(unsigned worker);
 
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -46,19 +53,15 @@ class WorkerPool {
   std::size_t finished_ = 0;  // indices completed
   unsigned long long batch_ = 0;
   bool stopping_ = false;
+  bool started_ = false;
   unsigned requested_ = 1;
 };
 
 // More threads than this only cost memory: the work is bounded by the cores.
 inline constexpr unsigned kMostWorkerJobs = 256;
 
-// The number of jobs for work that can run in parallel: the machine's cores
-// unless set (0 means the machine's cores again; more than kMostWorkerJobs
-// counts as kMostWorkerJobs).
-void SetWorkerJobs(unsigned jobs);
-unsigned WorkerJobs();
-// The process-wide pool of WorkerJobs() jobs, started on first use and
-// restarted only when the number changes.
-WorkerPool& SharedWorkerPool();
+// The number of jobs for work that can run in parallel when asked for asked:
+// the machine's cores for 0; more than kMostWorkerJobs counts as kMostWorkerJobs.
+unsigned WorkerJobsFor(unsigned asked);
 
 }  // namespace zira

@@ -21,25 +21,25 @@ constexpr std::size_t kRaceNameCapacity = 1024;
 constexpr int kListFields = 5;  // four fields and the rest of the line
 
 // One hard-coded or per-race package: missing files are passed over silently.
-void LoadHardCodedPackage(Inventory& inventory, const char* name, SourceKind kind) {
-  if (!FileExists(name)) return;
-  LogOnly("   Loading global models from %s", name);
+void LoadHardCodedPackage(const RunIo& io, Inventory& inventory, const char* name, SourceKind kind) {
+  if (!io.files.FileExists(name)) return;
+  io.log.Only("   Loading global models from %s", name);
   ModelSource* source = FindOrAddSource(inventory, name, kind, false);
-  if (source == nullptr || Failed(ScanPackage(inventory, source, PackageTypeOf(name)))) {
-    LogBoth("    SKIPPED: Problem loading global models from %s", name);
+  if (source == nullptr || Failed(ScanPackage(io, inventory, source, PackageTypeOf(name)))) {
+    io.log.Both("    SKIPPED: Problem loading global models from %s", name);
     return;
   }
-  AccountFile(name);
+  io.stats.AccountFile(io.files, name);
 }
 
 // Both endings of a hard-coded name, the .obg one first.
-void LoadHardCodedName(Inventory& inventory, const char* base, SourceKind kind) {
+void LoadHardCodedName(const RunIo& io, Inventory& inventory, const char* base, SourceKind kind) {
   char name[kPathCapacity];
-  if (FormatName(name, sizeof name, "%s.obg", base)) LoadHardCodedPackage(inventory, name, kind);
-  if (FormatName(name, sizeof name, "%s.s3d", base)) LoadHardCodedPackage(inventory, name, kind);
+  if (FormatName(name, sizeof name, "%s.obg", base)) LoadHardCodedPackage(io, inventory, name, kind);
+  if (FormatName(name, sizeof name, "%s.s3d", base)) LoadHardCodedPackage(io, inventory, name, kind);
 }
 
-void LoadRacePackages(Inventory& inventory) {
+void LoadRacePackages(const RunIo& io, Inventory& inventory) {
   const ClientImage& client = inventory.client;
   const std::size_t raceRows = RaceRows(client).size();
   for (std::size_t race = 0; race < raceRows; ++race) {
@@ -51,50 +51,50 @@ void LoadRacePackages(Inventory& inventory) {
       for (const char* suffix : {"", "2"}) {
         char name[kRaceNameCapacity];
         if (FormatName(name, sizeof name, "global%s_chr%s.s3d", code, suffix)) {
-          LoadHardCodedPackage(inventory, name, SourceKind::kWithOstraModels);
+          LoadHardCodedPackage(io, inventory, name, SourceKind::kWithOstraModels);
         }
       }
     }
   }
 }
 
-void LoadListedPackage(Inventory& inventory, char* package) {
+void LoadListedPackage(const RunIo& io, Inventory& inventory, char* package) {
   if (TrimText(package) == 0) return;
   LowerInPlace(package);
 
   char buffer[kPathCapacity];
-  const char* name = ResolvePackageName(package, buffer, sizeof buffer);
+  const char* name = ResolvePackageName(io.files, package, buffer, sizeof buffer);
   if (name == nullptr) {
-    LogBoth("   SKIPPED: GlobalLoad - Could not find model source %s.*", package);
+    io.log.Both("   SKIPPED: GlobalLoad - Could not find model source %s.*", package);
     return;
   }
-  if (name == package && !FileExists(name)) {
-    LogBoth("   SKIPPED: GlobalLoad - Could not find model source %s", package);
+  if (name == package && !io.files.FileExists(name)) {
+    io.log.Both("   SKIPPED: GlobalLoad - Could not find model source %s", package);
     return;
   }
   const PackageType type = PackageTypeOf(name);
   if (type == PackageType::kOther) {
-    LogBoth("   ODDITY: Did not recognize model source file extension for %s", name);
+    io.log.Both("   ODDITY: Did not recognize model source file extension for %s", name);
     return;
   }
   ModelSource* source = FindOrAddSource(inventory, name, SourceKind::kGlobalLoadList, false);
   if (source == nullptr) {
-    LogBoth("   SKIPPED: Could not add model source for %s", name);
+    io.log.Both("   SKIPPED: Could not add model source for %s", name);
     return;
   }
-  LogOnly("   Loading global model source %s", name);
-  if (Failed(ScanPackage(inventory, source, type))) {
-    LogBoth("   SKIPPED: Could not load model source %s", name);
+  io.log.Only("   Loading global model source %s", name);
+  if (Failed(ScanPackage(io, inventory, source, type))) {
+    io.log.Both("   SKIPPED: Could not load model source %s", name);
     return;
   }
-  AccountFile(name);
+  io.stats.AccountFile(io.files, name);
 }
 
-void LoadGlobalLoadList(Inventory& inventory) {
-  LogBoth("  Loading and parsing %s...", kGlobalLoadListName);
+void LoadGlobalLoadList(const RunIo& io, Inventory& inventory) {
+  io.log.Both("  Loading and parsing %s...", kGlobalLoadListName);
   InputFile list;
-  if (!list.Open(kGlobalLoadListName)) {
-    LogBoth("  SKIPPING: %s not found", kGlobalLoadListName);
+  if (!list.Open(io.files, kGlobalLoadListName)) {
+    io.log.Both("  SKIPPING: %s not found", kGlobalLoadListName);
   } else {
     char line[kListLineCapacity];
     char fieldBuffer[kListLineCapacity];
@@ -106,30 +106,30 @@ void LoadGlobalLoadList(Inventory& inventory) {
       char* fields[kListFields] = {};
       if (SplitFields(line, ',', fieldBuffer, sizeof fieldBuffer, fields, kListFields) < kListFields) continue;
       if (!filter.Counts(fields[0], fields[2], fields[3])) continue;
-      LoadListedPackage(inventory, fields[3]);
+      LoadListedPackage(io, inventory, fields[3]);
     }
     // A list that cannot be read to its end is reported as one that cannot be read.
-    if (list.Failed()) LogBoth("  SKIPPING: %s not found", kGlobalLoadListName);
+    if (list.Failed()) io.log.Both("  SKIPPING: %s not found", kGlobalLoadListName);
     list.Close();
   }
-  AccountFile(kGlobalLoadListName);
+  io.stats.AccountFile(io.files, kGlobalLoadListName);
 }
 
 }  // namespace
 
-Result LoadGlobalModels(Inventory& inventory) {
-  LogBoth("  Loading Hard-Coded Non-Ostra Global Models...");
-  LoadHardCodedName(inventory, "global7_chr", SourceKind::kWithoutOstraModels);
+Result LoadGlobalModels(const RunIo& io, Inventory& inventory) {
+  io.log.Both("  Loading Hard-Coded Non-Ostra Global Models...");
+  LoadHardCodedName(io, inventory, "global7_chr", SourceKind::kWithoutOstraModels);
 
-  LogBoth("  Loading Ostra playable race model sources...");
-  LoadRacePackages(inventory);
+  io.log.Both("  Loading Ostra playable race model sources...");
+  LoadRacePackages(io, inventory);
 
-  LogBoth("  Loading Hard-Coded Ostra Global Models...");
+  io.log.Both("  Loading Hard-Coded Ostra Global Models...");
   for (const char* base : {"global5_chr2", "global5_chr", "frog_mount_chr"}) {
-    LoadHardCodedName(inventory, base, SourceKind::kWithOstraModels);
+    LoadHardCodedName(io, inventory, base, SourceKind::kWithOstraModels);
   }
 
-  LoadGlobalLoadList(inventory);
+  LoadGlobalLoadList(io, inventory);
   return kSuccess;
 }
 

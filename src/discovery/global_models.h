@@ -1,11 +1,12 @@
 #pragma once
 
+#include "common/run_io.h"
 #include "store/inventory.h"
 
 namespace zira {
 
 // Registers and scans the packages every zone can show: hard-coded ones,
 // per-race ones and those of the global load list. Always kSuccess.
-Result LoadGlobalModels(Inventory& inventory);
+Result LoadGlobalModels(const RunIo& io, Inventory& inventory);
 
 }  // namespace zira

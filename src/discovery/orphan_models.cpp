@@ -40,30 +40,30 @@ bool IsCovered(const CodeSet& held, const char* code) {
 
 // The package named after an orphan code, .obg before _chr.s3d; false when
 // neither exists (or the name does not fit, so no such source could exist).
-bool FindOrphanPackage(const char* code, char* name, std::size_t capacity) {
-  if (FormatName(name, capacity, "%s.obg", code) && FileExists(name)) return true;
-  if (FormatName(name, capacity, "%s_chr.s3d", code) && FileExists(name)) return true;
+bool FindOrphanPackage(ClientFolder& folder, const char* code, char* name, std::size_t capacity) {
+  if (FormatName(name, capacity, "%s.obg", code) && folder.FileExists(name)) return true;
+  if (FormatName(name, capacity, "%s_chr.s3d", code) && folder.FileExists(name)) return true;
   return false;
 }
 
-void LoadOrphanPackage(Inventory& inventory, const char* name) {
+void LoadOrphanPackage(const RunIo& io, Inventory& inventory, const char* name) {
   ModelSource* source = FindOrAddSource(inventory, name, SourceKind::kLocalToZone, true);
   if (source == nullptr) {
-    LogBoth("  FAILURE: Problem adding orphan model source %s", name);
+    io.log.Both("  FAILURE: Problem adding orphan model source %s", name);
     return;
   }
   // Orphan package names end in .obg or _chr.s3d.
-  if (Failed(ScanPackage(inventory, source, PackageTypeOf(name)))) {
-    LogBoth("  SKIPPED: Problem loading model information from %s", name);
+  if (Failed(ScanPackage(io, inventory, source, PackageTypeOf(name)))) {
+    io.log.Both("  SKIPPED: Problem loading model information from %s", name);
     return;
   }
-  LogOnly("  Loaded orphan model source %s", name);
-  AccountFile(name);
+  io.log.Only("  Loaded orphan model source %s", name);
+  io.stats.AccountFile(io.files, name);
 }
 
 }  // namespace
 
-Result LoadOrphanModels(Inventory& inventory) {
+Result LoadOrphanModels(const RunIo& io, Inventory& inventory) {
   // Sources registered below are not searched, so a code met again finds its
   // package by file name.
   const CodeSet held = HeldCodes(std::as_const(inventory).Sources());
@@ -75,14 +75,14 @@ Result LoadOrphanModels(Inventory& inventory) {
       const char* code = RaceCodeOf(inventory.client, race, gender);
       if (code == nullptr || IsCovered(held, code)) continue;
       char name[kSourceNameCapacity];  // a longer name could not be registered
-      if (!FindOrphanPackage(code, name, sizeof name)) {
+      if (!FindOrphanPackage(io.files, code, name, sizeof name)) {
         // Two genders sharing one stored code are reported once; equal text
         // stored twice is two codes.
-        if (code != lastReported) LogOnly("  ODDITY: Model code '%s' is truly orphaned (no sources)", code);
+        if (code != lastReported) io.log.Only("  ODDITY: Model code '%s' is truly orphaned (no sources)", code);
         lastReported = code;
         continue;
       }
-      LoadOrphanPackage(inventory, name);
+      LoadOrphanPackage(io, inventory, name);
     }
   }
   return kSuccess;

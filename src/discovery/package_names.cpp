@@ -29,10 +29,10 @@ bool FormatName(char* buffer, std::size_t capacity, const char* format, ...) {
 
 bool HasDot(const char* name) { return name != nullptr && std::strchr(name, '.') != nullptr; }
 
-const char* ResolvePackageName(const char* name, char* buffer, std::size_t capacity) {
+const char* ResolvePackageName(ClientFolder& folder, const char* name, char* buffer, std::size_t capacity) {
   if (HasDot(name)) return name;
-  if (FormatName(buffer, capacity, "%s.obg", name) && FileExists(buffer)) return buffer;
-  if (FormatName(buffer, capacity, "%s.s3d", name) && FileExists(buffer)) return buffer;
+  if (FormatName(buffer, capacity, "%s.obg", name) && folder.FileExists(buffer)) return buffer;
+  if (FormatName(buffer, capacity, "%s.s3d", name) && folder.FileExists(buffer)) return buffer;
   return nullptr;
 }
 
@@ -46,19 +46,19 @@ namespace {
 
 // Registers what a scan found, model by model in the order found, with the
 // log lines each registration gives.
-void RegisterFound(Inventory& inventory, ModelSource* source, const ScannedPackage& found) {
+void RegisterFound(const RunIo& io, Inventory& inventory, ModelSource* source, const ScannedPackage& found) {
   for (const FoundModel& each : found.models) {
     ModelDef* model = AddModel(inventory, source, each.Code());
     if (model == nullptr) {
       if (found.reportRefusedModels) {
-        LogBoth("     FAILURE: Could not add model %s from source %s", each.code, source->name);
+        io.log.Both("     FAILURE: Could not add model %s from source %s", each.code, source->name);
       }
       continue;
     }
-    LogOnly("     Found model %s in source %s", each.code, source->name);
+    io.log.Only("     Found model %s in source %s", each.code, source->name);
     for (const FoundVariation& variation : each.variations) {
       if (Failed(AddVariation(model, variation.kind, variation.value)) && variation.report != FoundVariation::kSilent) {
-        LogBoth("    SKIPPED: Problem adding variation from %s", found.reportNames[variation.report].c_str());
+        io.log.Both("    SKIPPED: Problem adding variation from %s", found.reportNames[variation.report].c_str());
       }
     }
   }
@@ -66,22 +66,23 @@ void RegisterFound(Inventory& inventory, ModelSource* source, const ScannedPacka
 
 }  // namespace
 
-Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type) {
+Result ScanPackage(const RunIo& io, Inventory& inventory, ModelSource* source, PackageType type) {
   if (source == nullptr || type == PackageType::kOther) return InvalidArgument("no source, or a kind no scanner reads");
   if (source->scanned) return kSuccess;
   ScannedPackage found;
   Result scanned = InvalidArgument("a kind no scanner reads");
   switch (type) {
-    case PackageType::kObg: scanned = ScanObgPackage(inventory.client, source->name, &found); break;
+    case PackageType::kObg: scanned = ScanObgPackage(io, inventory.client, source->name, &found); break;
     case PackageType::kS3d:
-      scanned = ScanS3dPackage(inventory.client, source->name, source->kind == SourceKind::kWithOstraModels, &found);
+      scanned =
+          ScanS3dPackage(io, inventory.client, source->name, source->kind == SourceKind::kWithOstraModels, &found);
       break;
     case PackageType::kOther: break;
   }
   if (Failed(scanned)) return scanned;
-  RegisterFound(inventory, source, found);
+  RegisterFound(io, inventory, source, found);
   source->scanned = 1;
-  if (type == PackageType::kS3d) AccountBytes(found.worldBytes);
+  if (type == PackageType::kS3d) io.stats.AccountBytes(found.worldBytes);
   return kSuccess;
 }
 

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/run_io.h"
 #include "store/inventory.h"
 
 namespace zira {
@@ -17,7 +18,7 @@ bool HasDot(const char* name);
 // extension (its existence is the caller's question), otherwise name.obg when
 // that file exists, else name.s3d when that one does (written into buffer).
 // nullptr when neither exists.
-const char* ResolvePackageName(const char* name, char* buffer, std::size_t capacity);
+const char* ResolvePackageName(ClientFolder& folder, const char* name, char* buffer, std::size_t capacity);
 
 // The kind of package a file name ends with, letters folded.
 enum class PackageType : std::uint8_t { kOther, kObg, kS3d };
@@ -25,6 +26,6 @@ PackageType PackageTypeOf(const char* name);
 
 // Scans a registered source with the scanner of its package type;
 // an invalid argument for a type no scanner reads.
-Result ScanPackage(Inventory& inventory, ModelSource* source, PackageType type);
+Result ScanPackage(const RunIo& io, Inventory& inventory, ModelSource* source, PackageType type);
 
 }  // namespace zira

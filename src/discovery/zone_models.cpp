@@ -23,42 +23,43 @@ const char* NickOf(const Inventory& inventory, std::size_t zoneId) {
 }
 
 // One of the zone's own packages; a missing file leaves the field untouched.
-void LoadZonePackage(Inventory& inventory, const char* nick, const char* format, ModelSource** field) {
+void LoadZonePackage(const RunIo& io, Inventory& inventory, const char* nick, const char* format, ModelSource** field) {
   char name[kPathCapacity];
-  if (!FormatName(name, sizeof name, format, nick) || !FileExists(name)) return;
+  if (!FormatName(name, sizeof name, format, nick) || !io.files.FileExists(name)) return;
   // A refused name (too long, bucket or table full) is passed over silently.
   *field = FindOrAddSource(inventory, name, SourceKind::kLocalToZone, false);
   if (*field == nullptr) return;
-  LogOnly("  Found Zone Model File: %s", name);
+  io.log.Only("  Found Zone Model File: %s", name);
   // The scanner reports its own problems.
-  static_cast<void>(ScanPackage(inventory, *field, PackageType::kS3d));
-  AccountFile(name);
+  static_cast<void>(ScanPackage(io, inventory, *field, PackageType::kS3d));
+  io.stats.AccountFile(io.files, name);
 }
 
 // Registers and scans a package no earlier step has seen; nullptr when the
 // registry refuses it. A failed scan still lets the model lookup run.
-ModelSource* AddImportSource(Inventory& inventory, const char* name, const char* listName) {
+ModelSource* AddImportSource(const RunIo& io, Inventory& inventory, const char* name, const char* listName) {
   ModelSource* source = FindOrAddSource(inventory, name, SourceKind::kLocalToZone, false);
   if (source == nullptr) {
-    LogBoth("      SKIPPED: Could not add model source %s from %s", name, listName);
+    io.log.Both("      SKIPPED: Could not add model source %s from %s", name, listName);
     return nullptr;
   }
   const PackageType type = PackageTypeOf(name);
   if (type == PackageType::kOther) {
-    LogBoth("   SKIPPED: Unknown model source type %s in %s", name, listName);
-  } else if (Failed(ScanPackage(inventory, source, type))) {
+    io.log.Both("   SKIPPED: Unknown model source type %s in %s", name, listName);
+  } else if (Failed(ScanPackage(io, inventory, source, type))) {
     // The two endings' messages are indented differently.
-    if (type == PackageType::kObg) LogBoth("      SKIPPED: Problem loading models from %s in %s", name, listName);
-    else LogBoth("   SKIPPED: Problem loading models from %s in %s", name, listName);
+    if (type == PackageType::kObg) io.log.Both("      SKIPPED: Problem loading models from %s in %s", name, listName);
+    else io.log.Both("   SKIPPED: Problem loading models from %s in %s", name, listName);
   } else {
-    LogOnly("      Loaded models from %s in %s", name, listName);
-    AccountFile(name);
+    io.log.Only("      Loaded models from %s in %s", name, listName);
+    io.stats.AccountFile(io.files, name);
   }
   return source;
 }
 
 // One "code, package" entry of an import list.
-void ImportEntry(Inventory& inventory, std::size_t zoneId, char* line, char* comma, const char* listName) {
+void ImportEntry(const RunIo& io, Inventory& inventory, std::size_t zoneId, char* line, char* comma,
+                 const char* listName) {
   *comma = '\0';
   char* code = line;
   char* package = comma + 1;
@@ -70,61 +71,61 @@ void ImportEntry(Inventory& inventory, std::size_t zoneId, char* line, char* com
   std::uint16_t raceId = 0;
   Gender gender = Gender::kNone;
   if (Failed(DecodeModelCode(inventory, code, &raceId, &gender))) {
-    LogBoth("   SKIPPED: No race found to match model code %s in %s", code, listName);
+    io.log.Both("   SKIPPED: No race found to match model code %s in %s", code, listName);
     return;
   }
   char buffer[kPathCapacity];
-  const char* resolved = ResolvePackageName(package, buffer, sizeof buffer);
+  const char* resolved = ResolvePackageName(io.files, package, buffer, sizeof buffer);
   if (resolved == nullptr) {
-    LogBoth("   SKIPPED: Model %s in %s, nonexistent %s.*", code, listName, package);
+    io.log.Both("   SKIPPED: Model %s in %s, nonexistent %s.*", code, listName, package);
     return;
   }
   ModelSource* source = FindSource(inventory, resolved);
   if (source == nullptr) {
-    source = AddImportSource(inventory, resolved, listName);
+    source = AddImportSource(io, inventory, resolved, listName);
     if (source == nullptr) return;
   }
   ModelDef* model = nullptr;
   if (!FindRaceModel(inventory, source, raceId, gender, &model) || model == nullptr) {
-    LogBoth("   SKIPPED: Model %s in %s, not in %s", code, listName, resolved);
+    io.log.Both("   SKIPPED: Model %s in %s, not in %s", code, listName, resolved);
     return;
   }
   // A full import list still logs the line below.
   static_cast<void>(AddZoneImport(inventory.zoneLinks[zoneId], model));
-  LogOnly("      Imported Model %s (Race %d, Gender %d) to Zone %s", code, static_cast<int>(model->raceId),
-          static_cast<int>(GenderNumber(model->gender)), NickOf(inventory, zoneId));
+  io.log.Only("      Imported Model %s (Race %d, Gender %d) to Zone %s", code, static_cast<int>(model->raceId),
+              static_cast<int>(GenderNumber(model->gender)), NickOf(inventory, zoneId));
 }
 
 }  // namespace
 
-Result LoadZoneModels(Inventory& inventory, std::size_t zoneId) {
+Result LoadZoneModels(const RunIo& io, Inventory& inventory, std::size_t zoneId) {
   if (zoneId > kMaxZoneId) return InvalidArgument("zone id beyond the zone table");
   const char* nick = NickOf(inventory, zoneId);
   if (nick == nullptr) return Fail("zone without a nick");
   ZoneLinks& links = inventory.zoneLinks[zoneId];
-  LoadZonePackage(inventory, nick, "%s_chr.s3d", &links.chrSource);
-  LoadZonePackage(inventory, nick, "%s_chr2.s3d", &links.chr2Source);
-  static_cast<void>(LoadZoneImports(inventory, zoneId));
+  LoadZonePackage(io, inventory, nick, "%s_chr.s3d", &links.chrSource);
+  LoadZonePackage(io, inventory, nick, "%s_chr2.s3d", &links.chr2Source);
+  static_cast<void>(LoadZoneImports(io, inventory, zoneId));
   return kSuccess;
 }
 
-Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
+Result LoadZoneImports(const RunIo& io, Inventory& inventory, std::size_t zoneId) {
   if (zoneId > kMaxZoneId) return InvalidArgument("zone id beyond the zone table");
   const char* nick = NickOf(inventory, zoneId);
   if (nick == nullptr) return Fail("zone without a nick");
   char listName[kPathCapacity];
-  if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || !FileExists(listName)) return kSuccess;
+  if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || !io.files.FileExists(listName)) return kSuccess;
   if (std::strlen(listName) > kLongestListName) {
-    LogBoth("  SKIPPED: _sTXTFile '%s' is too long. Max allowed is %d characters!", listName,
-            static_cast<int>(kLongestListName));
+    io.log.Both("  SKIPPED: _sTXTFile '%s' is too long. Max allowed is %d characters!", listName,
+                static_cast<int>(kLongestListName));
     return Fail("import list name too long");
   }
   InputFile list;
-  if (!list.Open(listName)) {
-    LogBoth("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
+  if (!list.Open(io.files, listName)) {
+    io.log.Both("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
     return Fail("import list cannot be opened");
   }
-  LogOnly("  Found Zone Model Import File: %s", listName);
+  io.log.Only("  Found Zone Model Import File: %s", listName);
 
   char line[kListLineCapacity];
   bool haveHeader = false;
@@ -138,26 +139,26 @@ Result LoadZoneImports(Inventory& inventory, std::size_t zoneId) {
       haveHeader = true;
       expected = AtoI(line);
       if (expected == 0) {
-        LogBoth("  SKIPPED: Unable to parse %s for model imports", listName);
+        io.log.Both("  SKIPPED: Unable to parse %s for model imports", listName);
         list.Close();
         return Fail("import list header unreadable");
       }
-      LogOnly("   Looking for %d model code/source entries in %s", expected, listName);
+      io.log.Only("   Looking for %d model code/source entries in %s", expected, listName);
       continue;
     }
     char* comma = std::strchr(line, ',');
     if (comma == nullptr) continue;
-    ImportEntry(inventory, zoneId, line, comma, listName);
+    ImportEntry(io, inventory, zoneId, line, comma, listName);
     ++processed;
   }
   // A read error is not the end of the list: it is a list that could not be read.
   if (list.Failed()) {
-    LogBoth("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
+    io.log.Both("  FAILURE: Problem opening TXT file %s for model import parsing.", listName);
     return Fail("import list cannot be read");
   }
   // A list without a single non-blank line has nothing to compare.
   if (haveHeader && processed != expected) {
-    LogBoth("   ODDITY: Expected %d model references in %s, found %d", expected, listName, processed);
+    io.log.Both("   ODDITY: Expected %d model references in %s, found %d", expected, listName, processed);
   }
   list.Close();
   return kSuccess;

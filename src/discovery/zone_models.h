@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 
+#include "common/run_io.h"
 #include "store/inventory.h"
 
 namespace zira {
@@ -8,7 +9,7 @@ namespace zira {
 // A zone's own packages, then its import list; what they give goes into the
 // zone's links in the store. An invalid argument for an id beyond the zone table,
 // a failure for a zone without a nick.
-Result LoadZoneModels(Inventory& inventory, std::size_t zoneId);
-Result LoadZoneImports(Inventory& inventory, std::size_t zoneId);
+Result LoadZoneModels(const RunIo& io, Inventory& inventory, std::size_t zoneId);
+Result LoadZoneImports(const RunIo& io, Inventory& inventory, std::size_t zoneId);
 
 }  // namespace zira

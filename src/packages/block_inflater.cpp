@@ -15,17 +15,6 @@ namespace zira {
 
 namespace {
 
-struct DecompressorFree {
-  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-};
-
-// One decompressor per thread, kept for the life of the thread.
-libdeflate_decompressor* ThreadDecompressor() {
-  thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
-      libdeflate_alloc_decompressor());
-  return decompressor.get();
-}
-
 BlockYield UncompressBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out) {
   uLongf written = static_cast<uLongf>(out.size());
   const int status = uncompress(out.data(), &written, stream.data(), static_cast<uLong>(stream.size()));
@@ -38,13 +27,15 @@ struct ParallelBatch {
   const std::uint32_t* targets;
   std::uint8_t* output;
   BlockYield* yields;
+  Decompressors* decompressors;
 };
 
-void InflatePlannedBlock(void* context, std::size_t index) {
+void InflatePlannedBlock(void* context, std::size_t index, unsigned worker) {
   const ParallelBatch& batch = *static_cast<const ParallelBatch*>(context);
   const BlockHeader& block = batch.blocks[index];
   batch.yields[index] = InflateBlock(batch.file.subspan(block.dataAt, block.deflated),
-                                     std::span<std::uint8_t>(batch.output + batch.targets[index], block.claimed));
+                                     std::span<std::uint8_t>(batch.output + batch.targets[index], block.claimed),
+                                     batch.decompressors->ForWorker(worker));
 }
 
 // The bits of a deflate stream, least significant first, over the bytes the
@@ -225,9 +216,28 @@ bool IsStrictZlibStream(std::span<const std::uint8_t> stream) {
   return false;
 }
 
+Decompressors::Decompressors(unsigned workers) : slots_(workers, nullptr) {}
+
+Decompressors::~Decompressors() {
+  for (libdeflate_decompressor* decompressor : slots_) {
+    if (decompressor != nullptr) libdeflate_free_decompressor(decompressor);
+  }
+}
+
+libdeflate_decompressor* Decompressors::ForWorker(unsigned worker) {
+  if (worker >= slots_.size()) return nullptr;
+  if (slots_[worker] == nullptr) slots_[worker] = libdeflate_alloc_decompressor();
+  return slots_[worker];
+}
+
 BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out) {
-  libdeflate_decompressor* decompressor = IsStrictZlibStream(stream) ? ThreadDecompressor() : nullptr;
-  if (decompressor != nullptr) {
+  Decompressors own(1);
+  return InflateBlock(stream, out, own.ForWorker(0));
+}
+
+BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out,
+                        libdeflate_decompressor* decompressor) {
+  if (decompressor != nullptr && IsStrictZlibStream(stream)) {
     std::size_t consumed = 0;
     std::size_t written = 0;
     // Asking for the bytes consumed lets a stream be followed by other bytes,
@@ -260,7 +270,8 @@ DecodedBlock DecodeBlock(ByteCursor& blocks, std::uint32_t base) {
 }
 
 BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32_t position, std::uint32_t produced,
-                                 std::uint32_t size, std::uint8_t* output) {
+                                 std::uint32_t size, std::uint8_t* output, Decompressors& decompressors) {
+  libdeflate_decompressor* const decompressor = decompressors.ForWorker(0);
   ByteCursor blocks = ByteCursor(file).Sub(position);
   while (produced < size && blocks.Remaining() > 0) {
     const DecodedBlock block = DecodeBlock(blocks, position);
@@ -269,7 +280,8 @@ BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32
     }
     const std::span<const std::uint8_t> stream = blocks.ReadBytes(block.deflated);
     if (stream.size() != block.deflated) return {Fail("block runs past the file"), produced, block.dataAt};
-    const BlockYield yield = InflateBlock(stream, std::span<std::uint8_t>(output + produced, block.claimed));
+    const BlockYield yield =
+        InflateBlock(stream, std::span<std::uint8_t>(output + produced, block.claimed), decompressor);
     if (!yield.ok) return {Fail("block does not inflate"), produced, block.dataAt + block.deflated};
     produced += yield.written;
   }
@@ -301,11 +313,11 @@ BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> 
 }
 
 BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& plan, std::uint32_t size,
-                          std::uint8_t* output, WorkerPool& pool) {
+                          std::uint8_t* output, WorkerPool& pool, Decompressors& decompressors) {
   const std::size_t count = plan.blocks.size();
   // More than a batch holds: the plain walk gives the same outcome.
   if (count > kMostPlannedBlocks) {
-    return InflateBlocksInOrder(file, plan.blocks[0].headerAt, plan.produced, size, output);
+    return InflateBlocksInOrder(file, plan.blocks[0].headerAt, plan.produced, size, output, decompressors);
   }
   std::array<std::uint32_t, kMostPlannedBlocks> targets;
   std::array<BlockYield, kMostPlannedBlocks> yields;
@@ -314,7 +326,7 @@ BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& p
     targets[i] = planned;
     planned += plan.blocks[i].claimed;
   }
-  ParallelBatch batch{file, plan.blocks, targets.data(), output, yields.data()};
+  ParallelBatch batch{file, plan.blocks, targets.data(), output, yields.data(), &decompressors};
   pool.ForEach(count, &InflatePlannedBlock, &batch);
 
   for (std::size_t i = 0; i < count; ++i) {
@@ -322,7 +334,7 @@ BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& p
     if (yields[i].ok && yields[i].written == block.claimed) continue;
     // Everything before this block landed where it was placed; from here the
     // places depend on what this block yields, so the walk goes on in order.
-    return InflateBlocksInOrder(file, block.headerAt, targets[i], size, output);
+    return InflateBlocksInOrder(file, block.headerAt, targets[i], size, output, decompressors);
   }
   return {plan.refusal, planned, plan.endPosition};
 }

@@ -2,8 +2,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "common/result.h"
+
+struct libdeflate_decompressor;
 
 namespace zira {
 
@@ -33,10 +36,32 @@ struct BlockYield {
 // dynamic or stored block, so that is rare.
 bool IsStrictZlibStream(std::span<const std::uint8_t> stream);
 
-// Inflates one zlib stream into out: with libdeflate when the stream is
-// strict and libdeflate takes it, otherwise with zlib's uncompress, whose
-// verdict and count stand. So every failure and every short block is zlib's.
-// On success the bytes of out past the count may have been written too.
+// libdeflate decompressors, one for each worker of a pool (worker 0 is the
+// calling thread), each made on first use by its worker and kept: a
+// decompressor is reused block after block, but never by two threads at once.
+class Decompressors {
+ public:
+  explicit Decompressors(unsigned workers);
+  ~Decompressors();
+  Decompressors(const Decompressors&) = delete;
+  Decompressors& operator=(const Decompressors&) = delete;
+
+  // nullptr for a worker beyond the count or when the machine has no memory
+  // for one: the block is then left to zlib.
+  libdeflate_decompressor* ForWorker(unsigned worker);
+
+ private:
+  std::vector<libdeflate_decompressor*> slots_;
+};
+
+// Inflates one zlib stream into out: with libdeflate (the decompressor given)
+// when the stream is strict and libdeflate takes it, otherwise with zlib's
+// uncompress, whose verdict and count stand. So every failure and every short
+// block is zlib's. On success the bytes of out past the count may have been
+// written too.
+BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out,
+                        libdeflate_decompressor* decompressor);
+// The same with a decompressor of its own, for a single stream.
 BlockYield InflateBlock(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);
 
 // Where a run of blocks ended: the result, the bytes produced and the file
@@ -52,7 +77,7 @@ struct BlockRunEnd {
 // yielded, until size bytes are produced or the file ends. A block that would
 // run past size or past the file, or that does not inflate, fails the run.
 BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32_t position, std::uint32_t produced,
-                                 std::uint32_t size, std::uint8_t* output);
+                                 std::uint32_t size, std::uint8_t* output, Decompressors& decompressors);
 
 // Blocks are read ahead and inflated in batches of at most this many, so the
 // headers of a file of tiny blocks cannot take much memory.
@@ -80,6 +105,6 @@ BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> 
 // InflateBlocksInOrder does, so the outcome is the same as that walk's from
 // the first block.
 BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& plan, std::uint32_t size,
-                          std::uint8_t* output, WorkerPool& pool);
+                          std::uint8_t* output, WorkerPool& pool, Decompressors& decompressors);
 
 }  // namespace zira

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "client/race_table.h"
+#include "common/file_system.h"
 #include "common/text.h"
 #include "packages/obg_name_rules.h"
 #include "packages/package_archive.h"
@@ -65,11 +66,11 @@ void ScanModelFile(const ClientImage& client, PackageArchive& archive, const cha
 
 }  // namespace
 
-Result ScanObgPackage(const ClientImage& client, const char* name, ScannedPackage* found) {
+Result ScanObgPackage(const RunIo& io, const ClientImage& client, const char* name, ScannedPackage* found) {
   if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(&io.pool);
   if (!archive) return OutOfMemory("package archive");
-  if (Failed(archive->Open(name))) return Fail("package cannot be opened");
+  if (Failed(archive->Open(io.files, name))) return Fail("package cannot be opened");
 
   found->reportRefusedModels = true;
   const std::uint32_t count = archive->EntryCount();

@@ -78,11 +78,11 @@ Result CheckHeader(const PackageHeader& header, std::uint64_t fileLength) {
 
 }  // namespace
 
-std::unique_ptr<PackageArchive> PackageArchive::Create() {
-  return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive());
+std::unique_ptr<PackageArchive> PackageArchive::Create(WorkerPool* pool) {
+  return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive(pool));
 }
 
-PackageArchive::PackageArchive() {
+PackageArchive::PackageArchive(WorkerPool* pool) : pool_(pool) {
   for (std::uint32_t t = 0; t < 256; ++t) {
     std::uint32_t value = t << 24;
     for (int bit = 0; bit < 8; ++bit) {
@@ -115,7 +115,7 @@ const PackageEntry* PackageArchive::Entry(std::uint32_t index) const {
   return &entries_[index];
 }
 
-Result PackageArchive::Open(const char* path) {
+Result PackageArchive::Open(ClientFolder& folder, const char* path) {
   Close();
   if (path == nullptr) return InvalidArgument("no package path");
   if (path[0] == '\0') return Fail("empty path");
@@ -123,8 +123,9 @@ Result PackageArchive::Open(const char* path) {
   dateStamp_ = 0;
   CopyText(path_, sizeof(path_), path);
 
+  refusals_ = &folder.Refusals();
   InputFile file;
-  if (!file.Open(path_)) return Fail("cannot open");
+  if (!file.Open(folder, path_)) return Fail("cannot open");
   const std::uint64_t length = file.Length();
   // Positions are 32-bit in this format; an empty file has nothing to read.
   if (length == 0 || length > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");
@@ -182,7 +183,7 @@ Result PackageArchive::ReadDirectory(ByteCursor directory) {
   if (rows > RowsBacked(directory.Remaining())) return Fail("directory runs past the file");
   entries_.reset(new (std::nothrow) PackageEntry[rows]());
   if (!entries_) {
-    NoteMachineRefusal(ENOMEM, path_);
+    NoteRefusal(ENOMEM);
     return Fail("no memory for the entry table");
   }
   rowCount_ = rows;
@@ -244,7 +245,7 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   // no page is written twice.
   EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]);
   if (!allocated) {
-    NoteMachineRefusal(ENOMEM, path_);
+    NoteRefusal(ENOMEM);
     return OutOfMemory("entry buffer");
   }
   const Result inflated = Inflate(offset, {allocated.get(), std::size_t{size} + kReadAtSlack}, size);
@@ -263,17 +264,19 @@ Result PackageArchive::ReadInto(std::uint32_t offset, std::span<std::uint8_t> bu
 // Inflates the blocks from offset on until size bytes are produced or the
 // file ends, then zeroes what they did not fill: a caller's buffer may hold
 // old bytes, and a short block may have written past what it yielded.
-Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) const {
+Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) {
   const std::span<const std::uint8_t> file = Contents();
   BlockRunEnd run{kSuccess, 0, offset};
-  if (WorkerJobs() == 1) {
-    run = InflateBlocksInOrder(file, offset, 0, size, output.data());
+  const bool inOrder = pool_ == nullptr || pool_->RequestedJobs() == 1;
+  if (!decompressors_) decompressors_ = std::make_unique<Decompressors>(inOrder ? 1 : pool_->Jobs());
+  if (inOrder) {
+    run = InflateBlocksInOrder(file, offset, 0, size, output.data(), *decompressors_);
   } else {
     // Headers first, a batch at a time, then the batch's blocks in parallel.
     std::array<BlockHeader, kMostPlannedBlocks> headers;
     while (Succeeded(run.result) && run.produced < size && run.position < fileLength_) {
       run = InflateBlocks(file, PlanBlocks(file, headers, run.position, run.produced, size), size, output.data(),
-                          SharedWorkerPool());
+                          *pool_, *decompressors_);
     }
   }
   if (Failed(run.result)) return run.result;

@@ -6,10 +6,14 @@
 
 #include "common/byte_cursor.h"
 #include "common/capacities.h"
+#include "common/machine_refusal.h"
 #include "common/result.h"
 #include "packages/block_inflater.h"
 
 namespace zira {
+
+class ClientFolder;
+class WorkerPool;
 
 inline constexpr std::size_t kPackageNameCapacity = 261;  // 260 bytes and the terminator
 inline constexpr std::uint16_t kNoEntry = 0xFFFF;
@@ -31,12 +35,14 @@ using EntryBuffer = std::unique_ptr<std::uint8_t[]>;
 class PackageArchive {
  public:
   // An empty archive with its checksum table built; nullptr when out of memory.
-  static std::unique_ptr<PackageArchive> Create();
+  // pool: the threads that inflate a long entry's blocks; without one, or
+  // with a pool of one job, the blocks are inflated in order on the caller.
+  static std::unique_ptr<PackageArchive> Create(WorkerPool* pool = nullptr);
   ~PackageArchive();
   PackageArchive(const PackageArchive&) = delete;
   PackageArchive& operator=(const PackageArchive&) = delete;
 
-  Result Open(const char* path);
+  Result Open(ClientFolder& folder, const char* path);
   // Opens package bytes already in memory, exactly as Open does after reading
   // the file (a copy is taken); lets tests and fuzzers skip the file system.
   Result OpenBytes(std::span<const std::uint8_t> bytes);
@@ -65,7 +71,11 @@ class PackageArchive {
   std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
 
  private:
-  PackageArchive();
+  explicit PackageArchive(WorkerPool* pool);
+  // Notes a refusal of the machine's against the package's name, when opened from a folder.
+  void NoteRefusal(int error) const {
+    if (refusals_ != nullptr) refusals_->Note(error, path_);
+  }
   std::span<const std::uint8_t> Contents() const { return {contents_.get(), contents_ ? fileLength_ : 0u}; }
   // Validates the loaded contents and builds the named, sorted entry table;
   // every refusal leaves the archive empty.
@@ -75,8 +85,11 @@ class PackageArchive {
   Result Refuse(Result why);
   void NameEntries(std::span<const std::uint8_t> directory);
   Result CheckRequest(std::uint32_t offset, std::uint32_t size) const;
-  Result Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) const;
+  Result Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size);
 
+  WorkerPool* pool_ = nullptr;
+  std::unique_ptr<Decompressors> decompressors_;  // one per worker, made with the first inflation
+  MachineRefusals* refusals_ = nullptr;
   std::uint32_t version_ = 0;
   std::uint32_t dateStamp_ = 0;
   std::uint32_t entryCount_ = 0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "common/file_system.h"
 #include "common/machine_refusal.h"
 #include "common/session_log.h"
 #include "common/text.h"
@@ -102,12 +103,13 @@ void ScanModel(const ClientImage& client, bool perRaceRules, WldFile& wld, WldFr
 
 }  // namespace
 
-Result ScanS3dPackage(const ClientImage& client, const char* name, bool perRaceRules, ScannedPackage* found) {
+Result ScanS3dPackage(const RunIo& io, const ClientImage& client, const char* name, bool perRaceRules,
+                      ScannedPackage* found) {
   if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
 
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(&io.pool);
   if (!archive) return OutOfMemory("package archive");
-  if (Failed(archive->Open(name))) return Fail("package cannot be opened");
+  if (Failed(archive->Open(io.files, name))) return Fail("package cannot be opened");
 
   // The world file shares the package's base name: abc_chr.s3d holds abc_chr.wld.
   char wldName[kSourceNameCapacity] = {};
@@ -121,7 +123,7 @@ Result ScanS3dPackage(const ClientImage& client, const char* name, bool perRaceR
 
   WldFilePtr wld(new (std::nothrow) WldFile());
   if (!wld) {
-    NoteMachineRefusal(ENOMEM, name);
+    io.files.Refusals().Note(ENOMEM, name);
     return OutOfMemory("world file");
   }
   EntryBuffer contents = archive->ReadEntry(index);

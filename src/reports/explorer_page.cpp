@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "common/output_file.h"
 #include "reports/explorer_page_text.h"
 #include "reports/inventory_database.h"
@@ -126,9 +128,9 @@ bool BuildPage(sqlite3* db, std::string& page, std::string* error) {
   return true;
 }
 
-Result WritePage(const std::string& page, const std::string& path, std::string* error) {
+Result WritePage(ClientFolder& folder, const std::string& page, const std::string& path, std::string* error) {
   OutputFile file;
-  if (!file.OpenReplacing(path.c_str())) {
+  if (!file.OpenReplacing(folder, path.c_str())) {
     *error = "cannot write " + path + ": " + std::strerror(file.Error() ? file.Error() : EIO);
     return Fail("page cannot be created");
   }
@@ -142,10 +144,10 @@ Result WritePage(const std::string& page, const std::string& path, std::string* 
 
 }  // namespace
 
-Result WriteExplorerPage(sqlite3* db, const std::string& path, std::string* error) {
+Result WriteExplorerPage(ClientFolder& folder, sqlite3* db, const std::string& path, std::string* error) {
   std::string page;
   if (!BuildPage(db, page, error)) return Fail("database cannot be read");
-  return WritePage(page, path, error);
+  return WritePage(folder, page, path, error);
 }
 
 ExplorerOutcome WriteExplorerPageFromFile(const std::string& databasePath, const std::string& path,
@@ -167,7 +169,10 @@ ExplorerOutcome WriteExplorerPageFromFile(const std::string& databasePath, const
     *error = databasePath + ": an inventory database of schema version " + version + "; the explorer needs version " +
              std::to_string(InventorySchemaVersion()) + " (write it again with this zira's --db)";
   } else if (std::string page; BuildPage(db, page, error)) {
-    outcome = Succeeded(WritePage(page, path, error)) ? ExplorerOutcome::kWritten : ExplorerOutcome::kNotWritten;
+    // A page of its own, outside any run: names are taken from the process's folder.
+    MachineRefusals refusals;
+    ClientFolder folder(ProcessFolder(), refusals);
+    outcome = Succeeded(WritePage(folder, page, path, error)) ? ExplorerOutcome::kWritten : ExplorerOutcome::kNotWritten;
   } else {
     *error = databasePath + ": " + *error;
   }

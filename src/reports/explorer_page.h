@@ -8,13 +8,15 @@
 
 namespace zira {
 
+class ClientFolder;
+
 // The explorer page: one HTML file with its data, script and style inline,
 // made from an inventory database alone, so `zira explore` and a run's
 // --explorer give the same page for the same database content.
 
 // Writes the page of the open database db to path (through a temporary file
-// renamed into place). On failure *error says why and path is left as it was.
-Result WriteExplorerPage(sqlite3* db, const std::string& path, std::string* error);
+// renamed into place; path is taken from folder). On failure *error says why and path is left as it was.
+Result WriteExplorerPage(ClientFolder& folder, sqlite3* db, const std::string& path, std::string* error);
 
 // The same from a database file, opened read-only; refuses a file that is not
 // an inventory database of the current schema version.

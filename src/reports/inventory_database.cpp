@@ -68,17 +68,16 @@ bool QueryNumber(sqlite3* db, const char* query, const char* schema, std::int64_
   return step == SQLITE_ROW;
 }
 
-int gFailurePoint = -1;
-int gCheckpoints = 0;
-
 // False when the test hook asks this checkpoint to fail.
-bool PassCheckpoint() { return gCheckpoints++ != gFailurePoint; }
+bool PassCheckpoint(DatabaseFaults* faults) {
+  return faults == nullptr || faults->checkpoints++ != faults->failurePoint;
+}
 
 // A database being written, with a sticky error: after the first failure
 // every call does nothing, and the reason is kept for the log.
 class DatabaseWriter {
  public:
-  DatabaseWriter() = default;
+  explicit DatabaseWriter(DatabaseFaults* faults) : faults_(faults) {}
   DatabaseWriter(const DatabaseWriter&) = delete;
   DatabaseWriter& operator=(const DatabaseWriter&) = delete;
 
@@ -97,7 +96,7 @@ class DatabaseWriter {
 
   void Exec(const char* text) {
     if (!Ok()) return;
-    if (!PassCheckpoint()) return Fail("injected failure");
+    if (!PassCheckpoint(faults_)) return Fail("injected failure");
     char* message = nullptr;
     if (sqlite3_exec(db_.get(), text, nullptr, nullptr, &message) != SQLITE_OK) {
       Fail(message ? message : "exec failed");
@@ -119,7 +118,7 @@ class DatabaseWriter {
     if (!Ok()) return;
     int column = 0;
     (Bind(statement.get(), ++column, values), ...);
-    if (!PassCheckpoint()) return Fail("injected failure");
+    if (!PassCheckpoint(faults_)) return Fail("injected failure");
     if (sqlite3_step(statement.get()) != SQLITE_DONE) Fail(sqlite3_errmsg(db_.get()));
     // The texts were bound without a copy: no binding may outlive this call.
     sqlite3_reset(statement.get());
@@ -134,7 +133,7 @@ class DatabaseWriter {
     for (const std::array<Value, Columns>& row : rows) {
       for (const Value& value : row) Bind(statement.get(), ++column, value);
     }
-    if (!PassCheckpoint()) return Fail("injected failure");
+    if (!PassCheckpoint(faults_)) return Fail("injected failure");
     if (sqlite3_step(statement.get()) != SQLITE_DONE) Fail(sqlite3_errmsg(db_.get()));
     sqlite3_reset(statement.get());
   }
@@ -182,6 +181,7 @@ class DatabaseWriter {
     if (code != SQLITE_OK) Fail(sqlite3_errstr(code));
   }
 
+  DatabaseFaults* faults_ = nullptr;
   SqlConnection db_;
   std::string error_;
 };
@@ -480,46 +480,39 @@ std::string ReadOnlyFileUri(const std::string& path) {
   return uri + "?mode=ro";
 }
 
-void SetInventoryDatabaseFailurePoint(int checkpoint) { gFailurePoint = checkpoint; }
-int InventoryDatabaseCheckpoints() { return gCheckpoints; }
-
-Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime) {
-  gCheckpoints = 0;
-  LogBoth("  Writing the inventory database to %s", path.c_str());
+Result ExportInventoryDatabase(SessionLog& log, Inventory& inventory, const std::string& path, std::time_t runTime,
+                               DatabaseFaults* faults) {
+  if (faults != nullptr) faults->checkpoints = 0;
+  log.Both("  Writing the inventory database to %s", path.c_str());
   // Killed runs' files are swept first, so that leftovers never pile up.
   RemoveLeftoverTemporaries(FolderOf(path), LeafOf(path));
   FileReplacement replacement;
-  if (replacement.Begin(path) != 0) {
-    LogBoth("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
+  if (replacement.Begin(path, faults != nullptr ? faults->files : nullptr) != 0) {
+    log.Both("FAILURE: Could not write the inventory database %s: cannot create a file beside it", path.c_str());
     return Fail("temporary file cannot be created");
   }
-  DatabaseWriter db;
+  DatabaseWriter db(faults);
   if (db.Open(replacement.TemporaryPath())) WriteInventory(inventory, db, runTime);
   std::string error;
   if (!db.Finish()) {
     error = db.Error();
-  } else if (!PassCheckpoint()) {
+  } else if (!PassCheckpoint(faults)) {
     error = "injected failure";
   } else if (replacement.Finish() != 0) {
     error = "cannot replace the file";
   }
   if (!error.empty()) {
     replacement.Abandon();
-    LogBoth("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
+    log.Both("FAILURE: Could not write the inventory database %s: %s", path.c_str(), error.c_str());
     return Fail("database cannot be written");
   }
   return kSuccess;
 }
 
-}  // namespace zira
-
-namespace zira {
-
-Result ExportExplorerPage(Inventory& inventory, const std::string& path, std::time_t runTime) {
-  gCheckpoints = 0;
-  LogBoth("  Writing the explorer page to %s", path.c_str());
+Result ExportExplorerPage(const RunIo& io, Inventory& inventory, const std::string& path, std::time_t runTime) {
+  io.log.Both("  Writing the explorer page to %s", path.c_str());
   // The page is made from the database alone: the same rows as --db writes, in memory.
-  DatabaseWriter db;
+  DatabaseWriter db(nullptr);
   std::string error;
   sqlite3* written = nullptr;
   if (db.Open(":memory:")) {
@@ -528,10 +521,10 @@ Result ExportExplorerPage(Inventory& inventory, const std::string& path, std::ti
   }
   if (written == nullptr) {
     error = "cannot build the inventory: " + db.Error();
-  } else if (Succeeded(WriteExplorerPage(written, path, &error))) {
+  } else if (Succeeded(WriteExplorerPage(io.files, written, path, &error))) {
     return kSuccess;
   }
-  LogBoth("FAILURE: Could not write the explorer page %s: %s", path.c_str(), error.c_str());
+  io.log.Both("FAILURE: Could not write the explorer page %s: %s", path.c_str(), error.c_str());
   return Fail("explorer page cannot be written");
 }
 

@@ -3,9 +3,14 @@
 #include <string>
 
 #include "common/result.h"
+#include "common/run_io.h"
 #include "store/inventory.h"
 
 struct sqlite3;
+
+namespace zira {
+struct FileFaults;
+}
 
 namespace zira {
 
@@ -38,18 +43,24 @@ std::string ReadOnlyFileUri(const std::string& path);
 // race and zone reports: the models carry the marks the race page left and
 // the availability is walked as the race page walks it. Logs what it writes
 // and, on failure, why.
-Result ExportInventoryDatabase(Inventory& inventory, const std::string& path, std::time_t runTime);
+// Test hook, after the fashion of fault-injection tests: the export fails at
+// its checkpoint number failurePoint (0 the first; every database step, the
+// commit and the rename are checkpoints; -1 never); checkpoints counts those
+// the last export passed.
+// files, when given, is the file layer's plan for the database file's own
+// steps (its close, rename and folder sync).
+struct DatabaseFaults {
+  int failurePoint = -1;
+  int checkpoints = 0;
+  FileFaults* files = nullptr;
+};
+
+Result ExportInventoryDatabase(SessionLog& log, Inventory& inventory, const std::string& path, std::time_t runTime,
+                               DatabaseFaults* faults = nullptr);
 
 // Writes the explorer page (reports/explorer_page.h) of the inventory to
 // path: the database ExportInventoryDatabase would write, built in memory,
 // then the page made from it. Logs what it writes and, on failure, why.
-Result ExportExplorerPage(Inventory& inventory, const std::string& path, std::time_t runTime);
-
-// Test hooks, after the fashion of fault-injection tests: the export fails at
-// its checkpoint number n (0 the first; every database step, the commit and
-// the rename are checkpoints; -1 never), and the number of checkpoints the
-// last export passed.
-void SetInventoryDatabaseFailurePoint(int checkpoint);
-int InventoryDatabaseCheckpoints();
+Result ExportExplorerPage(const RunIo& io, Inventory& inventory, const std::string& path, std::time_t runTime);
 
 }  // namespace zira

@@ -16,8 +16,8 @@ int LargestCount(const LetterIndex<N>& index) {
 
 }  // namespace
 
-Result LogMaximums(const Inventory& inventory) {
-  if (TheSessionLog() == nullptr) return kSuccess;
+Result LogMaximums(SessionLog& log, const Inventory& inventory) {
+  if (!log.Installed()) return kSuccess;
   const ClientImage& client = inventory.client;
 
   int sourcesPerLetter = 0;
@@ -44,26 +44,26 @@ Result LogMaximums(const Inventory& inventory) {
     imports = std::max<int>(imports, inventory.zoneLinks[zone].importCount);
   }
 
-  LogOnly("  MAXIMUM: RaceID = %d", client.maxRaceId);
-  LogOnly("  MAXIMUM: ModelCodesPerLetter = %d", LargestCount(client.codeIndex));
-  LogOnly("  MAXIMUM: ModelDefs = %d", inventory.modelDefCount);
-  LogOnly("  MAXIMUM: ModelSources = %d", inventory.sourceCount);
-  LogOnly("  MAXIMUM: ModelSourcesPerLetter = %d", sourcesPerLetter);
-  LogOnly("  MAXIMUM: SourceModelDefs = %d", sourceModels);
-  LogOnly("  MAXIMUM: VarsTexture = %d", textures);
-  LogOnly("  MAXIMUM: VarsHead = %d", heads);
-  LogOnly("  MAXIMUM: VarsFace = %d", faces);
-  LogOnly("  MAXIMUM: VarsTattoo = %d", tattoos);
-  LogOnly("  MAXIMUM: VarsHair = %d", hair);
-  LogOnly("  MAXIMUM: VarsBeard = %d", beards);
-  LogOnly("  MAXIMUM: VarsDetail = %d", details);
-  LogOnly("  MAXIMUM: ZoneID = %d", client.maxZoneId);
-  LogOnly("  MAXIMUM: ZoneNicksPerLetter = %d", LargestCount(client.zoneIndex));
-  LogOnly("  MAXIMUM: ZoneImportModels = %d", imports);
-  LogOnly("  MAXIMUM: DBStrings = %d", inventory.database.count);
-  LogOnly("  MAXIMUM: DBStringID = %d", static_cast<int>(inventory.database.highestId));
-  LogOnly("  MAXIMUM: List Strings = %d", inventory.strings.count);
-  LogOnly("  MAXIMUM: List StringID = %d", inventory.strings.highestId);
+  log.Only("  MAXIMUM: RaceID = %d", client.maxRaceId);
+  log.Only("  MAXIMUM: ModelCodesPerLetter = %d", LargestCount(client.codeIndex));
+  log.Only("  MAXIMUM: ModelDefs = %d", inventory.modelDefCount);
+  log.Only("  MAXIMUM: ModelSources = %d", inventory.sourceCount);
+  log.Only("  MAXIMUM: ModelSourcesPerLetter = %d", sourcesPerLetter);
+  log.Only("  MAXIMUM: SourceModelDefs = %d", sourceModels);
+  log.Only("  MAXIMUM: VarsTexture = %d", textures);
+  log.Only("  MAXIMUM: VarsHead = %d", heads);
+  log.Only("  MAXIMUM: VarsFace = %d", faces);
+  log.Only("  MAXIMUM: VarsTattoo = %d", tattoos);
+  log.Only("  MAXIMUM: VarsHair = %d", hair);
+  log.Only("  MAXIMUM: VarsBeard = %d", beards);
+  log.Only("  MAXIMUM: VarsDetail = %d", details);
+  log.Only("  MAXIMUM: ZoneID = %d", client.maxZoneId);
+  log.Only("  MAXIMUM: ZoneNicksPerLetter = %d", LargestCount(client.zoneIndex));
+  log.Only("  MAXIMUM: ZoneImportModels = %d", imports);
+  log.Only("  MAXIMUM: DBStrings = %d", inventory.database.count);
+  log.Only("  MAXIMUM: DBStringID = %d", static_cast<int>(inventory.database.highestId));
+  log.Only("  MAXIMUM: List Strings = %d", inventory.strings.count);
+  log.Only("  MAXIMUM: List StringID = %d", inventory.strings.highestId);
   return kSuccess;
 }
 

@@ -290,27 +290,27 @@ void RecordRaceMarks(Inventory& inventory) {
   }
 }
 
-Result ExportRaceReports(Inventory& inventory, const char* outputPath) {
+Result ExportRaceReports(const RunIo& io, Inventory& inventory, const char* outputPath) {
   const char* edition = inventory.client.editionShort;
   char baseName[kPathCapacity];
   {
     OutputFile list;
-    if (!OpenReportFile(list, edition, outputPath, kRaceListName, baseName)) {
-      LogBoth(kListFailure, baseName);
+    if (!OpenReportFile(io.files, list, edition, outputPath, kRaceListName, baseName)) {
+      io.log.Both(kListFailure, baseName);
       return Fail("race list cannot be created");
     }
-    LogBoth("  Listing OBRace model codes in %s", baseName);
+    io.log.Both("  Listing OBRace model codes in %s", baseName);
     WriteRaceCodeList(inventory, list);
-    if (!CommitReportFile(list, kListFailure, baseName)) return Fail("race list cannot be written");
+    if (!CommitReportFile(io.log, list, kListFailure, baseName)) return Fail("race list cannot be written");
   }
   OutputFile page;
-  if (!OpenReportFile(page, edition, outputPath, kRacePageName, baseName)) {
-    LogBoth(kPageFailure, baseName);
+  if (!OpenReportFile(io.files, page, edition, outputPath, kRacePageName, baseName)) {
+    io.log.Both(kPageFailure, baseName);
     return Fail("race page cannot be created");
   }
-  LogBoth("  Exporting OBRace information to %s", baseName);
+  io.log.Both("  Exporting OBRace information to %s", baseName);
   WriteRacePage(inventory, page);
-  if (!CommitReportFile(page, kPageFailure, baseName)) return Fail("race page cannot be written");
+  if (!CommitReportFile(io.log, page, kPageFailure, baseName)) return Fail("race page cannot be written");
   return kSuccess;
 }
 

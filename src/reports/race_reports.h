@@ -1,12 +1,13 @@
 #pragma once
 #include <cstdint>
 
+#include "common/run_io.h"
 #include "store/inventory.h"
 
 namespace zira {
 
 // Writes the race code list and the race page into outputPath.
-Result ExportRaceReports(Inventory& inventory, const char* outputPath);
+Result ExportRaceReports(const RunIo& io, Inventory& inventory, const char* outputPath);
 // Records on each model the race and gender the race page shows it under
 // (the highest race whose section lists it); the zone page prints them.
 void RecordRaceMarks(Inventory& inventory);

@@ -9,21 +9,21 @@
 
 namespace zira {
 
-bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outputPath, const char* fixedName,
-                    char* baseName) {
+bool OpenReportFile(ClientFolder& folder, OutputFile& file, const char* editionShort, const char* outputPath,
+                    const char* fixedName, char* baseName) {
   std::snprintf(baseName, kPathCapacity, "%s_%s", editionShort ? editionShort : "", fixedName);
   char path[kPathCapacity];
   if (JoinPath(outputPath ? outputPath : "", baseName, path, sizeof(path)) == nullptr) return false;
-  return file.OpenReplacing(path);
+  return file.OpenReplacing(folder, path);
 }
 
-bool CommitReportFile(OutputFile& file, const char* openFailure, const char* baseName) {
+bool CommitReportFile(SessionLog& log, OutputFile& file, const char* openFailure, const char* baseName) {
   const int error = file.Commit();
   if (error == 0) return true;
   // A refusal's reason line follows the failure line through the log.
-  NoteMachineRefusal(error, baseName);
-  LogBoth(openFailure, baseName);
-  if (!IsMachineRefusal(error)) LogBoth("  %s: %s", baseName, std::strerror(error));
+  log.refusals().Note(error, baseName);
+  log.Both(openFailure, baseName);
+  if (!IsMachineRefusal(error)) log.Both("  %s: %s", baseName, std::strerror(error));
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include "client/gender.h"
 #include "common/capacities.h"
 #include "common/file_system.h"
+#include "common/session_log.h"
 
 namespace zira {
 
@@ -12,13 +13,13 @@ namespace zira {
 // (kPathCapacity bytes, used by the messages) and opens its replacement in the
 // output directory. False when the joined path does not fit or the file cannot
 // be created.
-bool OpenReportFile(OutputFile& file, const char* editionShort, const char* outputPath, const char* fixedName,
-                    char* baseName);
+bool OpenReportFile(ClientFolder& folder, OutputFile& file, const char* editionShort, const char* outputPath,
+                    const char* fixedName, char* baseName);
 
 // Renames a report opened with OpenReportFile into place once it is whole.
 // A report whose writing failed is reported like one that could not be
 // opened (openFailure with the base name), then with the system's reason.
-bool CommitReportFile(OutputFile& file, const char* openFailure, const char* baseName);
+bool CommitReportFile(SessionLog& log, OutputFile& file, const char* openFailure, const char* baseName);
 
 // Present and not empty.
 inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }

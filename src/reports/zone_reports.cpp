@@ -251,27 +251,27 @@ const char* ExpansionName(const Inventory& inventory, std::uint32_t expansion) {
 constexpr const char* kListFailure = "FAILURE: Could not write zone information to output file: %s";
 constexpr const char* kPageFailure = "FAILURE: Could not write formatted zone information to output file: %s";
 
-Result ExportZoneReports(Inventory& inventory, const char* outputPath) {
+Result ExportZoneReports(const RunIo& io, Inventory& inventory, const char* outputPath) {
   const char* edition = inventory.client.editionShort;
   char baseName[kPathCapacity];
   {
     OutputFile list;
-    if (!OpenReportFile(list, edition, outputPath, kZoneListName, baseName)) {
-      LogBoth(kListFailure, baseName);
+    if (!OpenReportFile(io.files, list, edition, outputPath, kZoneListName, baseName)) {
+      io.log.Both(kListFailure, baseName);
       return Fail("zone list cannot be created");
     }
-    LogBoth("  Listing OB Zone Information in %s", baseName);
+    io.log.Both("  Listing OB Zone Information in %s", baseName);
     WriteZoneList(inventory, list);
-    if (!CommitReportFile(list, kListFailure, baseName)) return Fail("zone list cannot be written");
+    if (!CommitReportFile(io.log, list, kListFailure, baseName)) return Fail("zone list cannot be written");
   }
   OutputFile page;
-  if (!OpenReportFile(page, edition, outputPath, kZonePageName, baseName)) {
-    LogBoth(kPageFailure, baseName);
+  if (!OpenReportFile(io.files, page, edition, outputPath, kZonePageName, baseName)) {
+    io.log.Both(kPageFailure, baseName);
     return Fail("zone page cannot be created");
   }
-  LogBoth("  Listing formatted Zone information in %s", baseName);
+  io.log.Both("  Listing formatted Zone information in %s", baseName);
   WriteZonePage(inventory, page);
-  if (!CommitReportFile(page, kPageFailure, baseName)) return Fail("zone page cannot be written");
+  if (!CommitReportFile(io.log, page, kPageFailure, baseName)) return Fail("zone page cannot be written");
   return kSuccess;
 }
 

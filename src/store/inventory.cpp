@@ -1,7 +1,6 @@
 #include "store/inventory.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace zira {
 
@@ -12,24 +11,7 @@ constexpr const char* kSourceKindLabels[kSourceKindCount] = {
     "Loaded when Ostra models disabled",
 };
 
-std::unique_ptr<Inventory>& Store() {
-  static std::unique_ptr<Inventory> store;
-  return store;
-}
-
 }  // namespace
-
-Inventory& TheInventory() {
-  std::unique_ptr<Inventory>& store = Store();
-  // Value-initialized: every table empty, every counter zero.
-  if (!store) store = std::make_unique<Inventory>();
-  return *store;
-}
-
-void ResetInventory() {
-  Store().reset();
-  TheInventory();
-}
 
 const char* SourceKindLabel(SourceKind kind) {
   const auto number = static_cast<std::size_t>(kind);

@@ -132,10 +132,6 @@ struct Inventory {
   std::size_t SourceRows() const { return sourceCount < kSourceCapacity ? sourceCount : kSourceCapacity; }
 };
 
-// The process-wide store.
-Inventory& TheInventory();
-// Replaces the store by an empty one (tests start from here).
-void ResetInventory();
 
 // The count of a bucket and the source at a position of it (nullptr past its end).
 std::uint8_t SourceBucketCount(const Inventory& inventory, int bucket);

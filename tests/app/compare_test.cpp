@@ -192,9 +192,8 @@ TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
   }
   // Every query is bounded: with a small budget the comparison stops with its reason.
   std::string report, error;
-  SetCompareStepBudget(20'000);
-  EXPECT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &report, &error), kCompareTrouble);
-  SetCompareStepBudget(kCompareStepBudget);
+  EXPECT_EQ(CompareInventories(Db("before.db"), Db("after.db"), &report, &error, CompareFormat::kPlain, 20'000),
+            kCompareTrouble);
   EXPECT_NE(error.find("took too long"), std::string::npos) << error;
 }
 

@@ -140,7 +140,6 @@ TEST_F(RunDriverTest, TableReaderFailuresEndTheRunWithFourAndFive) {
                      "obgame.exe\n" + std::string(kHint)),
             std::string::npos)
       << out;
-  ResetInventory();
 }
 
 }  // namespace

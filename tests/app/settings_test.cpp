@@ -4,25 +4,29 @@
 
 #include <string>
 
+#include "common/machine_refusal.h"
 #include "support/temp_dir.h"
 #include "support/text_files.h"
 
 namespace zira {
 namespace {
 
-using testing::ScopedChdir;
 using testing::TempDir;
 using testing::WriteTextFile;
 
 class SettingsTest : public ::testing::Test {
  protected:
+  // Each load reads the folder afresh, as a run does.
   void Load() {
-    ScopedChdir in(dir_.Path());
-    LoadSettings();
+    MachineRefusals refusals;
+    ClientFolder folder(dir_.Path(), refusals);
+    settings_ = Settings{};
+    LoadSettings(folder, settings_);
   }
-  std::string Working() const { return TheSettings().workingPath; }
-  std::string Output() const { return TheSettings().outputPath; }
+  std::string Working() const { return settings_.workingPath; }
+  std::string Output() const { return settings_.outputPath; }
   TempDir dir_;
+  Settings settings_;
 };
 
 TEST_F(SettingsTest, DefaultsWithoutAnyFile) {

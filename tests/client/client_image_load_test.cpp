@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "client/client_image.h"
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "common/pe_format.h"
 #include "store/inventory.h"
 #include "support/client_image_writer.h"
@@ -16,14 +18,11 @@ namespace {
 using testing::ClientImageOptions;
 using testing::ClientImageWriter;
 
-Result LoadFrom(const ClientImageWriter& writer) {
-  return LoadClientImageFromBytes(TheInventory().client, writer.Bytes());
-}
-
 class ClientImageTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetInventory(); }
-  ClientImage& Client() { return TheInventory().client; }
+  ClientImage& Client() { return store_->client; }
+  Result LoadFrom(const ClientImageWriter& writer) { return LoadClientImageFromBytes(Client(), writer.Bytes()); }
+  const std::unique_ptr<Inventory> store_ = std::make_unique<Inventory>();
 };
 
 TEST_F(ClientImageTest, RecognizesEveryEditionByItsExactSizeAndLocatesRdata) {
@@ -89,11 +88,13 @@ TEST_F(ClientImageTest, AddressesMapIntoRdataAndStayInsideTheImage) {
 
 TEST_F(ClientImageTest, IdentifiesEditionsFromFilesWithoutOpeningThem) {
   testing::TempDir dir;
-  testing::ScopedChdir in(dir.Path());
-  EXPECT_EQ(IdentifyEdition("obgame.exe"), 0u);
-  ClientImageWriter(3).WriteTo("OBGame.exe");
-  EXPECT_EQ(IdentifyEdition("obgame.exe"), 3u);
-  ASSERT_EQ(LoadClientImage(Client()), ResultCode::kOk);
+  MachineRefusals refusals;
+  ClientFolder files(dir.Path(), refusals);
+  EXPECT_EQ(IdentifyEdition(files, "obgame.exe"), 0u);
+  ClientImageWriter(3).WriteTo((dir / "OBGame.exe").c_str());
+  files.ForgetListings();
+  EXPECT_EQ(IdentifyEdition(files, "obgame.exe"), 3u);
+  ASSERT_EQ(LoadClientImage(files, Client()), ResultCode::kOk);
   EXPECT_STREQ(Client().path, "obgame.exe");
   EXPECT_STREQ(Client().editionLong, "Mistkeep (v2)");
 }

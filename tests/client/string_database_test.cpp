@@ -13,12 +13,12 @@ class StringDatabaseTest : public testing::WorkingDirectoryTest {
  protected:
   Result Load(const std::string& text) {
     Write("DbStr_US.txt", text);
-    return LoadStringDatabase(database);
+    return LoadStringDatabase(files(), database);
   }
   StringDatabase database;
 };
 
-TEST_F(StringDatabaseTest, MissingFileFails) { EXPECT_EQ(LoadStringDatabase(database), ResultCode::kFailed); }
+TEST_F(StringDatabaseTest, MissingFileFails) { EXPECT_EQ(LoadStringDatabase(files(), database), ResultCode::kFailed); }
 
 TEST_F(StringDatabaseTest, EmptyFileOrNoCaretsLoadAsEmpty) {
   ASSERT_EQ(Load(""), ResultCode::kOk);

@@ -14,12 +14,12 @@ class StringListTest : public testing::WorkingDirectoryTest {
  protected:
   Result Load(const std::string& text) {
     Write("OBSTR_US.TXT", text);  // found whatever the case on disk
-    return LoadStringList(*list);
+    return LoadStringList(files(), *list);
   }
   std::unique_ptr<StringList> list = std::make_unique<StringList>();
 };
 
-TEST_F(StringListTest, MissingFileFails) { EXPECT_EQ(LoadStringList(*list), ResultCode::kFailed); }
+TEST_F(StringListTest, MissingFileFails) { EXPECT_EQ(LoadStringList(files(), *list), ResultCode::kFailed); }
 
 TEST_F(StringListTest, EmptyFileIsAnEmptyList) {
   ASSERT_EQ(Load(""), ResultCode::kOk);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/machine_refusal.h"
 #include "support/temp_dir.h"
 #include "support/text_files.h"
 
@@ -16,99 +17,100 @@ namespace zira {
 namespace {
 
 using testing::ReadTextFile;
-using testing::ScopedChdir;
 using testing::TempDir;
 using testing::WriteTextFile;
 
 class FileSystemTest : public ::testing::Test {
  protected:
   TempDir dir_;
+  MachineRefusals refusals_;
+  // Rooted at the test's folder: no name is taken from the process's folder.
+  ClientFolder files_{dir_.Path(), refusals_};
 };
 
 TEST_F(FileSystemTest, FindsNamesWithoutRegardToCaseThroughEveryComponent) {
   dir_.MakeDir("Resources");
   WriteTextFile(dir_ / "Resources/GlobalLoad.TXT", "x");
   WriteTextFile(dir_ / "GLOBAL_chr.S3D", "abc");
-  ScopedChdir in(dir_.Path());
 
   std::string real;
-  ASSERT_TRUE(ResolveExisting("resources\\globalload.txt", &real));
+  ASSERT_TRUE(files_.ResolveExisting("resources\\globalload.txt", &real));
   EXPECT_EQ(real, dir_ / "Resources/GlobalLoad.TXT");
-  EXPECT_TRUE(FileExists("global_chr.s3d"));
-  EXPECT_TRUE(FileExists(".\\Global_Chr.s3d"));
-  EXPECT_FALSE(FileExists("global_chr.s3"));
-  EXPECT_FALSE(FileExists("missing\\globalload.txt"));
-  EXPECT_FALSE(FileExists(""));
-  EXPECT_FALSE(FileExists(nullptr));
+  EXPECT_TRUE(files_.FileExists("global_chr.s3d"));
+  EXPECT_TRUE(files_.FileExists(".\\Global_Chr.s3d"));
+  EXPECT_FALSE(files_.FileExists("global_chr.s3"));
+  EXPECT_FALSE(files_.FileExists("missing\\globalload.txt"));
+  EXPECT_FALSE(files_.FileExists(""));
+  EXPECT_FALSE(files_.FileExists(nullptr));
 
   std::uint32_t size = 0;
-  ASSERT_TRUE(FileSize("GLOBAL_CHR.s3d", &size));
+  ASSERT_TRUE(files_.FileSize("GLOBAL_CHR.s3d", &size));
   EXPECT_EQ(size, 3u);
 }
 
 TEST_F(FileSystemTest, PrefersTheExactSpellingWhenSeveralNamesFoldAlike) {
   WriteTextFile(dir_ / "abc.txt", "lower");
   WriteTextFile(dir_ / "ABC.txt", "upper");
-  ScopedChdir in(dir_.Path());
   std::string real;
-  ASSERT_TRUE(ResolveExisting("ABC.txt", &real));
+  ASSERT_TRUE(files_.ResolveExisting("ABC.txt", &real));
   EXPECT_EQ(real, dir_ / "ABC.txt");
-  ASSERT_TRUE(ResolveExisting("abc.txt", &real));
+  ASSERT_TRUE(files_.ResolveExisting("abc.txt", &real));
   EXPECT_EQ(real, dir_ / "abc.txt");
   // No exact spelling: the first in byte order, every time.
-  ASSERT_TRUE(ResolveExisting("Abc.txt", &real));
+  ASSERT_TRUE(files_.ResolveExisting("Abc.txt", &real));
   EXPECT_EQ(real, dir_ / "ABC.txt");
 }
 
 TEST_F(FileSystemTest, OutputNamesReuseExistingDirectoriesAndKeepNewNamesAsWritten) {
   dir_.MakeDir("zira");
-  ScopedChdir in(dir_.Path());
   OutputFile out;
-  ASSERT_TRUE(out.Open("ZIRA\\Cobalt_ZIRA.log"));
+  ASSERT_TRUE(out.Open(files_, "ZIRA\\Cobalt_ZIRA.log"));
   out.Print("%s=%d\r\n", "a", 1);
   out.Close();
   EXPECT_EQ(ReadTextFile(dir_ / "zira/Cobalt_ZIRA.log"), "a=1\r\n");
   // A file written by the program is found by later lookups at once.
-  EXPECT_TRUE(FileExists("zira\\cobalt_zira.LOG"));
-  EXPECT_FALSE(out.Open("nowhere\\file.txt"));
+  EXPECT_TRUE(files_.FileExists("zira\\cobalt_zira.LOG"));
+  EXPECT_FALSE(out.Open(files_, "nowhere\\file.txt"));
 }
 
 TEST_F(FileSystemTest, MakesOneDirectoryLevelAndEntersDirectories) {
-  ScopedChdir in(dir_.Path());
-  EXPECT_TRUE(MakeDirectory("Out"));
-  EXPECT_TRUE(IsDirectory("OUT"));
-  EXPECT_FALSE(MakeDirectory("a\\b"));
-  EXPECT_TRUE(ChangeDirectory("out"));
-  char cwd[260];
-  CurrentDirectory(cwd, sizeof(cwd));
-  EXPECT_EQ(std::string(cwd), dir_ / "Out");
-  EXPECT_TRUE(ChangeDirectory(".."));
-  EXPECT_FALSE(ChangeDirectory("nothing-here"));
-  EXPECT_FALSE(ChangeDirectory(""));
+  EXPECT_TRUE(files_.MakeDirectory("Out"));
+  EXPECT_TRUE(files_.IsDirectory("OUT"));
+  EXPECT_FALSE(files_.MakeDirectory("a\\b"));
+  EXPECT_TRUE(files_.IsEnterableFolder("out"));
+  EXPECT_FALSE(files_.IsEnterableFolder("nothing-here"));
+  EXPECT_FALSE(files_.IsEnterableFolder(""));
+  WriteTextFile(dir_ / "Out/inner.txt", "x");
+  // Entering a folder moves where relative names are taken from, and nothing else.
+  const std::string processFolder = ProcessFolder();
+  files_.SetRoot(dir_ / "Out");
+  EXPECT_EQ(files_.Root(), dir_ / "Out");
+  EXPECT_TRUE(files_.FileExists("INNER.txt"));
+  EXPECT_TRUE(files_.IsEnterableFolder(".."));
+  EXPECT_EQ(ProcessFolder(), processFolder);
 }
 
 TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
   WriteTextFile(dir_ / "lines.txt", "first\nsecond line\n");
-  ScopedChdir in(dir_.Path());
   InputFile whole;
   WholeFile<char> text;
   EXPECT_EQ(whole.ReadAll(text), ResultCode::kFailed);  // nothing open
-  ASSERT_TRUE(whole.Open("LINES.TXT"));
+  ASSERT_TRUE(whole.Open(files_, "LINES.TXT"));
   ASSERT_EQ(whole.ReadAll(text), ResultCode::kOk);
   EXPECT_FALSE(whole.IsOpen());
   ASSERT_EQ(text.length, 18u);
   EXPECT_STREQ(text.bytes.get(), "first\nsecond line\n");  // a zero byte follows the file
-  ASSERT_TRUE(whole.Open("lines.txt"));
+  ASSERT_TRUE(whole.Open(files_, "lines.txt"));
   EXPECT_EQ(whole.ReadAll(text, 18), ResultCode::kOutOfMemory);  // at the limit it cannot be held
   WriteTextFile(dir_ / "empty.txt", "");
-  ResetFileCache();
-  ASSERT_TRUE(whole.Open("empty.txt"));
+  files_.ForgetListings();
+  ASSERT_TRUE(whole.Open(files_, "empty.txt"));
   ASSERT_EQ(whole.ReadAll(text), ResultCode::kOk);
   EXPECT_EQ(text.length, 0u);
   EXPECT_EQ(text.bytes[0], '\0');
 
   InputFile file;
-  ASSERT_TRUE(file.Open("lines.txt"));
+  ASSERT_TRUE(file.Open(files_, "lines.txt"));
   EXPECT_EQ(file.Length(), 18u);
   char line[8];
   ASSERT_TRUE(file.ReadLine(line, sizeof(line)));
@@ -125,9 +127,8 @@ TEST_F(FileSystemTest, ReadsWholeFilesAndBoundedLines) {
 // read that fails is told from the end of the file.
 TEST_F(FileSystemTest, LineReadsStopAtTheSizeAtOpenAndTellReadErrorsFromTheEnd) {
   WriteTextFile(dir_ / "growing.txt", "one\n");
-  ScopedChdir in(dir_.Path());
   InputFile growing;
-  ASSERT_TRUE(growing.Open("growing.txt"));
+  ASSERT_TRUE(growing.Open(files_, "growing.txt"));
   WriteTextFile(dir_ / "growing.txt", "one\ntwo\n");
   char line[16];
   std::size_t length = 0;
@@ -157,11 +158,12 @@ TEST_F(FileSystemTest, NamesInAFolderThatCannotBeListedAreTriedAsWritten) {
       const passwd* nobody = ::getpwnam("nobody");
       if (nobody == nullptr || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(77);
     }
-    if (::chdir(client.c_str()) != 0) ::_exit(78);
-    ResetFileCache();
+    MachineRefusals refusals;
+    ClientFolder files(client, refusals);
     for (std::size_t i = 0; i < names.size(); ++i) {
       InputFile file;
-      if (FileExists(names[i].first) != names[i].second || file.Open(names[i].first) != names[i].second) {
+      const bool found = files.FileExists(names[i].first);
+      if (found != names[i].second || file.Open(files, names[i].first) != names[i].second) {
         ::_exit(static_cast<int>(i + 1));
       }
     }
@@ -174,7 +176,7 @@ TEST_F(FileSystemTest, NamesInAFolderThatCannotBeListedAreTriedAsWritten) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot drop root privileges to test an unlistable folder";
   const int failed = WEXITSTATUS(status);
-  EXPECT_EQ(failed, 0) << "wrong answer for " << (failed > 0 && failed <= 4 ? names[failed - 1].first : "chdir");
+  EXPECT_EQ(failed, 0) << "wrong answer for " << (failed > 0 && failed <= 4 ? names[failed - 1].first : "?");
 }
 
 }  // namespace

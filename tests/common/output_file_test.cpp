@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "support/temp_dir.h"
 #include "support/text_files.h"
 
@@ -24,7 +26,6 @@ using testing::WriteTextFile;
 
 class OutputFileTest : public ::testing::Test {
  protected:
-  ~OutputFileTest() override { ResetFileFaults(); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
@@ -34,6 +35,9 @@ class OutputFileTest : public ::testing::Test {
     return names;
   }
   TempDir dir_;
+  MachineRefusals refusals_;
+  FileFaults faults_;
+  ClientFolder files_{dir_.Path(), refusals_, &faults_};
 };
 
 TEST_F(OutputFileTest, ReplacementTakesTheNameOnlyWhenCommitted) {
@@ -41,7 +45,7 @@ TEST_F(OutputFileTest, ReplacementTakesTheNameOnlyWhenCommitted) {
   WriteTextFile(path, "previous");
   {
     OutputFile file;
-    ASSERT_TRUE(file.OpenReplacing(path.c_str()));
+    ASSERT_TRUE(file.OpenReplacing(files_, path.c_str()));
     file.Print("%s %d\r\n", "new", 1);
     ASSERT_TRUE(file.Flush());
     EXPECT_EQ(ReadTextFile(path), "previous");
@@ -50,7 +54,7 @@ TEST_F(OutputFileTest, ReplacementTakesTheNameOnlyWhenCommitted) {
   EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
 
   OutputFile file;
-  ASSERT_TRUE(file.OpenReplacing(path.c_str()));
+  ASSERT_TRUE(file.OpenReplacing(files_, path.c_str()));
   const std::string big(200 * 1024, 'x');  // more than the buffer holds
   file.Write(big.c_str());
   EXPECT_EQ(file.Commit(), 0);
@@ -74,11 +78,11 @@ TEST_F(OutputFileTest, AFailureAtAnyStepLeavesThePreviousReportAndNoTemporaryFil
     const std::string path = dir_ / "list.txt";
     WriteTextFile(path, "previous");
     OutputFile file;
-    ASSERT_TRUE(file.OpenReplacing(path.c_str()));
-    InjectFileFault(c.operation, 1, c.error);
+    ASSERT_TRUE(file.OpenReplacing(files_, path.c_str()));
+    faults_.Inject(c.operation, 1, c.error);
     file.Write("new\r\n");
     EXPECT_EQ(file.Commit(), c.committed) << static_cast<int>(c.operation);
-    EXPECT_EQ(FileOperationCount(c.operation), 1u) << static_cast<int>(c.operation);
+    EXPECT_EQ(faults_.Count(c.operation), 1u) << static_cast<int>(c.operation);
     EXPECT_EQ(ReadTextFile(path), c.left);
     EXPECT_EQ(Names(), std::vector<std::string>{"list.txt"});
   }
@@ -87,11 +91,11 @@ TEST_F(OutputFileTest, AFailureAtAnyStepLeavesThePreviousReportAndNoTemporaryFil
 TEST_F(OutputFileTest, AFileWrittenInPlaceIsCutBackToItsLastGoodFlush) {
   const std::string path = dir_ / "run.log";
   OutputFile log;
-  ASSERT_TRUE(log.Open(path.c_str()));
+  ASSERT_TRUE(log.Open(files_, path.c_str()));
   log.Write("one\r\n");
   ASSERT_TRUE(log.Flush());
   log.Write("two\r\n");
-  InjectFileFault(FileOperation::kWrite, 1, ENOSPC);
+  faults_.Inject(FileOperation::kWrite, 1, ENOSPC);
   EXPECT_FALSE(log.Flush());
   log.Write("three\r\n");  // dropped: the first failure is kept
   EXPECT_EQ(log.Commit(), ENOSPC);
@@ -106,8 +110,8 @@ TEST_F(OutputFileTest, OnlyRegularFilesAreOpenedOrReplaced) {
   const std::string folder = dir_.MakeDir("folder.htm");
   for (const std::string& path : {fifo, device, folder}) {
     OutputFile file;
-    EXPECT_FALSE(file.Open(path.c_str())) << path;  // returns at once, even for the FIFO
-    EXPECT_FALSE(file.OpenReplacing(path.c_str())) << path;
+    EXPECT_FALSE(file.Open(files_, path.c_str())) << path;  // returns at once, even for the FIFO
+    EXPECT_FALSE(file.OpenReplacing(files_, path.c_str())) << path;
   }
 }
 
@@ -115,21 +119,23 @@ TEST_F(OutputFileTest, TheFolderLockKeepsOutASecondRunAndClearsLeftovers) {
   for (const char* name : {".Cobalt_OBRaces.htm.tmp-123", ".a.tmp-9", "keep.tmp-1", ".b.tmp-12x", ".tmp-5"}) {
     WriteTextFile(dir_ / name, "x");
   }
-  ASSERT_EQ(LockOutputFolder(dir_.Path().c_str()), FolderLock::kTaken);
+  OutputFolderLock lock;
+  ASSERT_EQ(lock.Take(files_, dir_.Path().c_str()), FolderLock::kTaken);
   EXPECT_EQ(Names(), (std::vector<std::string>{".b.tmp-12x", ".tmp-5", ".zira.lock", "keep.tmp-1"}));
 
   // flock is held per open file, so another process sees it held.
   const auto lockInChild = [this] {
     const pid_t child = ::fork();
-    if (child == 0) _exit(static_cast<int>(LockOutputFolder(dir_.Path().c_str())));
+    OutputFolderLock other;
+    if (child == 0) _exit(static_cast<int>(other.Take(files_, dir_.Path().c_str())));
     int status = 0;
     ::waitpid(child, &status, 0);
     return static_cast<FolderLock>(WEXITSTATUS(status));
   };
   EXPECT_EQ(lockInChild(), FolderLock::kHeldElsewhere);
-  UnlockOutputFolder();
+  lock.Release();
   EXPECT_EQ(lockInChild(), FolderLock::kTaken);
-  EXPECT_EQ(LockOutputFolder((dir_ / "missing").c_str()), FolderLock::kUnavailable);
+  EXPECT_EQ(lock.Take(files_, (dir_ / "missing").c_str()), FolderLock::kUnavailable);
 }
 
 }  // namespace

@@ -6,30 +6,31 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "support/test_run.h"
 #include "support/text_files.h"
 
 namespace zira {
 namespace {
 
 using testing::ReadTextFile;
-using testing::ScopedChdir;
+using testing::TestRun;
 using testing::TempDir;
 
 class SessionLogTest : public ::testing::Test {
  protected:
-  ~SessionLogTest() override { ReleaseSessionLog(); }
   TempDir dir_;
+  TestRun run_{dir_.Path()};
+  SessionLog& log_ = run_.log;
 };
 
 TEST_F(SessionLogTest, WritesHeaderTimestampedCrLfLinesAndTheClosingLine) {
   dir_.MakeDir("out");
-  ScopedChdir in(dir_.Path());
   ::testing::internal::CaptureStdout();
-  ASSERT_EQ(CreateSessionLog("Cobalt", "out\\"), ResultCode::kOk);
-  LogBoth("Found %d things in %s", 0, "here");
-  LogOnly("log only %d", -5);
-  LogLine(0, "100% kept");
-  ReleaseSessionLog();
+  ASSERT_EQ(log_.Create(run_.files, "Cobalt", "out\\"), ResultCode::kOk);
+  log_.Both("Found %d things in %s", 0, "here");
+  log_.Only("log only %d", -5);
+  log_.Line(0, "100% kept");
+  static_cast<void>(log_.Release());
   const std::string console = ::testing::internal::GetCapturedStdout();
 
   EXPECT_EQ(console, "Logging to out\\Cobalt_ZIRA.log...\nFound 0 things in here\n");
@@ -44,24 +45,25 @@ TEST_F(SessionLogTest, WritesHeaderTimestampedCrLfLinesAndTheClosingLine) {
 }
 
 TEST_F(SessionLogTest, FailedCreationEchoesBothChannelOnceAndWritesNothing) {
-  ScopedChdir in(dir_.Path());
   ::testing::internal::CaptureStdout();
-  EXPECT_TRUE(Failed(CreateSessionLog("MK2", "missing\\dir")));
-  LogBoth("echoed %s", "once");
-  LogOnly("dropped");
-  ReleaseSessionLog();
+  EXPECT_TRUE(Failed(log_.Create(run_.files, "MK2", "missing\\dir")));
+  log_.Both("echoed %s", "once");
+  log_.Only("dropped");
+  static_cast<void>(log_.Release());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "FAILURE: Could not create log file: MK2_ZIRA.log\nechoed once\n");
 }
 
 TEST_F(SessionLogTest, LongMessagesAreCutAndNothingIsLoggedWithoutALog) {
+  log_.Both("not installed");  // nothing happens, not even on the console
   std::vector<std::pair<int, std::string>> lines;
-  InstallSessionLog()->capture = &lines;
-  LogOnly("%s", std::string(5000, 'x').c_str());
+  log_.Install();
+  log_.capture = &lines;
+  log_.Only("%s", std::string(5000, 'x').c_str());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].second.size(), 1023u);
-  ReleaseSessionLog();
-  LogBoth("no log");  // no log installed: nothing happens
+  static_cast<void>(log_.Release());
+  log_.Both("no log");  // no log installed: nothing happens
 }
 
 TEST(TimestampTest, HasTheFixedWidthLocalTimeForm) {

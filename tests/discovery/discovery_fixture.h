@@ -14,6 +14,7 @@
 #include "store/inventory.h"
 #include "store/model_registry.h"
 #include "support/temp_dir.h"
+#include "support/test_run.h"
 #include "support/text_files.h"
 
 namespace zira::testing {
@@ -27,20 +28,22 @@ class DiscoveryTest : public ::testing::Test {
   DiscoveryTest() : chdir_(dir_.Path()) {}
 
   void SetUp() override {
-    ResetInventory();
-    ResetRunStats();
-    InstallSessionLog()->capture = &lines_;
+    run_.log.Install();
+    run_.log.capture = &lines_;
   }
-  void TearDown() override { ReleaseSessionLog(); }
 
-  Inventory& inv() { return TheInventory(); }
+  Inventory& inv() { return *run_.inventory; }
+  RunIo io() { return run_.Io(); }
 
   // Writes a file below the client directory under its name as given on disk.
   void Write(const std::string& name, const std::string& text = "") {
     WriteTextFile(dir_ / name, text);
-    ResetFileCache();
+    run_.files.ForgetListings();
   }
-  void MakeDir(const std::string& name) { dir_.MakeDir(name); }
+  void MakeDir(const std::string& name) {
+    dir_.MakeDir(name);
+    run_.files.ForgetListings();
+  }
 
   // A writable code text that lives as long as the test, like a text in the image.
   char* Text(const std::string& text) {
@@ -98,6 +101,7 @@ class DiscoveryTest : public ::testing::Test {
 
   TempDir dir_;
   ScopedChdir chdir_;
+  TestRun run_{dir_.Path()};
   Lines lines_;
   std::deque<std::string> texts_;
 };

@@ -22,7 +22,7 @@ class GlobalModelsTest : public testing::DiscoveryTest {
 };
 
 TEST_F(GlobalModelsTest, EmptyDirectoryGivesThePhaseHeadingsAndTheMissingListLine) {
-  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadGlobalModels(io(), inv()), ResultCode::kOk);
   const Lines expected = {
       Both("  Loading Hard-Coded Non-Ostra Global Models..."),
       Both("  Loading Ostra playable race model sources..."),
@@ -32,7 +32,7 @@ TEST_F(GlobalModelsTest, EmptyDirectoryGivesThePhaseHeadingsAndTheMissingListLin
   };
   EXPECT_EQ(lines_, expected);
   EXPECT_EQ(inv().sourceCount, 0);
-  EXPECT_EQ(TheRunStats().files, 0);
+  EXPECT_EQ(run_.stats.files, 0);
 }
 
 TEST_F(GlobalModelsTest, HardCodedPackagesAreTriedObgFirstInTheirFixedOrder) {
@@ -41,7 +41,7 @@ TEST_F(GlobalModelsTest, HardCodedPackagesAreTriedObgFirstInTheirFixedOrder) {
                            "GLOBAL7_CHR.OBG"}) {
     Write(name);
   }
-  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadGlobalModels(io(), inv()), ResultCode::kOk);
   const Lines expected = {
       Both("  Loading Hard-Coded Non-Ostra Global Models..."),
       Log("   Loading global models from global7_chr.obg"),
@@ -68,7 +68,7 @@ TEST_F(GlobalModelsTest, HardCodedPackagesAreTriedObgFirstInTheirFixedOrder) {
     EXPECT_STREQ(SourceInBucket(inv(), kGlobalBucket, i)->name, names[i]);
     EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, i)->kind), kinds[i]);
   }
-  EXPECT_EQ(TheRunStats().files, 0);  // failed packages are not counted
+  EXPECT_EQ(run_.stats.files, 0);  // failed packages are not counted
 }
 
 TEST_F(GlobalModelsTest, RacePackagesFollowPlayableRacesGendersAndSuffixes) {
@@ -82,7 +82,7 @@ TEST_F(GlobalModelsTest, RacePackagesFollowPlayableRacesGendersAndSuffixes) {
         "global_chr.s3d", "global_chr2.s3d", "globalhum_chr.obg"}) {
     Write(name);
   }
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   Lines loads;
   for (const auto& line : lines_) {
     if (line.second.find("Loading global models from") != std::string::npos) loads.push_back(line);
@@ -111,7 +111,7 @@ TEST_F(GlobalModelsTest, EditionOneKeepsLinesByFirstFieldAndPackageEnding) {
       "1,0,x,g_chr\r\n"
       "\r\n"
       "   \r\n");
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   const Lines expected = {
       Both("   SKIPPED: GlobalLoad - Could not find model source a_chr.*"),
       Both("   SKIPPED: GlobalLoad - Could not find model source d.obg"),
@@ -123,7 +123,7 @@ TEST_F(GlobalModelsTest, EditionOneKeepsLinesByFirstFieldAndPackageEnding) {
 TEST_F(GlobalModelsTest, EditionTwoKeepsLinesWhoseThirdFieldEndsInC) {
   inv().client.editionId = 2;
   WriteList("1,0,C,a_chr,r\n1,0,abc,b_chr,r\n1,0,A,c_chr,r\n1,0,,d_chr,r\n2,0,c,e.s3d,r\n");
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   const Lines expected = {
       Both("   SKIPPED: GlobalLoad - Could not find model source a_chr.*"),
       Both("   SKIPPED: GlobalLoad - Could not find model source b_chr.*"),
@@ -138,7 +138,7 @@ TEST_F(GlobalModelsTest, OtherEditionsKeepEveryLineWithFourCommas) {
     lines_.clear();
     inv().client.editionId = static_cast<std::uint8_t>(edition);
     WriteList("1,0,x,a.s3d\n1,0,x,b.s3d,\n2,0,A,c.xyz,r,s,t\n");
-    static_cast<void>(LoadGlobalModels(inv()));
+    static_cast<void>(LoadGlobalModels(io(), inv()));
     const Lines expected = {
         Both("   SKIPPED: GlobalLoad - Could not find model source b.s3d"),
         Both("   SKIPPED: GlobalLoad - Could not find model source c.xyz"),
@@ -159,7 +159,7 @@ TEST_F(GlobalModelsTest, ListedPackagesAreTrimmedLowerCasedAndResolvedObgFirst) 
       "1,0,x, Missing ,r\n"
       "1,0,x,NOTES.txt,r\n"
       "1,0,x,   ,r\n");
-  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadGlobalModels(io(), inv()), ResultCode::kOk);
   const Lines expected = {
       Log("   Loading global model source global_chr.obg"),
       Both("   SKIPPED: Could not load model source global_chr.obg"),
@@ -172,14 +172,14 @@ TEST_F(GlobalModelsTest, ListedPackagesAreTrimmedLowerCasedAndResolvedObgFirst) 
   ASSERT_EQ(SourceBucketCount(inv(), kGlobalBucket), 2);
   EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 0)->kind), 2);
   // Only the list itself was read in full.
-  EXPECT_EQ(TheRunStats().files, 1);
+  EXPECT_EQ(run_.stats.files, 1);
 }
 
 TEST_F(GlobalModelsTest, ListedPackageRefusedByTheRegistry) {
   const std::string longName(60, 'q');
   Write(longName + ".s3d");
   WriteList("1,0,x," + longName + ".s3d,r\n");
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   const Lines expected = {Both("   SKIPPED: Could not add model source for " + longName + ".s3d")};
   EXPECT_EQ(ListLines(), expected);
   EXPECT_EQ(inv().sourceCount, 0);
@@ -188,9 +188,9 @@ TEST_F(GlobalModelsTest, ListedPackageRefusedByTheRegistry) {
 TEST_F(GlobalModelsTest, TheListIsCountedWithItsSize) {
   const std::string text = "# nothing to load here\r\n";
   WriteList(text);
-  static_cast<void>(LoadGlobalModels(inv()));
-  EXPECT_EQ(TheRunStats().files, 1);
-  EXPECT_EQ(TheRunStats().bytes, text.size());
+  static_cast<void>(LoadGlobalModels(io(), inv()));
+  EXPECT_EQ(run_.stats.files, 1);
+  EXPECT_EQ(run_.stats.bytes, text.size());
   EXPECT_TRUE(ListLines().empty());
 }
 

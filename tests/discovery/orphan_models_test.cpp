@@ -11,7 +11,7 @@ class OrphanModelsTest : public testing::DiscoveryTest {};
 
 TEST_F(OrphanModelsTest, NoRacesDoNothing) {
   Write("hum.obg");
-  EXPECT_EQ(LoadOrphanModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadOrphanModels(io(), inv()), ResultCode::kOk);
   EXPECT_TRUE(lines_.empty());
   EXPECT_EQ(inv().sourceCount, 0);
 }
@@ -26,7 +26,7 @@ TEST_F(OrphanModelsTest, TrulyOrphanedCodesAreReportedOncePerStoredCode) {
   SetCode(3, 1, elf);
   SetCode(4, 2, elf);            // directly after its own report again
   SetCode(5, 3, hum);            // after another report: reported again
-  EXPECT_EQ(LoadOrphanModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadOrphanModels(io(), inv()), ResultCode::kOk);
   const Lines expected = {
       Log("  ODDITY: Model code 'HUM' is truly orphaned (no sources)"),
       Log("  ODDITY: Model code 'HUM' is truly orphaned (no sources)"),
@@ -43,20 +43,20 @@ TEST_F(OrphanModelsTest, CoveredCodesAreNeverLookedUp) {
   AddModel(inv(), global, "HUM");
   Write("HUM.obg");
   Write("huf_CHR.s3d");
-  static_cast<void>(LoadOrphanModels(inv()));
+  static_cast<void>(LoadOrphanModels(io(), inv()));
   // Only the female code is an orphan; its scan fails on the empty file.
   const Lines expected = {Both("  SKIPPED: Problem loading model information from HUF_chr.s3d")};
   EXPECT_EQ(lines_, expected);
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
   EXPECT_STREQ(SourceInBucket(inv(), kOrphanBucket, 0)->name, "huf_chr.s3d");
-  EXPECT_EQ(TheRunStats().files, 0);
+  EXPECT_EQ(run_.stats.files, 0);
 }
 
 TEST_F(OrphanModelsTest, ObgPackageComesBeforeTheChrPackage) {
   SetCode(9, 1, Text("XYZ"));
   Write("xyz.OBG");
   Write("XYZ_chr.s3d");
-  static_cast<void>(LoadOrphanModels(inv()));
+  static_cast<void>(LoadOrphanModels(io(), inv()));
   const Lines expected = {Both("  SKIPPED: Problem loading model information from XYZ.obg")};
   EXPECT_EQ(lines_, expected);
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
@@ -72,7 +72,7 @@ TEST_F(OrphanModelsTest, FullOrphanBucketRefusesThePackage) {
   }
   SetCode(9, 1, Text("XYZ"));
   Write("xyz.obg");
-  static_cast<void>(LoadOrphanModels(inv()));
+  static_cast<void>(LoadOrphanModels(io(), inv()));
   const Lines expected = {Both("  FAILURE: Problem adding orphan model source XYZ.obg")};
   EXPECT_EQ(lines_, expected);
 }
@@ -83,7 +83,7 @@ TEST_F(OrphanModelsTest, CodeTooLongForAPackageNameIsTrulyOrphaned) {
   // Neither the whole name nor one cut to the name buffer is taken.
   Write(code + ".obg");
   Write(code + ".ob");
-  static_cast<void>(LoadOrphanModels(inv()));
+  static_cast<void>(LoadOrphanModels(io(), inv()));
   const Lines expected = {Log("  ODDITY: Model code '" + code + "' is truly orphaned (no sources)")};
   EXPECT_EQ(lines_, expected);
 }

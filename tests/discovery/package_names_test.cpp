@@ -22,11 +22,11 @@ TEST_F(ResolvePackageNameTest, ObgBeforeS3dAndExtensionsAsWritten) {
   Write("both.s3d");
   Write("only.s3d");
   char buffer[kPathCapacity];
-  EXPECT_STREQ(ResolvePackageName("both", buffer, sizeof buffer), "both.obg");
-  EXPECT_STREQ(ResolvePackageName("only", buffer, sizeof buffer), "only.s3d");
-  EXPECT_EQ(ResolvePackageName("none", buffer, sizeof buffer), nullptr);
+  EXPECT_STREQ(ResolvePackageName(run_.files, "both", buffer, sizeof buffer), "both.obg");
+  EXPECT_STREQ(ResolvePackageName(run_.files, "only", buffer, sizeof buffer), "only.s3d");
+  EXPECT_EQ(ResolvePackageName(run_.files, "none", buffer, sizeof buffer), nullptr);
   const char* dotted = "missing.s3d";  // existence is the caller's question
-  EXPECT_EQ(ResolvePackageName(dotted, buffer, sizeof buffer), dotted);
+  EXPECT_EQ(ResolvePackageName(run_.files, dotted, buffer, sizeof buffer), dotted);
 }
 
 }  // namespace

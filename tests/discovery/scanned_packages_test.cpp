@@ -19,7 +19,7 @@ class ScannedPackagesTest : public testing::DiscoveryTest {
     testing::PackageWriter writer;
     for (const char* entry : entries) writer.AddEntry(entry, {'x'});
     ASSERT_TRUE(writer.WriteTo(dir_ / name));
-    ResetFileCache();
+    run_.files.ForgetListings();
   }
   // An .s3d package whose world file (named after the package) holds one
   // model fragment per code. Returns the world file's size.
@@ -30,7 +30,7 @@ class ScannedPackagesTest : public testing::DiscoveryTest {
     const std::vector<std::uint8_t> bytes = world.Bytes();
     writer.AddEntry(name.substr(0, name.size() - 3) + "wld", bytes);
     EXPECT_TRUE(writer.WriteTo(dir_ / name));
-    ResetFileCache();
+    run_.files.ForgetListings();
     return bytes.size();
   }
   std::size_t Count(const std::string& text) const {
@@ -56,7 +56,7 @@ TEST_F(ScannedPackagesTest, GlobalPackagesAreScannedAndCounted) {
   SetCode(1, 2, Text("HUF"));
   WriteObg("Global7_Chr.obg", {"huf.mod", "a_huf_01_c.dds"});
   const std::size_t world = WriteS3d("GLOBALHUM_CHR.S3D", {"HUM", "HUF"});
-  EXPECT_EQ(LoadGlobalModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadGlobalModels(io(), inv()), ResultCode::kOk);
   EXPECT_FALSE(HasFailures());
   EXPECT_EQ(Count("   Loading global models from globalHUM_chr.s3d"), 2u);
   EXPECT_EQ(Count("     Found model HUM in source globalhum_chr.s3d"), 1u);
@@ -68,12 +68,12 @@ TEST_F(ScannedPackagesTest, GlobalPackagesAreScannedAndCounted) {
   EXPECT_EQ(SourceKindNumber(s3d->kind), 3);
   EXPECT_EQ(s3d->modelCount, 2);
   // The .obg once, the .s3d twice and its world file once.
-  EXPECT_EQ(TheRunStats().files, 4);
+  EXPECT_EQ(run_.stats.files, 4);
   std::uint32_t obgSize = 0;
   std::uint32_t s3dSize = 0;
-  ASSERT_TRUE(FileSize("global7_chr.obg", &obgSize));
-  ASSERT_TRUE(FileSize("globalhum_chr.s3d", &s3dSize));
-  EXPECT_EQ(TheRunStats().bytes, obgSize + 2u * s3dSize + world);
+  ASSERT_TRUE(run_.files.FileSize("global7_chr.obg", &obgSize));
+  ASSERT_TRUE(run_.files.FileSize("globalhum_chr.s3d", &s3dSize));
+  EXPECT_EQ(run_.stats.bytes, obgSize + 2u * s3dSize + world);
 }
 
 TEST_F(ScannedPackagesTest, ListedPackagesAreScannedOnceAndCountedEachTime) {
@@ -82,7 +82,7 @@ TEST_F(ScannedPackagesTest, ListedPackagesAreScannedOnceAndCountedEachTime) {
   WriteObg("Extra.OBG", {"hum.mod"});
   MakeDir("Resources");
   Write("Resources/GlobalLoad.txt", "1,0,x,global7_chr.s3d,r\r\n1,0,x,extra,r\r\n");
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   EXPECT_FALSE(HasFailures());
   const Lines expected = {
       Log("   Loading global model source global7_chr.s3d"),
@@ -94,7 +94,7 @@ TEST_F(ScannedPackagesTest, ListedPackagesAreScannedOnceAndCountedEachTime) {
   EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 0)->kind), 4);
   EXPECT_EQ(SourceKindNumber(SourceInBucket(inv(), kGlobalBucket, 1)->kind), 2);
   // global7_chr.s3d twice, its world file once, extra.obg and the list.
-  EXPECT_EQ(TheRunStats().files, 5);
+  EXPECT_EQ(run_.stats.files, 5);
 }
 
 TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
@@ -115,14 +115,14 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
         "huf,other\n"        // a new package, scanned here
         "huf,far.s3d\n");
   Write("xyz_chr.txt", "2\nelm,other.obg\nelm,abc_chr.s3d\n");
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   const std::uint16_t globals = inv().sourceCount;
   const std::size_t abc = Zone(3, "abc");
   const std::size_t xyz = Zone(4, "xyz");
   lines_.clear();
-  ResetRunStats();
+  run_.stats = RunStats{};
 
-  EXPECT_EQ(LoadZoneModels(inv(), abc), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), abc), ResultCode::kOk);
   ASSERT_NE(Links(abc).chrSource, nullptr);
   EXPECT_EQ(Links(abc).chrSource->modelCount, 1);
   EXPECT_EQ(Links(abc).chr2Source, nullptr);
@@ -144,11 +144,11 @@ TEST_F(ScannedPackagesTest, ZonePackagesAndImports) {
   EXPECT_EQ(lines_, expected);
   EXPECT_EQ(Links(abc).importCount, 3);
   // abc_chr.s3d, other.obg, far.s3d and two world files; never the list.
-  EXPECT_EQ(TheRunStats().files, 5);
+  EXPECT_EQ(run_.stats.files, 5);
   EXPECT_EQ(inv().sourceCount, globals + 3);
 
   lines_.clear();
-  EXPECT_EQ(LoadZoneModels(inv(), xyz), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), xyz), ResultCode::kOk);
   const Lines again = {
       Log("  Found Zone Model Import File: xyz_chr.txt"),
       Log("   Looking for 2 model code/source entries in xyz_chr.txt"),
@@ -166,7 +166,7 @@ TEST_F(ScannedPackagesTest, SameModelTwiceIsImportedOnceAndCountedTwice) {
   WriteObg("pack.obg", {"hum.mod"});
   Write("abc_chr.txt", "3\nHUM,pack\nhum,PACK.obg\n");
   const std::size_t zone = Zone(1, "abc");
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   EXPECT_EQ(Links(zone).importCount, 1);
   EXPECT_EQ(Count("      Imported Model HUM (Race 1, Gender 1) to Zone abc"), 2u);
   EXPECT_EQ(Count("      Loaded models from pack.obg in abc_chr.txt"), 1u);
@@ -186,11 +186,11 @@ TEST_F(ScannedPackagesTest, OrphansAreFoundByFileNameEachTime) {
   WriteS3d("elf_chr.s3d", {"ELF"});
   WriteS3d("DWF_CHR.S3D", {"DWF"});
   WriteS3d("gem_chr.s3d", {"XXX"});
-  static_cast<void>(LoadGlobalModels(inv()));
+  static_cast<void>(LoadGlobalModels(io(), inv()));
   lines_.clear();
-  ResetRunStats();
+  run_.stats = RunStats{};
 
-  EXPECT_EQ(LoadOrphanModels(inv()), ResultCode::kOk);
+  EXPECT_EQ(LoadOrphanModels(io(), inv()), ResultCode::kOk);
   const Lines expected = {
       Log("     Found model ELF in source elf.obg"),
       Log("  Loaded orphan model source ELF.obg"),
@@ -205,19 +205,19 @@ TEST_F(ScannedPackagesTest, OrphansAreFoundByFileNameEachTime) {
   EXPECT_STREQ(SourceInBucket(inv(), kOrphanBucket, 0)->name, "elf.obg");
   EXPECT_EQ(FindSource(inv(), "elf.obg"), nullptr);
   // elf.obg twice, two .s3d packages and their world files.
-  EXPECT_EQ(TheRunStats().files, 6);
+  EXPECT_EQ(run_.stats.files, 6);
 }
 
 TEST_F(ScannedPackagesTest, OrphanImportNamesAreNotFoundInTheOrphanBucket) {
   SetCode(1, 1, Text("ELF"));
   SetCode(2, 1, Text("HUM"));
   WriteObg("elf.obg", {"elf.mod"});
-  static_cast<void>(LoadOrphanModels(inv()));
+  static_cast<void>(LoadOrphanModels(io(), inv()));
   ASSERT_EQ(SourceBucketCount(inv(), kOrphanBucket), 1);
   Write("abc_chr.txt", "1\nelf,elf\n");
   const std::size_t zone = Zone(1, "abc");
   lines_.clear();
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   // The import registers a second, local row and scans it on its own.
   EXPECT_EQ(Count("      Loaded models from elf.obg in abc_chr.txt"), 1u);
   EXPECT_EQ(Links(zone).importCount, 1);

@@ -35,11 +35,11 @@ class ZoneModelsTest : public testing::DiscoveryTest {
 };
 
 TEST_F(ZoneModelsTest, ZoneWithoutNickFails) {
-  EXPECT_EQ(LoadZoneModels(inv(), kMaxZoneId + 1), ResultCode::kInvalidArgument);
-  EXPECT_EQ(LoadZoneImports(inv(), kMaxZoneId + 1), ResultCode::kInvalidArgument);
-  EXPECT_EQ(LoadZoneModels(inv(), 3), ResultCode::kFailed);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), kMaxZoneId + 1), ResultCode::kInvalidArgument);
+  EXPECT_EQ(LoadZoneImports(io(), inv(), kMaxZoneId + 1), ResultCode::kInvalidArgument);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), 3), ResultCode::kFailed);
   inv().client.zones[3].zoneNick = Text("");
-  EXPECT_EQ(LoadZoneModels(inv(), 3), ResultCode::kFailed);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), 3), ResultCode::kFailed);
   EXPECT_TRUE(lines_.empty());
 }
 
@@ -47,7 +47,7 @@ TEST_F(ZoneModelsTest, OwnPackagesWithoutImportList) {
   Write("ABC_chr.s3d", "12345");
   Write("abc_CHR2.S3D", "123");
   const std::size_t zone = Zone(7, "abc");
-  EXPECT_EQ(LoadZoneModels(inv(), zone), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), zone), ResultCode::kOk);
   ASSERT_NE(Links(zone).chrSource, nullptr);
   ASSERT_NE(Links(zone).chr2Source, nullptr);
   EXPECT_STREQ(Links(zone).chrSource->name, "abc_chr.s3d");
@@ -57,15 +57,15 @@ TEST_F(ZoneModelsTest, OwnPackagesWithoutImportList) {
   // A failed scan of a zone package has no message of its own here; the file still counts.
   const Lines expected = {Log("  Found Zone Model File: abc_chr.s3d"), Log("  Found Zone Model File: abc_chr2.s3d")};
   EXPECT_EQ(lines_, expected);
-  EXPECT_EQ(TheRunStats().files, 2);
-  EXPECT_EQ(TheRunStats().bytes, 8u);
+  EXPECT_EQ(run_.stats.files, 2);
+  EXPECT_EQ(run_.stats.bytes, 8u);
 }
 
 TEST_F(ZoneModelsTest, ZonePackageOfAGlobalNameGetsALocalRow) {
   ModelSource* global = Source("abc_chr.s3d", 2, {});
   Write("abc_chr.s3d");
   const std::size_t zone = Zone(1, "abc");
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   ASSERT_NE(Links(zone).chrSource, nullptr);
   EXPECT_NE(Links(zone).chrSource, global);
   EXPECT_EQ(SourceKindNumber(Links(zone).chrSource->kind), 0);
@@ -81,8 +81,8 @@ TEST_F(ZoneModelsTest, OverlongNickRefusesPackagesSilentlyAndReportsTheList) {
   ModelSource* stale = &inv().sources[0];
   Links(zone).chrSource = stale;
   Links(zone).chr2Source = stale;
-  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kFailed);
-  EXPECT_EQ(LoadZoneModels(inv(), zone), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneImports(io(), inv(), zone), ResultCode::kFailed);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), zone), ResultCode::kOk);
   EXPECT_EQ(Links(zone).chrSource, nullptr);
   EXPECT_EQ(Links(zone).chr2Source, nullptr);
   const std::string tooLong =
@@ -96,7 +96,7 @@ TEST_F(ZoneModelsTest, ListOfSixtyThreeCharactersIsRead) {
   const std::string nick(55, 'm');
   Write(nick + "_CHR.TXT", "\n");
   const std::size_t zone = Zone(2, nick);
-  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneImports(io(), inv(), zone), ResultCode::kOk);
   const Lines expected = {Log("  Found Zone Model Import File: " + nick + "_chr.txt")};
   EXPECT_EQ(lines_, expected);
 }
@@ -111,9 +111,9 @@ TEST_F(ZoneModelsTest, ListThatExistsButCannotBeOpened) {
   const int socketId = ::socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_GE(socketId, 0);
   ASSERT_EQ(::bind(socketId, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  ResetFileCache();
+  run_.files.ForgetListings();
   const std::size_t zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kFailed);
+  EXPECT_EQ(LoadZoneImports(io(), inv(), zone), ResultCode::kFailed);
   ::close(socketId);
   const Lines expected = {Both("  FAILURE: Problem opening TXT file abc_chr.txt for model import parsing.")};
   EXPECT_EQ(lines_, expected);
@@ -124,7 +124,7 @@ TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
     lines_.clear();
     Write("abc_chr.txt", std::string("\r\n  \r\n") + header + "\r\nHUM,abc\r\n");
     const std::size_t zone = Zone(1, "abc");
-    EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kFailed) << header;
+    EXPECT_EQ(LoadZoneImports(io(), inv(), zone), ResultCode::kFailed) << header;
     const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt"),
                             Both("  SKIPPED: Unable to parse abc_chr.txt for model imports")};
     EXPECT_EQ(lines_, expected) << header;
@@ -134,10 +134,10 @@ TEST_F(ZoneModelsTest, HeaderThatIsNoNonzeroNumber) {
 TEST_F(ZoneModelsTest, ListWithoutAnyLineEndsQuietly) {
   Write("abc_chr.txt", "  \r\n\r\n   \n");
   const std::size_t zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneImports(inv(), zone), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneImports(io(), inv(), zone), ResultCode::kOk);
   const Lines expected = {Log("  Found Zone Model Import File: abc_chr.txt")};
   EXPECT_EQ(lines_, expected);
-  EXPECT_EQ(TheRunStats().files, 0);
+  EXPECT_EQ(run_.stats.files, 0);
 }
 
 TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
@@ -161,7 +161,7 @@ TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
         "hum," +
             longName + ".s3d\r\n");
   const std::size_t zone = Zone(1, "abc");
-  EXPECT_EQ(LoadZoneModels(inv(), zone), ResultCode::kOk);
+  EXPECT_EQ(LoadZoneModels(io(), inv(), zone), ResultCode::kOk);
   const Lines expected = {
       Both("   SKIPPED: Model HUM in abc_chr.txt, nonexistent missing.*"),
       Both("   SKIPPED: No race found to match model code XYZ in abc_chr.txt"),
@@ -179,13 +179,13 @@ TEST_F(ZoneModelsTest, EntriesThatFindNothing) {
   EXPECT_EQ(Entries("   Looking for 5 model code/source entries in abc_chr.txt"), expected);
   EXPECT_EQ(Links(zone).importCount, 0);
   // Failed scans are not counted, and the list itself never is.
-  EXPECT_EQ(TheRunStats().files, 0);
+  EXPECT_EQ(run_.stats.files, 0);
 }
 
 TEST_F(ZoneModelsTest, PackageWithExtensionIsRegisteredEvenWhenMissing) {
   Write("abc_chr.txt", "1\nHUM,gone.s3d\n");
   const std::size_t zone = Zone(1, "abc");
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   ASSERT_NE(FindSource(inv(), "gone.s3d"), nullptr);
   EXPECT_TRUE(Logged("   SKIPPED: Model HUM in abc_chr.txt, not in gone.s3d"));
 }
@@ -196,7 +196,7 @@ TEST_F(ZoneModelsTest, ImportsFromAKnownSourceWithoutANewScan) {
   Write("GLOBAL_CHR.S3D");
   Write("abc_chr.txt", "3\nhum,global_chr\nHUM,Global_Chr.obg\nhuf , global_chr\n");
   const std::size_t zone = Zone(4, "abc");
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   const Lines expected = {
       Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
       Log("      Imported Model HUM (Race 1, Gender 1) to Zone abc"),
@@ -207,7 +207,7 @@ TEST_F(ZoneModelsTest, ImportsFromAKnownSourceWithoutANewScan) {
   EXPECT_EQ(Links(zone).imports[0], global->models[0]);
   EXPECT_EQ(Links(zone).imports[1], global->models[1]);
   EXPECT_EQ(inv().sourceCount, 1);
-  EXPECT_EQ(TheRunStats().files, 0);
+  EXPECT_EQ(run_.stats.files, 0);
 }
 
 TEST_F(ZoneModelsTest, FullImportListStillLogsTheImport) {
@@ -217,7 +217,7 @@ TEST_F(ZoneModelsTest, FullImportListStillLogsTheImport) {
   for (std::size_t i = 0; i < kZoneImportCapacity; ++i) Links(zone).imports[i] = filler;
   Links(zone).importCount = kZoneImportCapacity;
   Write("abc_chr.txt", "1\nHUM,global_chr.obg\n");
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   EXPECT_EQ(Links(zone).importCount, kZoneImportCapacity);
   EXPECT_TRUE(Logged("      Imported Model HUM (Race 1, Gender 1) to Zone abc"));
 }
@@ -228,7 +228,7 @@ TEST_F(ZoneModelsTest, OverlongLinesReadAsSeveralLines) {
   const std::string line = std::string(1020, ' ') + "HUM" + ",global_chr.obg";
   Write("abc_chr.txt", "1\n" + line + "\n");
   const std::size_t zone = Zone(4, "abc");
-  static_cast<void>(LoadZoneModels(inv(), zone));
+  static_cast<void>(LoadZoneModels(io(), inv(), zone));
   EXPECT_EQ(Links(zone).importCount, 0);
   const Lines expected = {Both("   SKIPPED: No race found to match model code  in abc_chr.txt")};
   EXPECT_EQ(Entries("   Looking for 1 model code/source entries in abc_chr.txt"), expected);

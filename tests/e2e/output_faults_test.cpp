@@ -14,6 +14,7 @@
 
 #include "app/run_driver.h"
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "store/inventory.h"
 #include "support/sample_client.h"
 #include "support/temp_dir.h"
@@ -44,16 +45,11 @@ class OutputFaultsTest : public ::testing::Test {
     ASSERT_TRUE(testing::WriteSampleClient(dir_.Path(), 3, ""));
     std::filesystem::create_directory(out_);
   }
-  void TearDown() override {
-    ResetFileFaults();
-    ResetInventory();
-  }
   // The whole run in this process, so that the file layer's fault seam reaches it.
   int RunHere(std::string* console) {
     ScopedChdir in(dir_.Path());
-    ResetInventory();
     ::testing::internal::CaptureStdout();
-    const int code = static_cast<int>(RunInventory());
+    const int code = static_cast<int>(RunInventory({.fileFaults = &faults_}));
     *console = ::testing::internal::GetCapturedStdout();
     return code;
   }
@@ -68,6 +64,7 @@ class OutputFaultsTest : public ::testing::Test {
     }
     return names;
   }
+  FileFaults faults_;
   TempDir dir_{MemoryFolder()};
   const std::string out_ = dir_ / "ZIRA/";
 };
@@ -81,18 +78,17 @@ bool Sampled(unsigned k, unsigned total) { return k <= 20 || k + 60 > total || k
 // above). Writes fail with ENOSPC, flushes and closes with EIO, renames with ENOSPC.
 TEST_F(OutputFaultsTest, EveryFailingWriteFlushCloseOrRenameEndsWithSixAndWholeReports) {
   std::string console;
-  ResetFileFaults();
   ASSERT_EQ(RunHere(&console), 0) << console;
   std::vector<std::string> clean;
   for (const char* report : kReports) clean.push_back(ReadTextFile(out_ + report));
   std::vector<unsigned> totals;
   for (FileOperation operation : {FileOperation::kWrite, FileOperation::kFlush, FileOperation::kClose,
                                   FileOperation::kRename}) {
-    totals.push_back(FileOperationCount(operation));
+    totals.push_back(faults_.Count(operation));
   }
   // Without the race code list the race page is not attempted, so the zone
   // page lacks the race marks it would leave: whole, but another page.
-  InjectFileFault(FileOperation::kRename, 1, ENOSPC);
+  faults_.Inject(FileOperation::kRename, 1, ENOSPC);
   ASSERT_EQ(RunHere(&console), 6) << console;
   const std::string unmarkedZonePage = ReadTextFile(out_ + kReports[3]);
 
@@ -111,7 +107,7 @@ TEST_F(OutputFaultsTest, EveryFailingWriteFlushCloseOrRenameEndsWithSixAndWholeR
       if (!Sampled(k, totals[i])) continue;
       SCOPED_TRACE(std::string(kinds[i].name) + " " + std::to_string(k));
       WritePreviousReports();
-      InjectFileFault(kinds[i].operation, k, kinds[i].error);
+      faults_.Inject(kinds[i].operation, k, kinds[i].error);
       ASSERT_EQ(RunHere(&console), 6) << console;
       const std::string log = ReadTextFile(out_ + "MK2_ZIRA.log");
       EXPECT_TRUE(log.empty() || log.ends_with("\r\n"));
@@ -133,7 +129,7 @@ TEST_F(OutputFaultsTest, EveryFailingWriteFlushCloseOrRenameEndsWithSixAndWholeR
 }
 
 TEST_F(OutputFaultsTest, AReportThatCannotBeWrittenGivesItsOpenFailureAndTheReason) {
-  InjectFileFault(FileOperation::kRename, 2, ENOSPC);  // the race page
+  faults_.Inject(FileOperation::kRename, 2, ENOSPC);  // the race page
   std::string console;
   EXPECT_EQ(RunHere(&console), 6);
   EXPECT_NE(console.find("  Exporting OBRace information to MK2_OBRaces.htm\n"
@@ -181,10 +177,13 @@ TEST_F(OutputFaultsTest, NonRegularOutputsAreRefusedWithoutBlocking) {
 
 TEST_F(OutputFaultsTest, ASecondRunOnAHeldFolderStopsAtOnceTouchingNothing) {
   WritePreviousReports();
-  ASSERT_EQ(LockOutputFolder(out_.c_str()), FolderLock::kTaken);
+  MachineRefusals refusals;
+  ClientFolder files(dir_.Path(), refusals);
+  OutputFolderLock lock;
+  ASSERT_EQ(lock.Take(files, out_.c_str()), FolderLock::kTaken);
   std::string console;
   EXPECT_EQ(RunProgram(ZIRA_BINARY, dir_.Path(), &console), 7);
-  UnlockOutputFolder();
+  lock.Release();
   EXPECT_EQ(console, "FAILURE: Another run is writing to ZIRA\n");
   EXPECT_FALSE(std::filesystem::exists(out_ + "MK2_ZIRA.log"));
   for (const char* report : kReports) EXPECT_EQ(ReadTextFile(out_ + report), std::string("previous ") + report);

@@ -105,10 +105,7 @@ const EntryCase kEntryCases[] = {
     {"ZeroSizeEntry", 0, 700},
 };
 
-class BlockInflaterTest : public ::testing::TestWithParam<EntryCase> {
- protected:
-  void TearDown() override { SetWorkerJobs(0); }
-};
+class BlockInflaterTest : public ::testing::TestWithParam<EntryCase> {};
 
 TEST_P(BlockInflaterTest, EveryJobCountGivesTheZlibWalksResultAndBytes) {
   const EntryCase& c = GetParam();
@@ -135,8 +132,8 @@ TEST_P(BlockInflaterTest, EveryJobCountGivesTheZlibWalksResultAndBytes) {
 
   for (const unsigned jobs : {1u, 2u, 4u}) {
     SCOPED_TRACE("jobs " + std::to_string(jobs));
-    SetWorkerJobs(jobs);
-    std::unique_ptr<PackageArchive> archive = PackageArchive::Create();
+    WorkerPool pool(jobs);
+    std::unique_ptr<PackageArchive> archive = PackageArchive::Create(&pool);
     ASSERT_EQ(archive->OpenBytes(file), ResultCode::kOk);
 
     EntryBuffer allocated;
@@ -257,21 +254,19 @@ TEST(WorkerPoolTest, EveryIndexRunsOnceInEveryBatch) {
     EXPECT_EQ(pool.Jobs(), jobs);
     for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{1000}}) {
       std::vector<std::atomic<int>> runs(count);
-      pool.ForEach(count, [](void* context, std::size_t i) { ++(*static_cast<std::vector<std::atomic<int>>*>(context))[i]; },
-                   &runs);
+      pool.ForEach(
+          count,
+          [](void* context, std::size_t i, unsigned) { ++(*static_cast<std::vector<std::atomic<int>>*>(context))[i]; },
+          &runs);
       for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(runs[i].load(), 1) << "jobs " << jobs << " index " << i;
     }
   }
 }
 
 TEST(WorkerPoolTest, JobsDefaultToTheMachinesCoresAndAreBounded) {
-  SetWorkerJobs(0);
-  EXPECT_GE(WorkerJobs(), 1u);
-  SetWorkerJobs(100000);
-  EXPECT_EQ(WorkerJobs(), kMostWorkerJobs);
-  SetWorkerJobs(3);
-  EXPECT_EQ(SharedWorkerPool().Jobs(), 3u);
-  SetWorkerJobs(0);
+  EXPECT_GE(WorkerJobsFor(0), 1u);
+  EXPECT_EQ(WorkerJobsFor(100000), kMostWorkerJobs);
+  EXPECT_EQ(WorkerPool(WorkerJobsFor(3)).Jobs(), 3u);
 }
 
 }  // namespace

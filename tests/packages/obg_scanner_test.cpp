@@ -17,7 +17,7 @@ class ObgScannerTest : public ScannerTest {
     for (const std::string& name : names) files.push_back({name, {'x'}});
     WritePackage(package, files);
     source_ = AddSource(package.c_str());
-    return ScanPackage(TheInventory(), source_, PackageType::kObg);
+    return ScanPackage(run_->Io(), inv(), source_, PackageType::kObg);
   }
   ModelDef* Model(std::size_t i) { return i < source_->modelCount ? source_->models[i] : nullptr; }
   std::size_t Count(const Line& line) const { return std::count(lines_.begin(), lines_.end(), line); }
@@ -116,7 +116,7 @@ TEST_F(ObgScannerTest, OnlyFailedFinalVariationsAreReported) {
 
 TEST_F(ObgScannerTest, RefusedModelIsReportedAndTheScanGoesOn) {
   SetUpRaces({{442, "ELM"}});
-  TheInventory().modelDefCount = kModelCapacity;
+  inv().modelDefCount = kModelCapacity;
   ASSERT_EQ(Scan({"elm.mod"}), ResultCode::kOk);
   EXPECT_EQ(source_->modelCount, 0);
   EXPECT_EQ(Count({1, "     FAILURE: Could not add model ELM from source test.obg"}), 1u);
@@ -124,12 +124,12 @@ TEST_F(ObgScannerTest, RefusedModelIsReportedAndTheScanGoesOn) {
 }
 
 TEST_F(ObgScannerTest, UnopenedPackagesStayUnscanned) {
-  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kObg), ResultCode::kInvalidArgument);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), nullptr, PackageType::kObg), ResultCode::kInvalidArgument);
   ModelSource* missing = AddSource("missing.obg");
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), ResultCode::kFailed);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), missing, PackageType::kObg), ResultCode::kFailed);
   EXPECT_EQ(missing->scanned, 0);
   missing->scanned = 1;
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kObg), ResultCode::kOk);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), missing, PackageType::kObg), ResultCode::kOk);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "support/package_writer.h"
 
 namespace zira {
@@ -34,19 +35,17 @@ class PackageArchiveTest : public ::testing::Test {
               ("zira_pkg_" + std::to_string(::getpid()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder_);
-    ResetFileCache();
     archive_ = PackageArchive::Create();
     ASSERT_NE(archive_, nullptr);
   }
   void TearDown() override {
     archive_.reset();
     std::filesystem::remove_all(folder_);
-    ResetFileCache();
   }
   std::string Write(PackageWriter& writer, const std::string& name = "test.s3d") {
     const std::string path = (folder_ / name).string();
     EXPECT_TRUE(writer.WriteTo(path));
-    ResetFileCache();
+    files_.ForgetListings();
     return path;
   }
   Result OpenBytes(PackageWriter& writer) { return archive_->OpenBytes(writer.Bytes()); }
@@ -56,6 +55,8 @@ class PackageArchiveTest : public ::testing::Test {
   }
 
   std::filesystem::path folder_;
+  MachineRefusals refusals_;
+  ClientFolder files_{"/", refusals_};
   std::unique_ptr<PackageArchive> archive_;
 };
 
@@ -77,7 +78,7 @@ TEST_F(PackageArchiveTest, OpensFileNamesEntriesAndInflatesAcrossBlocks) {
   writer.dateStamp = 0x12345678;
   const std::string path = Write(writer);
 
-  ASSERT_EQ(archive_->Open(path.c_str()), ResultCode::kOk);
+  ASSERT_EQ(archive_->Open(files_, path.c_str()), ResultCode::kOk);
   EXPECT_EQ(archive_->Version(), 0x20000u);
   EXPECT_EQ(archive_->DateStamp(), 0x12345678u);
   EXPECT_EQ(archive_->FileLength(), std::filesystem::file_size(path));
@@ -96,7 +97,7 @@ TEST_F(PackageArchiveTest, OpensFileNamesEntriesAndInflatesAcrossBlocks) {
   EXPECT_EQ(archive_->EntryCount(), 0u);
   EXPECT_EQ(archive_->Entry(0), nullptr);
   EXPECT_EQ(archive_->ReadEntry(0), nullptr);
-  EXPECT_EQ(archive_->Open(path.c_str()), ResultCode::kOk);  // usable again after Close
+  EXPECT_EQ(archive_->Open(files_, path.c_str()), ResultCode::kOk);  // usable again after Close
 }
 
 TEST_F(PackageArchiveTest, FooterIsOptionalAndMatchedWithLettersFolded) {
@@ -115,16 +116,16 @@ TEST_F(PackageArchiveTest, FooterIsOptionalAndMatchedWithLettersFolded) {
 }
 
 TEST_F(PackageArchiveTest, OpenRejectsBrokenPackages) {
-  EXPECT_EQ(archive_->Open(nullptr), ResultCode::kInvalidArgument);
-  EXPECT_EQ(archive_->Open(""), ResultCode::kFailed);
-  EXPECT_EQ(archive_->Open((folder_ / "missing.s3d").string().c_str()), ResultCode::kFailed);
+  EXPECT_EQ(archive_->Open(files_, nullptr), ResultCode::kInvalidArgument);
+  EXPECT_EQ(archive_->Open(files_, ""), ResultCode::kFailed);
+  EXPECT_EQ(archive_->Open(files_, (folder_ / "missing.s3d").string().c_str()), ResultCode::kFailed);
   const std::string empty = (folder_ / "empty.s3d").string();
   ASSERT_TRUE(WriteWholeFile(empty.c_str(), {}));
-  ResetFileCache();
-  EXPECT_EQ(archive_->Open(empty.c_str()), ResultCode::kFailed);
+  files_.ForgetListings();
+  EXPECT_EQ(archive_->Open(files_, empty.c_str()), ResultCode::kFailed);
 
   auto expectFail = [&](PackageWriter& writer) {
-    EXPECT_EQ(archive_->Open(Write(writer).c_str()), ResultCode::kFailed);
+    EXPECT_EQ(archive_->Open(files_, Write(writer).c_str()), ResultCode::kFailed);
     EXPECT_EQ(archive_->EntryCount(), 0u);
     EXPECT_EQ(archive_->FileLength(), 0u);
   };
@@ -221,9 +222,9 @@ TEST_F(PackageArchiveTest, HeaderThatIsNoPackageRefusesABigFileUnread) {
     ASSERT_EQ(::write(fd, c.header.data(), c.header.size()), static_cast<ssize_t>(c.header.size()));
     ASSERT_EQ(::ftruncate(fd, kBig), 0);  // sparse: the rest reads as zeros
     ::close(fd);
-    ResetFileCache();
+    files_.ForgetListings();
     const std::uint64_t before = BytesReadSoFar();
-    EXPECT_EQ(archive_->Open(path.c_str()), ResultCode::kFailed) << c.name;
+    EXPECT_EQ(archive_->Open(files_, path.c_str()), ResultCode::kFailed) << c.name;
     EXPECT_LT(BytesReadSoFar() - before, 1u << 20) << c.name;
     EXPECT_EQ(archive_->FileLength(), 0u) << c.name;
     std::filesystem::remove(path);

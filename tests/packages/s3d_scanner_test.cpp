@@ -54,7 +54,7 @@ class S3dScannerTest : public ScannerTest {
   Result Scan(const std::string& name = "abc_chr.s3d", SourceKind kind = SourceKind::kLocalToZone) {
     WritePackage(name, {{name.substr(0, name.size() - 3) + "WLD", world_.Bytes()}});
     source_ = AddSource(name.c_str(), kind);
-    return ScanPackage(TheInventory(), source_, PackageType::kS3d);
+    return ScanPackage(run_->Io(), inv(), source_, PackageType::kS3d);
   }
   ModelDef* Model(std::size_t i) { return i < source_->modelCount ? source_->models[i] : nullptr; }
 
@@ -83,11 +83,11 @@ TEST_F(S3dScannerTest, WorkedExampleGivesTexturesHeadsAndIsCountedOnce) {
   EXPECT_EQ(Model(0)->hair.count + Model(0)->beards.count, 0);  // kind 0: no per-race extras
   ASSERT_EQ(lines_.size(), 1u);
   EXPECT_EQ(lines_[0], (std::pair<int, std::string>{0, "     Found model ABC in source abc_chr.s3d"}));
-  EXPECT_EQ(TheRunStats().files, 1);
-  EXPECT_EQ(TheRunStats().bytes, world_.Bytes().size());
+  EXPECT_EQ(run_->stats.files, 1);
+  EXPECT_EQ(run_->stats.bytes, world_.Bytes().size());
 
-  EXPECT_EQ(ScanPackage(TheInventory(), source_, PackageType::kS3d), ResultCode::kOk);
-  EXPECT_EQ(TheRunStats().files, 1);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), source_, PackageType::kS3d), ResultCode::kOk);
+  EXPECT_EQ(run_->stats.files, 1);
   EXPECT_EQ(lines_.size(), 1u);
 }
 
@@ -211,26 +211,26 @@ TEST_F(S3dScannerTest, OversizedListsAndPrefixesStayInBounds) {
 }
 
 TEST_F(S3dScannerTest, FailuresLeaveTheSourceUnscannedAndUncounted) {
-  EXPECT_EQ(ScanPackage(TheInventory(), nullptr, PackageType::kS3d), ResultCode::kInvalidArgument);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), nullptr, PackageType::kS3d), ResultCode::kInvalidArgument);
   ModelSource* missing = AddSource("missing.s3d");
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), ResultCode::kFailed);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), missing, PackageType::kS3d), ResultCode::kFailed);
 
   WritePackage("nowld.s3d", {{"other.wld", world_.Bytes()}});
   ModelSource* noWorld = AddSource("nowld.s3d");
-  EXPECT_EQ(ScanPackage(TheInventory(), noWorld, PackageType::kS3d), ResultCode::kFailed);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), noWorld, PackageType::kS3d), ResultCode::kFailed);
 
   std::vector<std::uint8_t> broken = world_.Bytes();
   broken[0] ^= 0xFF;
   WritePackage("broken.s3d", {{"broken.wld", broken}});
   ModelSource* badWorld = AddSource("broken.s3d");
-  EXPECT_TRUE(Failed(ScanPackage(TheInventory(), badWorld, PackageType::kS3d)));
+  EXPECT_TRUE(Failed(ScanPackage(run_->Io(), inv(), badWorld, PackageType::kS3d)));
 
   EXPECT_EQ(missing->scanned + noWorld->scanned + badWorld->scanned, 0);
-  EXPECT_EQ(TheRunStats().files, 0);
+  EXPECT_EQ(run_->stats.files, 0);
 
   // A source marked scanned is not opened again.
   missing->scanned = 1;
-  EXPECT_EQ(ScanPackage(TheInventory(), missing, PackageType::kS3d), ResultCode::kOk);
+  EXPECT_EQ(ScanPackage(run_->Io(), inv(), missing, PackageType::kS3d), ResultCode::kOk);
 }
 
 }  // namespace

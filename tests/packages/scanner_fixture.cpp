@@ -19,16 +19,17 @@ std::vector<std::uint8_t> Words(std::initializer_list<std::uint32_t> words) {
 }
 
 void ScannerTest::SetUp() {
-  ResetInventory();
-  ResetRunStats();
-  races_ = std::make_unique<RaceTableBuilder>(TheInventory().client);
   dir_ = std::make_unique<TempDir>();
   in_ = std::make_unique<ScopedChdir>(dir_->Path());
-  InstallSessionLog()->capture = &lines_;
+  run_ = std::make_unique<TestRun>(dir_->Path());
+  races_ = std::make_unique<RaceTableBuilder>(inv().client);
+  run_->log.Install();
+  run_->log.capture = &lines_;
 }
 
 void ScannerTest::TearDown() {
-  ReleaseSessionLog();
+  races_.reset();
+  run_.reset();
   in_.reset();
   dir_.reset();
 }
@@ -43,7 +44,7 @@ void ScannerTest::SetUpRaces(std::initializer_list<ScannerRace> races) {
 }
 
 ModelSource* ScannerTest::AddSource(const char* name, SourceKind kind) {
-  Inventory& inventory = TheInventory();
+  Inventory& inventory = inv();
   ModelSource& source = inventory.sources[inventory.sourceCount++];
   source.nameLength = static_cast<std::uint8_t>(CopyText(source.name, sizeof(source.name), name));
   LowerInPlace(source.name);
@@ -55,7 +56,7 @@ void ScannerTest::WritePackage(const std::string& name, const std::vector<Packag
   PackageWriter writer;
   for (const PackageFile& file : files) writer.AddEntry(file.name, file.contents);
   ASSERT_TRUE(writer.WriteTo(name));
-  ResetFileCache();
+  run_->files.ForgetListings();
 }
 
 }  // namespace zira::testing

@@ -11,6 +11,7 @@
 #include "store/inventory.h"
 #include "support/race_table_builder.h"
 #include "support/temp_dir.h"
+#include "support/test_run.h"
 
 namespace zira::testing {
 
@@ -38,6 +39,8 @@ class ScannerTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  Inventory& inv() { return *run_->inventory; }
+
   // Fills the race table and the model code index.
   void SetUpRaces(std::initializer_list<ScannerRace> races);
   // Registers a source row directly, as discovery would.
@@ -49,6 +52,7 @@ class ScannerTest : public ::testing::Test {
   std::unique_ptr<RaceTableBuilder> races_;
   std::unique_ptr<TempDir> dir_;
   std::unique_ptr<ScopedChdir> in_;
+  std::unique_ptr<TestRun> run_;
 };
 
 // The values of a variation list, for comparisons.

@@ -48,7 +48,7 @@ class InventoryDatabaseTest : public testing::ReportTest {
 TEST_F(InventoryDatabaseTest, TheCreatedDatabaseIsTheSchemaFileWithACommentOnEveryColumn) {
   const std::string schema = testing::ReadTextFile(std::string(ZIRA_SOURCE_DIR) + "/docs/schema.sql");
   ASSERT_EQ(schema, InventorySchemaText()) << "the program carries a stale copy of docs/schema.sql";
-  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
+  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(run().log, inv(), Path(), 0)));
 
   sqlite3* written = nullptr;
   sqlite3* fromFile = nullptr;
@@ -78,7 +78,7 @@ TEST_F(InventoryDatabaseTest, TheCreatedDatabaseIsTheSchemaFileWithACommentOnEve
 
 TEST_F(InventoryDatabaseTest, EveryZoneGetsTheGlobalRowsAndTheEnumeratedColumnsRefuseOtherValues) {
   SetZone(5, "def", "Def Downs");
-  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
+  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(run().log, inv(), Path(), 0)));
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(Path().c_str(), &db), SQLITE_OK);
   EXPECT_EQ(QueryRows(db, "SELECT zone_id, gender, reach FROM availability_by_zone ORDER BY zone_id, gender"),
@@ -95,8 +95,9 @@ TEST_F(InventoryDatabaseTest, EveryZoneGetsTheGlobalRowsAndTheEnumeratedColumnsR
 
 TEST_F(InventoryDatabaseTest, AFailedWriteLeavesNoDatabaseAndTheOldOneWhole) {
   // No old database: whatever step fails, nothing is left behind.
-  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
-  const int checkpoints = InventoryDatabaseCheckpoints();
+  DatabaseFaults faults;
+  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(run().log, inv(), Path(), 0, &faults)));
+  const int checkpoints = faults.checkpoints;
   ASSERT_GT(checkpoints, 10);
   const std::string old = Bytes(Path());
   fs::remove(Path());
@@ -104,39 +105,41 @@ TEST_F(InventoryDatabaseTest, AFailedWriteLeavesNoDatabaseAndTheOldOneWhole) {
   // The first step, one in the middle, the commit and the rename.
   for (const int failAt : {0, 1, checkpoints / 2, checkpoints - 2, checkpoints - 1}) {
     SCOPED_TRACE(failAt);
-    SetInventoryDatabaseFailurePoint(failAt);
-    EXPECT_TRUE(Failed(ExportInventoryDatabase(inv(), Path(), 0)));
+    faults.failurePoint = failAt;
+    EXPECT_TRUE(Failed(ExportInventoryDatabase(run().log, inv(), Path(), 0, &faults)));
     EXPECT_EQ(Entries(), std::vector<std::string>{});
   }
 
   // An old database stays as it was, byte for byte, and no temporary file remains.
-  SetInventoryDatabaseFailurePoint(-1);
-  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
+  faults.failurePoint = -1;
+  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(run().log, inv(), Path(), 0)));
   ASSERT_EQ(Bytes(Path()), old);
   AddModel(&inv().sources[0], "HUF", 1, 2);
   for (const int failAt : {0, checkpoints / 2, checkpoints - 1}) {
     SCOPED_TRACE(failAt);
-    SetInventoryDatabaseFailurePoint(failAt);
+    faults.failurePoint = failAt;
     logLines_.clear();
-    EXPECT_TRUE(Failed(ExportInventoryDatabase(inv(), Path(), 0)));
+    EXPECT_TRUE(Failed(ExportInventoryDatabase(run().log, inv(), Path(), 0, &faults)));
     EXPECT_EQ(Bytes(Path()), old);
     EXPECT_EQ(Entries(), std::vector<std::string>{"inventory.db"});
     ASSERT_FALSE(logLines_.empty());
     EXPECT_NE(logLines_.back().second.find("FAILURE: Could not write the inventory database"), std::string::npos);
   }
-  SetInventoryDatabaseFailurePoint(-1);
+  faults.failurePoint = -1;
   // The rename of the file layer, which every output is replaced through.
-  InjectFileFault(FileOperation::kRename, 1, ENOSPC);
-  EXPECT_TRUE(Failed(ExportInventoryDatabase(inv(), Path(), 0)));
-  ResetFileFaults();
+  FileFaults files;
+  files.Inject(FileOperation::kRename, 1, ENOSPC);
+  faults.files = &files;
+  EXPECT_TRUE(Failed(ExportInventoryDatabase(run().log, inv(), Path(), 0, &faults)));
+  faults.files = nullptr;
   EXPECT_EQ(Bytes(Path()), old);
   EXPECT_EQ(Entries(), std::vector<std::string>{"inventory.db"});
 
   // A directory that does not exist: nothing is created.
-  EXPECT_TRUE(Failed(ExportInventoryDatabase(inv(), OutputPath() + "/missing/inventory.db", 0)));
+  EXPECT_TRUE(Failed(ExportInventoryDatabase(run().log, inv(), OutputPath() + "/missing/inventory.db", 0)));
   EXPECT_FALSE(fs::exists(OutputPath() + "/missing"));
   // The new database replaces the old one once it is complete.
-  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(inv(), Path(), 0)));
+  ASSERT_TRUE(Succeeded(ExportInventoryDatabase(run().log, inv(), Path(), 0)));
   EXPECT_NE(Bytes(Path()), old);
 }
 

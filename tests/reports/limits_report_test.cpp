@@ -9,6 +9,7 @@
 #include "common/session_log.h"
 #include "store/model_registry.h"
 #include "support/race_table_builder.h"
+#include "support/test_run.h"
 
 namespace zira {
 namespace {
@@ -18,10 +19,9 @@ using Lines = std::vector<std::pair<int, std::string>>;
 class MaximumsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetInventory();
-    InstallSessionLog()->capture = &lines_;
+    run_.log.Install();
+    run_.log.capture = &lines_;
   }
-  void TearDown() override { ReleaseSessionLog(); }
 
   static Lines Expected(const std::vector<int>& values) {
     static const char* const kNames[20] = {
@@ -37,15 +37,16 @@ class MaximumsTest : public ::testing::Test {
   }
 
   Lines lines_;
+  testing::TestRun run_{"/"};
 };
 
 TEST_F(MaximumsTest, EmptyRunReportsZeroEverywhereOnTheLogOnly) {
-  EXPECT_EQ(LogMaximums(TheInventory()), ResultCode::kOk);
+  EXPECT_EQ(LogMaximums(run_.log, *run_.inventory), ResultCode::kOk);
   EXPECT_EQ(lines_, Expected(std::vector<int>(20, 0)));
 }
 
 TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
-  Inventory& inv = TheInventory();
+  Inventory& inv = *run_.inventory;
   testing::RaceTableBuilder races(inv.client);
   races.Add(1, 1, "HUM").Add(2, 1, "HOM").Add(3, 1, "ELF").Add(12, 2, "HSF");
 
@@ -74,22 +75,22 @@ TEST_F(MaximumsTest, ReportsTheLargestValueOfEachTable) {
   inv.strings.count = 17;
   inv.strings.highestId = 6000;
 
-  EXPECT_EQ(LogMaximums(inv), ResultCode::kOk);
+  EXPECT_EQ(LogMaximums(run_.log, inv), ResultCode::kOk);
   EXPECT_EQ(lines_, Expected({12, 3, 3, 3, 2, 2, 9, 2, 3, 4, 5, 6, 8, 40, 11, 3, 321, 70000, 17, 6000}));
 }
 
 TEST_F(MaximumsTest, DamagedCountersStayInsideTheirTables) {
-  Inventory& inv = TheInventory();
+  Inventory& inv = *run_.inventory;
   inv.client.maxZoneId = 0xFFFF;
   inv.zoneLinks[1500].importCount = 5;
-  EXPECT_EQ(LogMaximums(inv), ResultCode::kOk);
+  EXPECT_EQ(LogMaximums(run_.log, inv), ResultCode::kOk);
   ASSERT_EQ(lines_.size(), 20u);
   EXPECT_EQ(lines_[15].second, "  MAXIMUM: ZoneImportModels = 5");
 }
 
 TEST_F(MaximumsTest, NothingIsWrittenWithoutASessionLog) {
-  ReleaseSessionLog();
-  EXPECT_EQ(LogMaximums(TheInventory()), ResultCode::kOk);
+  static_cast<void>(run_.log.Release());
+  EXPECT_EQ(LogMaximums(run_.log, *run_.inventory), ResultCode::kOk);
   EXPECT_TRUE(lines_.empty());
 }
 

@@ -15,7 +15,7 @@ class PageHeadTest : public ReportTest {
   std::string Head(const PageScript& script) {
     const std::string path = OutputPath() + "/head.htm";
     OutputFile file;
-    EXPECT_TRUE(file.Open(path.c_str()));
+    EXPECT_TRUE(file.Open(run().files, path.c_str()));
     WritePageHead(file, script);
     file.Close();
     return ReadTextFile(path);

@@ -14,7 +14,7 @@ namespace {
 class RaceReportsTest : public ReportTest {
  protected:
   std::string ExportPage() {
-    EXPECT_EQ(ResultCode::kOk, ExportRaceReports(inv(), OutputPath().c_str()));
+    EXPECT_EQ(ResultCode::kOk, ExportRaceReports(io(), inv(), OutputPath().c_str()));
     return ReadOutput("TST_OBRaces.htm");
   }
   // The availability list of one race section.
@@ -184,16 +184,16 @@ TEST_F(RaceReportsTest, MarksRecordedHereArePrintedOnTheZonePage) {
   SetZone(10, "abz", "Abzone");
   Links(10)->chrSource = local;
 
-  ASSERT_EQ(ResultCode::kOk, ExportZoneReports(inv(), OutputPath().c_str()));
+  ASSERT_EQ(ResultCode::kOk, ExportZoneReports(io(), inv(), OutputPath().c_str()));
   EXPECT_NE(std::string::npos, ReadOutput("TST_OBZones.htm").find("<li><b>ABM</b> - Unrecognized Race Model</li>\r\n"));
 
   // Writing the race page leaves the models as they are; the marks are a step of their own.
-  ASSERT_EQ(ResultCode::kOk, ExportRaceReports(inv(), OutputPath().c_str()));
+  ASSERT_EQ(ResultCode::kOk, ExportRaceReports(io(), inv(), OutputPath().c_str()));
   EXPECT_EQ(0, male->raceId);
   RecordRaceMarks(inv());
   EXPECT_EQ(100, male->raceId);
   EXPECT_EQ(Gender::kMale, male->gender);
-  ASSERT_EQ(ResultCode::kOk, ExportZoneReports(inv(), OutputPath().c_str()));
+  ASSERT_EQ(ResultCode::kOk, ExportZoneReports(io(), inv(), OutputPath().c_str()));
   EXPECT_NE(std::string::npos,
             ReadOutput("TST_OBZones.htm").find("<li>Inside: <b class=\"Global0\">abz_chr.s3d</b>\r\n<ul>\r\n"
                                                "<li><b class=\"GenM\">ABM</b> - Abby Male (Race 100, Gender 0)</li>\r\n"
@@ -203,22 +203,22 @@ TEST_F(RaceReportsTest, MarksRecordedHereArePrintedOnTheZonePage) {
 TEST_F(RaceReportsTest, UnwritableOutputFailsAndLogs) {
   SetRace(1, "HUM", "", "");
   const std::string missing = OutputPath() + "/no/such/dir";
-  EXPECT_EQ(ResultCode::kFailed, ExportRaceReports(inv(), missing.c_str()));
+  EXPECT_EQ(ResultCode::kFailed, ExportRaceReports(io(), inv(), missing.c_str()));
   ASSERT_EQ(1u, logLines_.size());
   EXPECT_EQ("FAILURE: Could not write race codes to output file: TST_OBRaces_ModelCodes_DB.txt", logLines_[0].second);
 
   // A path longer than 260 bytes cannot be joined.
-  EXPECT_EQ(ResultCode::kFailed, ExportRaceReports(inv(), std::string(250, 'x').c_str()));
+  EXPECT_EQ(ResultCode::kFailed, ExportRaceReports(io(), inv(), std::string(250, 'x').c_str()));
 
   logLines_.clear();
   std::filesystem::create_directory(OutputPath() + "/TST_OBRaces.htm");
-  EXPECT_EQ(ResultCode::kFailed, ExportRaceReports(inv(), OutputPath().c_str()));
+  EXPECT_EQ(ResultCode::kFailed, ExportRaceReports(io(), inv(), OutputPath().c_str()));
   ASSERT_EQ(2u, logLines_.size());
   EXPECT_EQ("FAILURE: Could not write race information to output file: TST_OBRaces.htm", logLines_[1].second);
   EXPECT_EQ("RaceID\tRaceName\tModelCode_M\tModelCode_F\tModelCode_N\r\n1\t\tHUM\t\t\r\n",
             ReadOutput("TST_OBRaces_ModelCodes_DB.txt"));
   // The run goes on: the zone reports still write.
-  EXPECT_EQ(ResultCode::kOk, ExportZoneReports(inv(), OutputPath().c_str()));
+  EXPECT_EQ(ResultCode::kOk, ExportZoneReports(io(), inv(), OutputPath().c_str()));
 }
 
 }  // namespace

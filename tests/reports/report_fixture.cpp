@@ -12,25 +12,23 @@
 namespace zira::testing {
 
 void ReportTest::SetUp() {
-  ResetInventory();
-  Inventory& store = inv();
-  std::fill(std::begin(store.strings.slotOfId), std::end(store.strings.slotOfId), kNoStringSlot);
-  store.client.editionId = 2;
-  store.client.editionShort = "TST";
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   dir_ = ::testing::TempDir() + "zira_reports_" + info->test_suite_name() + "_" + info->name();
   std::filesystem::remove_all(dir_);
   std::filesystem::create_directories(dir_);
-  ResetFileCache();
-  InstallSessionLog()->capture = &logLines_;
-  TheSessionLog()->echoToConsole = 0;
+  run_ = std::make_unique<TestRun>(dir_);
+  Inventory& store = inv();
+  std::fill(std::begin(store.strings.slotOfId), std::end(store.strings.slotOfId), kNoStringSlot);
+  store.client.editionId = 2;
+  store.client.editionShort = "TST";
+  run_->log.Install();
+  run_->log.capture = &logLines_;
+  run_->log.echoToConsole = 0;
 }
 
 void ReportTest::TearDown() {
-  ReleaseSessionLog();
+  run_.reset();
   std::filesystem::remove_all(dir_);
-  ResetFileCache();
-  ResetInventory();
 }
 
 char* ReportTest::Own(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "store/inventory.h"
+#include "support/test_run.h"
 
 namespace zira::testing {
 
@@ -18,7 +20,9 @@ class ReportTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  Inventory& inv() { return TheInventory(); }
+  Inventory& inv() { return *run_->inventory; }
+  RunIo io() { return run_->Io(); }
+  TestRun& run() { return *run_; }
 
   // Race row id with its codes (empty: none); raises maxRaceId.
   void SetRace(std::uint16_t id, const std::string& male, const std::string& female, const std::string& neutral);
@@ -42,6 +46,7 @@ class ReportTest : public ::testing::Test {
   std::vector<std::pair<int, std::string>> logLines_;
 
  private:
+  std::unique_ptr<TestRun> run_;
   std::string dir_;
   std::deque<std::string> owned_;
   std::string databaseText_;

@@ -16,7 +16,7 @@ class VariationSummaryTest : public ReportTest {
   std::string Render(const std::vector<std::uint8_t>& numbers, Result* result = nullptr) {
     const std::string path = OutputPath() + "/list.txt";
     OutputFile file;
-    EXPECT_TRUE(file.Open(path.c_str()));
+    EXPECT_TRUE(file.Open(run().files, path.c_str()));
     const Result r = WriteVariationList(&file, numbers);
     if (result) *result = r;
     file.Close();
@@ -26,7 +26,7 @@ class VariationSummaryTest : public ReportTest {
   std::string Summary(const ModelDef& model) {
     const std::string path = OutputPath() + "/summary.txt";
     OutputFile file;
-    EXPECT_TRUE(file.Open(path.c_str()));
+    EXPECT_TRUE(file.Open(run().files, path.c_str()));
     EXPECT_EQ(ResultCode::kOk, WriteVariationSummary(&file, inv().client, &model));
     file.Close();
     return ReadTextFile(path);

@@ -13,7 +13,7 @@ namespace {
 class ZoneReportsTest : public ReportTest {
  protected:
   std::string ExportPage() {
-    EXPECT_EQ(ResultCode::kOk, ExportZoneReports(inv(), OutputPath().c_str()));
+    EXPECT_EQ(ResultCode::kOk, ExportZoneReports(io(), inv(), OutputPath().c_str()));
     return ReadOutput("TST_OBZones.htm");
   }
   static std::string Section(const std::string& page, int zone) {
@@ -205,13 +205,13 @@ TEST_F(ZoneReportsTest, StringTableNameOnlyWhenItDiffersAndFitsSixteenBits) {
 
 TEST_F(ZoneReportsTest, UnwritableOutputFailsAndLogs) {
   SetZone(1, "one", "One");
-  EXPECT_EQ(ResultCode::kFailed, ExportZoneReports(inv(), (OutputPath() + "/missing/dir").c_str()));
+  EXPECT_EQ(ResultCode::kFailed, ExportZoneReports(io(), inv(), (OutputPath() + "/missing/dir").c_str()));
   ASSERT_EQ(1u, logLines_.size());
   EXPECT_EQ("FAILURE: Could not write zone information to output file: TST_OBZoneInfo_DB.txt", logLines_[0].second);
 
   logLines_.clear();
   std::filesystem::create_directory(OutputPath() + "/TST_OBZones.htm");
-  EXPECT_EQ(ResultCode::kFailed, ExportZoneReports(inv(), OutputPath().c_str()));
+  EXPECT_EQ(ResultCode::kFailed, ExportZoneReports(io(), inv(), OutputPath().c_str()));
   ASSERT_EQ(2u, logLines_.size());
   EXPECT_EQ("FAILURE: Could not write formatted zone information to output file: TST_OBZones.htm", logLines_[1].second);
   EXPECT_NE(std::string::npos, ReadOutput("TST_OBZoneInfo_DB.txt").find("1\tone\tOne\t"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "store/inventory.h"
 
 namespace zira {
@@ -8,8 +10,8 @@ namespace {
 // A damaged counter must not lead a walk past its table: every span stops at
 // the room of the table it views.
 TEST(InventoryViews, SpansStopAtTheRoomOfTheirTables) {
-  ResetInventory();
-  Inventory& inv = TheInventory();
+  const auto store = std::make_unique<Inventory>();
+  Inventory& inv = *store;
   inv.sourceCount = 0xFFFF;
   inv.modelDefCount = 0xFFFF;
   inv.sources[0].modelCount = 0xFF;
@@ -24,7 +26,6 @@ TEST(InventoryViews, SpansStopAtTheRoomOfTheirTables) {
   EXPECT_EQ(inv.models[0].heads.Values().size(), 20u);
   EXPECT_EQ(inv.SourceBucket(kGlobalBucket).size(), kSourcesPerBucket);
   for (const int bucket : {0, kOrphanBucket + 1, -1}) EXPECT_TRUE(inv.SourceBucket(bucket).empty()) << bucket;
-  ResetInventory();
 }
 
 TEST(InventoryViews, KindLabelsAndOwnSources) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,9 +17,8 @@ using testing::RaceTableBuilder;
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetInventory(); }
-
-  Inventory& inv() { return TheInventory(); }
+  Inventory& inv() { return *store_; }
+  const std::unique_ptr<Inventory> store_ = std::make_unique<Inventory>();
 
   // A distinct kind-0 source name beginning with letter.
   static std::string Name(char letter, int n) {

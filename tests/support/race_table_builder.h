@@ -13,8 +13,8 @@ namespace zira::testing {
 // registration, and the ModelCodeIndex is rebuilt after it the reader's way.
 // The codes live in the builder, so it must outlive every use of the table.
 //
-//   ResetInventory();
-//   RaceTableBuilder races(TheInventory().client);
+//   Inventory& inventory = ...;
+//   RaceTableBuilder races(inventory.client);
 //   races.Add(5, 1, "hum").Add(70, 3, "HUM");
 class RaceTableBuilder {
  public:

@@ -16,32 +16,27 @@ TempDir::TempDir(const std::string& base) {
   const std::filesystem::path folder = base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
   std::string pattern = (folder / "zira-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  ResetFileCache();
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  ResetFileCache();
 }
 
 std::string TempDir::MakeDir(const std::string& name) const {
   const std::string path = path_ + "/" + name;
   std::filesystem::create_directories(path);
-  ResetFileCache();
   return path;
 }
 
 ScopedChdir::ScopedChdir(const std::string& path) {
   previous_ = std::filesystem::current_path().string();
   std::filesystem::current_path(path);
-  ResetFileCache();
 }
 
 ScopedChdir::~ScopedChdir() {
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
-  ResetFileCache();
 }
 
 std::string ShellQuoted(const std::string& text) {
