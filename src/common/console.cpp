@@ -1,12 +1,9 @@
 #include "common/console.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstdarg>
 #include <cstdio>
+
+#include "common/platform.h"
 
 namespace zira {
 
@@ -32,15 +29,6 @@ void Console::Write(const char* text) {
   Check();
 }
 
-void PrepareProcess() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // The lowest free number is fd itself, as every lower one is open.
-    const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    if (opened >= 0 && opened != fd) ::close(opened);
-  }
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-}
+void PrepareProcess() { PrepareStandardStreams(); }
 
 }  // namespace zira

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "common/platform.h"
+
 namespace zira {
 
 // Test seam: the nth output operation of a kind, counted from Inject, fails
@@ -35,7 +37,7 @@ int InjectedFileFault(FileFaults* faults, FileOperation operation);
 // finds the old file or the new one, never a part. Paths are real paths.
 //
 // A replacement's temporary file is ".<name>.tmp-" and six letters or digits,
-// held with an flock from its creation until it is closed, just before the
+// held with a lock from its creation until it is closed, just before the
 // rename: a file of that name that nobody holds is the leftover of a killed
 // writer. (Only a sweep of another run could meet it unheld in between, and
 // then the rename fails and the target stays as it was.)
@@ -54,7 +56,7 @@ class FileReplacement {
   [[nodiscard]] int Begin(const std::string& target, FileFaults* faults = nullptr);
   // The temporary file's descriptor, open for reading and writing; it stays
   // this object's to close.
-  int Descriptor() const { return held_; }
+  FileHandle Descriptor() const { return held_; }
   const std::string& TemporaryPath() const { return temporary_; }
 
   // Syncs and closes the temporary file, renames it over the target and
@@ -64,14 +66,14 @@ class FileReplacement {
   [[nodiscard]] int Finish();
   // For a new file written in place: renames the still empty temporary file
   // over the target at once and hands its descriptor over to the caller, or
-  // gives -1 with errno set, and then the temporary file is gone.
-  int PlaceEmpty();
+  // gives kNoFile with errno set, and then the temporary file is gone.
+  FileHandle PlaceEmpty();
   // Removes the temporary file; the target stays as it was.
   void Abandon();
 
  private:
   FileFaults* faults_ = nullptr;
-  int held_ = -1;
+  FileHandle held_ = kNoFile;
   std::string target_;
   std::string temporary_;
 };

@@ -1,21 +1,17 @@
 #include "common/file_system.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <unordered_map>
 
 #include "common/machine_refusal.h"
+#include "common/platform.h"
 
 namespace zira {
 
@@ -29,13 +25,9 @@ std::string FoldName(const std::string& name) {
   return folded;
 }
 
-// A path that does not fit is longer than the system lets a path be.
-constexpr std::size_t kCwdCapacity = 4096;
-
 bool ExistsAsWritten(const std::string& dir, const std::string& component) {
-  struct stat info {};
   const std::string path = dir.back() == '/' ? dir + component : dir + "/" + component;
-  return ::lstat(path.c_str(), &info) == 0;
+  return InfoOfPath(path, false, nullptr);
 }
 
 }  // namespace
@@ -62,18 +54,14 @@ const ClientFolder::Listing* ClientFolder::ListDirectory(const std::string& dir)
   auto found = cache_.find(dir);
   if (found != cache_.end()) return found->second.get();
   auto listing = std::make_unique<Listing>();
-  if (DIR* handle = ::opendir(dir.c_str())) {
+  std::vector<std::string> names;
+  if (const int error = ListFolder(dir, &names); error == 0) {
     listing->listed = true;
-    while (const dirent* entry = ::readdir(handle)) {
-      std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      listing->byFolded[FoldName(name)].push_back(name);
-    }
-    ::closedir(handle);
-    for (auto& [key, names] : listing->byFolded) std::sort(names.begin(), names.end());
-  } else if (IsMachineRefusal(errno)) {
+    for (std::string& name : names) listing->byFolded[FoldName(name)].push_back(std::move(name));
+    for (auto& [key, alike] : listing->byFolded) std::sort(alike.begin(), alike.end());
+  } else if (IsMachineRefusal(error)) {
     // Not kept: the folder is listed again once the machine has room.
-    refused_->refused = errno;
+    refused_->refused = error;
     return refused_.get();
   }
   const Listing* result = listing.get();
@@ -136,10 +124,10 @@ bool ClientFolder::Resolve(const char* name, bool allowMissing, std::string* out
   return true;
 }
 
-bool ClientFolder::StatPath(const char* name, struct stat* info) {
+bool ClientFolder::StatPath(const char* name, PathInfo* info) {
   std::string real;
   if (!Resolve(name, false, &real)) return false;
-  return ::stat(real.c_str(), info) == 0;
+  return InfoOfPath(real, true, info);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -153,8 +141,7 @@ std::string LeafOf(const std::string& path) { return path.substr(path.find_last_
 bool ClientFolder::ResolveExisting(const char* name, std::string* realPath) {
   std::string real;
   if (!Resolve(name, false, &real)) return false;
-  struct stat info {};
-  if (::stat(real.c_str(), &info) != 0) return false;
+  if (!InfoOfPath(real, true, nullptr)) return false;
   if (realPath != nullptr) *realPath = real;
   return true;
 }
@@ -166,55 +153,40 @@ std::string ClientFolder::ResolveForWriting(const char* name) {
 }
 
 bool ClientFolder::FileExists(const char* name) {
-  struct stat info {};
+  PathInfo info;
   return name != nullptr && StatPath(name, &info);
 }
 
 bool ClientFolder::FileSize(const char* name, std::uint32_t* size) {
-  struct stat info {};
+  PathInfo info;
   if (name == nullptr || !StatPath(name, &info)) return false;
-  if (size != nullptr) *size = static_cast<std::uint32_t>(info.st_size);
+  if (size != nullptr) *size = static_cast<std::uint32_t>(info.size);
   return true;
 }
 
 bool ClientFolder::IsDirectory(const char* name) {
-  struct stat info {};
-  return name != nullptr && StatPath(name, &info) && S_ISDIR(info.st_mode);
+  PathInfo info;
+  return name != nullptr && StatPath(name, &info) && info.kind == PathKind::kFolder;
 }
 
 bool ClientFolder::IsEnterableFolder(const char* name) {
   std::string real;
-  struct stat info {};
-  return name != nullptr && Resolve(name, false, &real) && ::stat(real.c_str(), &info) == 0 &&
-         S_ISDIR(info.st_mode) && ::access(real.c_str(), X_OK) == 0;
+  PathInfo info;
+  return name != nullptr && Resolve(name, false, &real) && InfoOfPath(real, true, &info) &&
+         info.kind == PathKind::kFolder && CanEnterFolder(real);
 }
 
 bool ClientFolder::MakeDirectory(const char* name) {
   const std::string real = ResolveForWriting(name);
   if (real.empty()) return false;
-  if (::mkdir(real.c_str(), 0777) != 0) return false;
+  if (!MakeFolder(real)) return false;
   ForgetListing(FolderOf(real));
   return true;
 }
 
-std::string ProcessFolder(int* error) {
-  char buffer[kCwdCapacity];
-  if (::getcwd(buffer, sizeof(buffer)) == nullptr) {
-    const int why = errno != 0 ? errno : ENAMETOOLONG;
-    if (error != nullptr) *error = why == ERANGE ? ENAMETOOLONG : why;
-    return std::string();
-  }
-  if (error != nullptr) *error = 0;
-  return buffer;
-}
+std::string ProcessFolder(int* error) { return CurrentFolder(error); }
 
-std::string RealFolderPath(const std::string& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) return std::string();
-  std::string result = real;
-  std::free(real);
-  return result;
-}
+std::string RealFolderPath(const std::string& path) { return RealPathOf(path); }
 
 void ClientFolder::ForgetListing(const std::string& folder) { cache_.erase(folder); }
 
@@ -222,51 +194,51 @@ void ClientFolder::ForgetListings() { cache_.clear(); }
 
 FilePlace PlaceOf(const std::string& path) {
   FilePlace place;
-  struct stat info {};
-  if (!path.empty() && ::lstat(path.c_str(), &info) == 0) {
-    place.device = info.st_dev;
-    place.inode = info.st_ino;
-    place.size = static_cast<std::uint64_t>(info.st_size);
-    if (S_ISREG(info.st_mode)) {
-      place.kind = FilePlace::Kind::kRegular;
-    } else if (S_ISDIR(info.st_mode)) {
-      place.kind = FilePlace::Kind::kFolder;
-    } else if (S_ISLNK(info.st_mode)) {
-      place.kind = FilePlace::Kind::kLink;
-    } else {
-      place.kind = FilePlace::Kind::kOther;
-      place.what = S_ISFIFO(info.st_mode) ? "a FIFO" : S_ISSOCK(info.st_mode) ? "a socket" : "a device";
+  PathInfo info;
+  if (!path.empty() && InfoOfPath(path, false, &info)) {
+    place.device = info.device;
+    place.inode = info.inode;
+    place.size = info.size;
+    switch (info.kind) {
+      case PathKind::kRegular: place.kind = FilePlace::Kind::kRegular; break;
+      case PathKind::kFolder: place.kind = FilePlace::Kind::kFolder; break;
+      case PathKind::kLink: place.kind = FilePlace::Kind::kLink; break;
+      case PathKind::kFifo: place.kind = FilePlace::Kind::kOther; place.what = "a FIFO"; break;
+      case PathKind::kSocket: place.kind = FilePlace::Kind::kOther; place.what = "a socket"; break;
+      case PathKind::kDevice: place.kind = FilePlace::Kind::kOther; place.what = "a device"; break;
     }
     return place;
   }
   // Up to the nearest folder that is there; what is missing below it is kept by name.
   std::string folder = std::filesystem::path(path.empty() ? "." : path).lexically_normal().string();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  while (::stat(folder.c_str(), &info) != 0) {
+  while (!InfoOfPath(folder, true, &info)) {
     const std::string leaf = FoldName(LeafOf(folder));
     place.rest = place.rest.empty() ? leaf : leaf + "/" + place.rest;
     folder = FolderOf(folder);
-    if (folder == "/" && ::stat("/", &info) != 0) break;
+    if (folder == "/" && !InfoOfPath("/", true, &info)) break;
   }
-  place.device = info.st_dev;
-  place.inode = info.st_ino;
+  place.device = info.device;
+  place.inode = info.inode;
   return place;
 }
 
 bool IsReadableRegularFile(const std::string& path, std::string* reason) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    *reason = std::strerror(errno);
+  int error = 0;
+  const FileHandle file = OpenForReading(path, &error);
+  if (file == kNoFile) {
+    *reason = std::strerror(error);
     return false;
   }
-  struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  PathInfo info;
+  const bool known = InfoOfFile(file, &info);
+  const bool regular = known && info.kind == PathKind::kRegular;
   if (!regular) {
-    *reason = S_ISFIFO(info.st_mode)  ? "a FIFO, not a regular file"
-              : S_ISDIR(info.st_mode) ? "a folder, not a regular file"
-                                      : "a device or socket, not a regular file";
+    *reason = known && info.kind == PathKind::kFifo     ? "a FIFO, not a regular file"
+              : known && info.kind == PathKind::kFolder ? "a folder, not a regular file"
+                                                        : "a device or socket, not a regular file";
   }
-  ::close(fd);
+  static_cast<void>(CloseFile(file));
   return regular;
 }
 
@@ -277,34 +249,32 @@ bool InputFile::Open(ClientFolder& folder, const char* name) {
   refusals_ = &folder.Refusals();
   // Non-blocking, so that opening a FIFO without a writer returns at once;
   // the check that follows refuses it anyway.
-  const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    refusals_->Note(errno, name);
+  int error = 0;
+  const FileHandle file = OpenForReading(real, &error);
+  if (file == kNoFile) {
+    refusals_->Note(error, name);
     return false;
   }
-  struct stat info {};
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
-      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    ::close(fd);
+  PathInfo info;
+  if (!InfoOfFile(file, &info) || info.kind != PathKind::kRegular || !MakeReadsBlocking(file)) {
+    static_cast<void>(CloseFile(file));
     return false;
   }
-  file_ = ::fdopen(fd, "rb");
+  file_ = StreamOverFile(file, "rb");
   if (file_ == nullptr) {
     refusals_->Note(errno, name);
-    ::close(fd);
+    static_cast<void>(CloseFile(file));
     return false;
   }
-  openedLength_ = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  openedLength_ = info.size;
   name_ = name;
   return true;
 }
 
 std::uint64_t InputFile::Length() {
-  if (file_ == nullptr) return 0;
-  struct stat info {};
-  if (::fstat(::fileno(file_), &info) != 0 || info.st_size < 0) return 0;
-  return static_cast<std::uint64_t>(info.st_size);
+  PathInfo info;
+  if (file_ == nullptr || !InfoOfFile(FileOfStream(file_), &info)) return 0;
+  return info.size;
 }
 
 template <typename Byte>

@@ -1,6 +1,4 @@
 #pragma once
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "common/output_file.h"
+#include "common/platform.h"
 #include "common/result.h"
 
 namespace zira {
@@ -61,7 +60,7 @@ class ClientFolder {
   struct Listing;
   const Listing* ListDirectory(const std::string& dir);
   bool Resolve(const char* name, bool allowMissing, std::string* out);
-  bool StatPath(const char* name, struct stat* info);
+  bool StatPath(const char* name, PathInfo* info);
 
   std::string root_;
   MachineRefusals& refusals_;

@@ -1,9 +1,5 @@
 #include "common/output_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -11,6 +7,7 @@
 
 #include "common/file_system.h"
 #include "common/machine_refusal.h"
+#include "common/platform.h"
 
 namespace zira {
 
@@ -36,7 +33,7 @@ bool OutputFile::Open(ClientFolder& folder, const char* name) {
     return false;
   }
   fd_ = fresh.PlaceEmpty();
-  if (fd_ < 0) return false;
+  if (fd_ == kNoFile) return false;
   Start(false);
   folder.ForgetListing(FolderOf(path_));
   return true;
@@ -72,7 +69,7 @@ bool OutputFile::Fail(int error) {
 }
 
 void OutputFile::Write(const void* data, std::size_t count) {
-  if (fd_ < 0 || error_ != 0 || data == nullptr || count == 0) return;
+  if (fd_ == kNoFile || error_ != 0 || data == nullptr || count == 0) return;
   buffer_.append(static_cast<const char*>(data), count);
   if (buffer_.size() >= kBufferSize) static_cast<void>(Flush());
 }
@@ -82,7 +79,7 @@ void OutputFile::Write(const char* text) {
 }
 
 void OutputFile::Print(const char* format, ...) {
-  if (fd_ < 0 || error_ != 0 || format == nullptr) return;
+  if (fd_ == kNoFile || error_ != 0 || format == nullptr) return;
   char small[1024];
   va_list args;
   va_start(args, format);
@@ -101,26 +98,22 @@ void OutputFile::Print(const char* format, ...) {
 }
 
 bool OutputFile::Flush() {
-  if (fd_ < 0 || error_ != 0) return false;
+  if (fd_ == kNoFile || error_ != 0) return false;
   if (const int injected = InjectedFileFault(FaultsOf(folder_), FileOperation::kFlush)) return Fail(injected);
   std::size_t done = 0;
   while (done < buffer_.size()) {
-    ssize_t n = -1;
-    if (const int injected = InjectedFileFault(FaultsOf(folder_), FileOperation::kWrite)) {
-      errno = injected;
-    } else {
-      n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : ENOSPC;
+    std::size_t written = 0;
+    int error = InjectedFileFault(FaultsOf(folder_), FileOperation::kWrite);
+    if (error == 0) error = WriteSome(fd_, buffer_.data() + done, buffer_.size() - done, &written);
+    if (error == EINTR) continue;
+    if (error != 0 || written == 0) {
       // Cut a file written in place back to where its writer last flushed.
-      if (!replacing_ && ::ftruncate(fd_, static_cast<off_t>(flushed_)) != 0) {
+      if (!replacing_ && !TruncateFile(fd_, flushed_)) {
         // Nothing more can be done; the error below says the file is incomplete.
       }
-      return Fail(error);
+      return Fail(error != 0 ? error : ENOSPC);
     }
-    done += static_cast<std::size_t>(n);
+    done += written;
   }
   flushed_ += done;
   buffer_.clear();
@@ -128,11 +121,11 @@ bool OutputFile::Flush() {
 }
 
 int OutputFile::Commit() {
-  if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
+  if (fd_ == kNoFile) return error_ != 0 ? error_ : EBADF;
   static_cast<void>(Flush());
   if (replacing_) {
     // The replacement's descriptor: it syncs and closes it, then renames.
-    fd_ = -1;
+    fd_ = kNoFile;
     replacing_ = false;
     if (error_ == 0) {
       if (const int error = replacement_.Finish()) Fail(error);
@@ -142,15 +135,16 @@ int OutputFile::Commit() {
     return error_;
   }
   const int injected = InjectedFileFault(FaultsOf(folder_), FileOperation::kClose);
-  if (::close(fd_) != 0 || injected != 0) Fail(injected != 0 ? injected : errno);
-  fd_ = -1;
+  const int closeError = CloseFile(fd_);
+  if (closeError != 0 || injected != 0) Fail(injected != 0 ? injected : closeError);
+  fd_ = kNoFile;
   return error_;
 }
 
 void OutputFile::Close() {
-  if (fd_ < 0) return;
+  if (fd_ == kNoFile) return;
   if (replacing_) {
-    fd_ = -1;
+    fd_ = kNoFile;
     replacing_ = false;
     replacement_.Abandon();
     return;
@@ -166,21 +160,12 @@ FolderLock OutputFolderLock::Take(ClientFolder& files, const char* outputPath, i
   std::string folder;
   if (outputPath == nullptr || !files.ResolveExisting(outputPath, &folder)) return FolderLock::kUnavailable;
   const std::string path = folder + "/" + kOutputLockName;
-  constexpr int kFlags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
-  if (fd < 0) {
-    why = errno;
-    // flock needs no write access: another user's lock file still serves.
-    if (why == EACCES || why == EROFS) fd = ::open(path.c_str(), O_RDONLY | kFlags);
-    if (fd < 0) return FolderLock::kUnavailable;
+  FileHandle file = kNoFile;
+  const LockAttempt attempt = LockFileWithoutWaiting(path, &file, &why);
+  if (attempt != LockAttempt::kTaken) {
+    return attempt == LockAttempt::kHeldElsewhere ? FolderLock::kHeldElsewhere : FolderLock::kUnavailable;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    why = errno;
-    ::close(fd);
-    return why == EWOULDBLOCK ? FolderLock::kHeldElsewhere : FolderLock::kUnavailable;
-  }
-  why = 0;
-  fd_ = fd;
+  fd_ = file;
   // Held here, the folder gets no reports from another run; what another
   // writer holds (a database beside the reports) stays.
   RemoveLeftoverTemporaries(folder);
@@ -189,8 +174,8 @@ FolderLock OutputFolderLock::Take(ClientFolder& files, const char* outputPath, i
 }
 
 void OutputFolderLock::Release() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (fd_ != kNoFile) static_cast<void>(CloseFile(fd_));
+  fd_ = kNoFile;
 }
 
 }  // namespace zira

@@ -27,7 +27,7 @@ class OutputFile {
   // Writes a replacement's temporary file beside the name; Commit puts it in
   // place. The name, if it exists, must be a regular file or a link to one.
   bool OpenReplacing(ClientFolder& folder, const char* name);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_ != kNoFile; }
 
   void Write(const char* text);
   void Write(const void* data, std::size_t count);
@@ -50,7 +50,7 @@ class OutputFile {
   bool Fail(int error);
 
   ClientFolder* folder_ = nullptr;  // the folder opened through, whose listing changes
-  int fd_ = -1;
+  FileHandle fd_ = kNoFile;
   bool replacing_ = false;
   int error_ = 0;
   std::string path_;  // the file's real path
@@ -60,7 +60,7 @@ class OutputFile {
 };
 
 // The lock a run holds on its output folder: kOutputLockName, locked with
-// flock, so a killed run's lock goes with its process.
+// a lock that goes with its holder, so a killed run's lock goes with its process.
 inline constexpr const char* kOutputLockName = ".zira.lock";
 enum class FolderLock { kTaken, kHeldElsewhere, kUnavailable };
 // Takes the lock without waiting; once taken, removes the temporary report
@@ -79,7 +79,7 @@ class OutputFolderLock {
   void Release();
 
  private:
-  int fd_ = -1;
+  FileHandle fd_ = kNoFile;
 };
 
 }  // namespace zira

@@ -62,6 +62,28 @@ std::vector<std::string> UpwardIncludes(const fs::path& source) {
   return found;
 }
 
+// "file: include" for every include of an operating system's header outside
+// the platform files, so that all the rest builds unchanged on every platform.
+std::vector<std::string> SystemIncludesOutsidePlatform(const fs::path& source) {
+  static const std::regex kSystem(
+      R"re(^\s*#\s*include\s*<(unistd|fcntl|dirent|termios|signal|csignal|windows|io|conio|sys/\w+)(\.h)?>)re");
+  static const std::array<std::string, 2> kPlatformFiles = {"common/platform_posix.cpp",
+                                                            "common/platform_windows.cpp"};
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(source)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = fs::relative(entry.path(), source).generic_string();
+    if (std::find(kPlatformFiles.begin(), kPlatformFiles.end(), relative) != kPlatformFiles.end()) continue;
+    std::ifstream in(entry.path());
+    std::string line;
+    while (std::getline(in, line)) {
+      if (std::regex_search(line, kSystem)) found.push_back(relative + ": " + line);
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
 TEST(LayersTest, NoSourceIncludesALayerAboveItsOwn) {
   EXPECT_EQ(UpwardIncludes(fs::path(ZIRA_SOURCE_DIR) / "src"), std::vector<std::string>{});
 }
@@ -77,6 +99,24 @@ TEST(LayersTest, TheCheckSeesAnUpwardInclude) {
   std::ofstream(root / "packages" / "b.cpp") << "#include \"client/gender.h\"\n#include \"store/inventory.h\"\n";
   EXPECT_EQ(UpwardIncludes(root), (std::vector<std::string>{"packages/b.cpp: #include \"store/inventory.h\"",
                                                             "store/a.cpp: #include \"reports/x.h\""}));
+  fs::remove_all(root);
+}
+
+TEST(LayersTest, OnlyThePlatformFilesIncludeSystemHeaders) {
+  EXPECT_EQ(SystemIncludesOutsidePlatform(fs::path(ZIRA_SOURCE_DIR) / "src"), std::vector<std::string>{});
+}
+
+TEST(LayersTest, TheCheckSeesASystemInclude) {
+  const fs::path root = fs::temp_directory_path() / "zira_platform_includes_test";
+  fs::remove_all(root);
+  fs::create_directories(root / "common");
+  fs::create_directories(root / "app");
+  std::ofstream(root / "common" / "platform_posix.cpp") << "#include <unistd.h>\n#include <sys/file.h>\n";
+  std::ofstream(root / "common" / "file_system.cpp") << "#include <cstdio>\n#include <sys/stat.h>\n";
+  std::ofstream(root / "app" / "key_press.cpp") << "#include <string>\n# include <termios.h>\n#include <csignal>\n";
+  EXPECT_EQ(SystemIncludesOutsidePlatform(root),
+            (std::vector<std::string>{"app/key_press.cpp: # include <termios.h>", "app/key_press.cpp: #include <csignal>",
+                                      "common/file_system.cpp: #include <sys/stat.h>"}));
   fs::remove_all(root);
 }
 

@@ -1,0 +1,84 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zira {
+
+// The few calls to the operating system, behind one interface with one
+// implementation per platform; everything above it is the same code
+// everywhere. Paths are the system's own, in UTF-8. Failures are errno
+// values (0 for success), so callers keep one vocabulary of reasons.
+
+// An open file, opaque to callers.
+using FileHandle = int;
+inline constexpr FileHandle kNoFile = -1;
+
+enum class PathKind { kRegular, kFolder, kLink, kFifo, kSocket, kDevice };
+struct PathInfo {
+  PathKind kind = PathKind::kRegular;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+};
+
+// What stands at path; followLinks false describes a link itself.
+bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info);
+bool InfoOfFile(FileHandle file, PathInfo* info);
+// Whether a process could enter the folder.
+bool CanEnterFolder(const std::string& path);
+bool MakeFolder(const std::string& path);
+// The entries of a folder, without "." and "..": 0 or the errno of the failure.
+int ListFolder(const std::string& path, std::vector<std::string>* names);
+// The process's current folder, or empty with the reason in *error (a path
+// too long to read is ENAMETOOLONG).
+std::string CurrentFolder(int* error);
+// The real path (links resolved), or empty.
+std::string RealPathOf(const std::string& path);
+
+// Opens for reading without blocking (a FIFO without a writer returns at
+// once) and without taking a terminal: kNoFile with the reason in *error.
+FileHandle OpenForReading(const std::string& path, int* error);
+// Makes reads of a file opened above wait for their bytes again.
+bool MakeReadsBlocking(FileHandle file);
+// A buffered stream over the file, which then owns it; nullptr with errno set.
+std::FILE* StreamOverFile(FileHandle file, const char* mode);
+FileHandle FileOfStream(std::FILE* stream);
+
+// Writes up to count bytes: 0 with *written set, or the errno (EINTR included).
+int WriteSome(FileHandle file, const void* data, std::size_t count, std::size_t* written);
+bool TruncateFile(FileHandle file, std::uint64_t length);
+// Flushes the file's data to the device: 0 or the errno.
+int SyncFile(FileHandle file);
+// 0 or the errno; the handle is gone either way.
+int CloseFile(FileHandle file);
+// Renames over an existing target: 0 or the errno.
+int ReplaceFileName(const std::string& from, const std::string& to);
+void RemoveFile(const std::string& path);
+// Makes a rename in the folder survive a crash; best effort.
+void SyncFolder(const std::string& folder);
+
+// Creates a new file named prefix and six letters or digits, held with an
+// exclusive lock and with the mode any new file gets: 0 with the file and its
+// path, or the errno (EAGAIN when other processes kept taking the name away).
+int CreateHeldTemporary(const std::string& prefix, FileHandle* file, std::string* path);
+// Removes the regular file at path if no process holds its lock, and only
+// while the name still leads to the file locked here.
+void RemoveIfUnheld(const std::string& path);
+
+enum class LockAttempt { kTaken, kHeldElsewhere, kFailed };
+// Opens (creating it, not following a link) and locks the file at path
+// without waiting; a lock that cannot be written still locks. The lock goes
+// with the handle, or with the process.
+LockAttempt LockFileWithoutWaiting(const std::string& path, FileHandle* file, int* error);
+
+// Standard streams closed by the caller are opened on the null device, and a
+// closed pipe or a file-size limit becomes a failed write, not a signal.
+void PrepareStandardStreams();
+// Waits for one key, without echo, when standard input is a terminal; an
+// ending signal meanwhile gives the terminal back before the process goes.
+void WaitForKeyOnTerminal();
+
+}  // namespace zira
