@@ -76,7 +76,13 @@ bool ClientFolder::Resolve(const char* name, bool allowMissing, std::string* out
   if (name == nullptr || name[0] == '\0') return false;
   std::string path;
   std::size_t i = 0;
-  if (name[0] == '/' || name[0] == '\\') {
+  const std::size_t root = RootLengthOf(name);
+  if (root > 1) {
+    // A drive or share: its root as written, with the separator used below.
+    path.assign(name, root);
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    i = root;
+  } else if (root == 1 || name[0] == '\\') {
     path = "/";
     i = 1;
   } else {

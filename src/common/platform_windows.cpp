@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <random>
@@ -218,6 +219,23 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
   const DWORD ended = ::GetLastError();
   ::FindClose(search);
   return ended == ERROR_NO_MORE_FILES ? 0 : ErrnoOf(ended);
+}
+
+std::size_t RootLengthOf(const std::string& path) {
+  const auto slash = [&path](std::size_t at) { return at < path.size() && (path[at] == '/' || path[at] == '\\'); };
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    return slash(2) ? 3 : 0;  // "C:name" is relative to a folder of the drive's own
+  }
+  if (slash(0) && slash(1)) {
+    // \\server\share\ (or \\?\ and what follows it): two names past the slashes.
+    std::size_t at = 2;
+    for (int names = 0; names < 2 && at < path.size(); ++names) {
+      while (at < path.size() && !slash(at)) ++at;
+      if (at < path.size()) ++at;
+    }
+    return at;
+  }
+  return slash(0) ? 1 : 0;
 }
 
 std::string CurrentFolder(int* error) {
