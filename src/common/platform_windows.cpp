@@ -221,6 +221,8 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
   return ended == ERROR_NO_MORE_FILES ? 0 : ErrnoOf(ended);
 }
 
+const char* PathSeparators() { return "/\\"; }
+
 std::size_t RootLengthOf(const std::string& path) {
   const auto slash = [&path](std::size_t at) { return at < path.size() && (path[at] == '/' || path[at] == '\\'); };
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
@@ -343,7 +345,9 @@ int CreateHeldTemporary(const std::string& prefix, FileHandle* file, std::string
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
     std::string name = prefix;
     for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
-    const HANDLE handle = ::CreateFileW(SystemPath(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll,
+    // No delete access: a database library opening the file beside this
+    // handle shares reading and writing only.
+    const HANDLE handle = ::CreateFileW(SystemPath(name).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
