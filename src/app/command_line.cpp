@@ -47,7 +47,7 @@ bool TakeFolder(const char* what, std::string path, std::string* into, std::stri
 // into the client folder.
 std::string FromStartFolder(const char* value) {
   std::string path = value;
-  if (!path.empty() && path.front() != '/') {
+  if (!path.empty() && RootLengthOf(path) == 0) {
     const std::string start = ProcessFolder();
     path = start + (start == "/" ? "" : "/") + path;
   }

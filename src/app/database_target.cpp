@@ -35,7 +35,7 @@ bool EndsWithFolded(const std::string& name, const std::string& ending) {
 // are matched without regard to case against what is there.
 std::vector<RunFile> RunFiles(ClientFolder& folder, const Settings& settings) {
   const std::string client = settings.workingPath;
-  const std::string output = settings.outputPath[0] == '/' ? std::string(settings.outputPath)
+  const std::string output = RootLengthOf(settings.outputPath) != 0 ? std::string(settings.outputPath)
                                                            : client + "/" + settings.outputPath;
   std::vector<RunFile> files;
   const auto add = [&files, &folder](const std::string& name, bool written) {

@@ -76,8 +76,13 @@ bool ClientFolder::Resolve(const char* name, bool allowMissing, std::string* out
   if (name == nullptr || name[0] == '\0') return false;
   std::string path;
   std::size_t i = 0;
-  if (name[0] == '/' || name[0] == '\\') {
-    path = "/";
+  const std::size_t root = RootLengthOf(name);
+  if (root > 1) {
+    // A drive or share: its root as written, with the separator used below.
+    for (std::size_t k = 0; k < root; ++k) path += name[k] == '\\' ? '/' : name[k];
+    i = root;
+  } else if (root == 1 || name[0] == '\\') {
+    path.push_back('/');  // path is still empty
     i = 1;
   } else {
     // Without the root's path a relative name has no place.
@@ -131,12 +136,12 @@ bool ClientFolder::StatPath(const char* name, PathInfo* info) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
+  const std::size_t slash = path.find_last_of(PathSeparators());
   if (slash == std::string::npos) return ".";
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of(PathSeparators()) + 1); }
 
 bool ClientFolder::ResolveExisting(const char* name, std::string* realPath) {
   std::string real;

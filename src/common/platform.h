@@ -32,6 +32,11 @@ bool CanEnterFolder(const std::string& path);
 bool MakeFolder(const std::string& path);
 // The entries of a folder, without "." and "..": 0 or the errno of the failure.
 int ListFolder(const std::string& path, std::vector<std::string>* names);
+// The characters that separate a path's folders ("/" here; either slash on Windows).
+const char* PathSeparators();
+// The length of the root that makes path absolute ("/" here, a drive or a
+// share on Windows), or 0 for a relative path.
+std::size_t RootLengthOf(const std::string& path);
 // The process's current folder, or empty with the reason in *error (a path
 // too long to read is ENAMETOOLONG).
 std::string CurrentFolder(int* error);

@@ -83,6 +83,10 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
   return 0;
 }
 
+const char* PathSeparators() { return "/"; }
+
+std::size_t RootLengthOf(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
+
 std::string CurrentFolder(int* error) {
   char buffer[kCwdCapacity];
   if (::getcwd(buffer, sizeof(buffer)) == nullptr) {

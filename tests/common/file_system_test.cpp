@@ -28,6 +28,29 @@ class FileSystemTest : public ::testing::Test {
   ClientFolder files_{dir_.Path(), refusals_};
 };
 
+// Only the system's own separators split a path: on POSIX a backslash is part
+// of a name, and only "/" starts an absolute path.
+TEST(PathSplitTest, SplitsAtTheSystemsSeparatorsOnly) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    const char* leaf;
+    std::size_t root;
+  };
+  const Case cases[] = {
+      {"/a/b", "/a", "b", 1},
+      {"/top", "/", "top", 1},
+      {"a/b\\c", "a", "b\\c", 0},
+      {"C:\\Games\\x", ".", "C:\\Games\\x", 0},
+      {"name", ".", "name", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
+    EXPECT_EQ(LeafOf(c.path), c.leaf) << c.path;
+    EXPECT_EQ(RootLengthOf(c.path), c.root) << c.path;
+  }
+}
+
 TEST_F(FileSystemTest, FindsNamesWithoutRegardToCaseThroughEveryComponent) {
   dir_.MakeDir("Resources");
   WriteTextFile(dir_ / "Resources/GlobalLoad.TXT", "x");

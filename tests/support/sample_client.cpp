@@ -1,7 +1,6 @@
 #include "support/sample_client.h"
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -72,8 +71,9 @@ bool WriteClientImage(const std::string& folder, unsigned editionId) {
 }  // namespace
 
 bool WriteSampleClient(const std::string& folder, unsigned editionId, const std::string& variant) {
-  ::mkdir(folder.c_str(), 0777);
-  ::mkdir((folder + "/Resources").c_str(), 0777);
+  std::error_code ignored;  // a folder already there serves; a missing one fails the writes below
+  std::filesystem::create_directory(folder, ignored);
+  std::filesystem::create_directory(folder + "/Resources", ignored);
   if (!WriteClientImage(folder, editionId)) return false;
   for (const SampleFile& file : SampleTextFiles(editionId)) {
     if (!WriteTextFile(folder + "/" + file.name, file.text)) return false;
@@ -83,7 +83,8 @@ bool WriteSampleClient(const std::string& folder, unsigned editionId, const std:
 }
 
 bool WriteSampleClients(const std::string& folder, const std::string& variant) {
-  ::mkdir(folder.c_str(), 0777);
+  std::error_code ignored;
+  std::filesystem::create_directory(folder, ignored);
   for (const ClientEdition& edition : kEditionTable) {
     if (!WriteSampleClient(folder + "/" + edition.editionShort, edition.editionId, variant)) return false;
   }
