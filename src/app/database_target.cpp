@@ -6,13 +6,13 @@
 #include "client/edition.h"
 #include "common/file_names.h"
 #include "common/file_system.h"
+#include "common/output_file.h"
 #include "reports/inventory_database.h"
 
 namespace zira {
 
 namespace {
 
-constexpr const char* kLockFileName = ".zira.lock";
 constexpr const char* kReportNames[] = {kLogFileName, kRacePageName, kZonePageName, kRaceListName, kZoneListName};
 constexpr const char* kInputNames[] = {kClientFileName, kStringListName, kStringDatabaseName, kGlobalLoadListName};
 // Endings of the names a run may read in the client folder: packages, lists, the client, settings.
@@ -44,7 +44,7 @@ std::vector<RunFile> RunFiles(ClientFolder& folder, const Settings& settings) {
   for (const char* name : kInputNames) add(client + "\\" + name, false);
   add(kConfigFileName, false);
   add(std::string(kDefaultOutputPath) + "\\" + kConfigFileName, false);
-  add(output + "\\" + kLockFileName, true);
+  add(output + "\\" + kOutputLockName, true);
   for (const ClientEdition& edition : kEditionTable) {
     for (const char* name : kReportNames) add(output + "\\" + edition.editionShort + "_" + name, true);
   }
