@@ -11,6 +11,7 @@
 #include "common/run_stats.h"
 #include "common/session_log.h"
 #include "common/worker_pool.h"
+#include "packages/scan_ahead.h"
 #include "reports/inventory_database.h"
 #include "store/inventory.h"
 
@@ -35,9 +36,10 @@ struct RunContext {
         files(std::move(processFolder), refusals, runHooks.fileFaults),
         log(console, refusals),
         pool(WorkerJobsFor(runOverrides.jobs)),
-        inventory(std::make_unique<Inventory>()) {}
+        inventory(std::make_unique<Inventory>()),
+        scans(pool, inventory->client) {}
 
-  RunIo Io() { return {files, log, stats, pool}; }
+  RunIo Io() { return {files, log, stats, pool, &scans}; }
 
   const RunHooks& hooks;
   const SettingOverrides& overrides;
@@ -51,6 +53,8 @@ struct RunContext {
   RunStats stats;
   WorkerPool pool;
   std::unique_ptr<Inventory> inventory;  // value-initialized: every table empty
+  // Packages read, inflated and scanned on the pool while discovery registers.
+  ScanAhead scans;
   OutputFolderLock lock;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   // A report or the log that could not be written whole, or no output

@@ -24,6 +24,7 @@
 #include "common/machine_refusal.h"
 #include "discovery/global_models.h"
 #include "discovery/orphan_models.h"
+#include "discovery/scan_plan.h"
 #include "discovery/zone_models.h"
 #include "reports/inventory_database.h"
 #include "reports/limits_report.h"
@@ -213,6 +214,9 @@ StepEnd LoadZones(RunState& run) {
 
 StepEnd DiscoverGlobalModels(RunState& run) {
   Headline(run, "Loading Global Model Information...");
+  // With threads to spare, the packages of the global and zone steps are
+  // read and scanned ahead while those steps register what was found.
+  if (run.context.pool.Jobs() > 1) run.context.scans.Plan(PlanGlobalAndZoneScans(run.context.Io(), run.inventory));
   if (Failed(LoadGlobalModels(run.context.Io(), run.inventory))) {
     run.log.Both("  FAILURE: Could not load global model information.");
   } else {
@@ -246,10 +250,12 @@ StepEnd DiscoverOrphanModels(RunState& run) {
   } else {
     run.foundAnything = true;
   }
+  run.context.scans.Stop();
   return std::nullopt;
 }
 
 StepEnd ExportRaces(RunState& run) {
+  run.context.scans.Stop();  // also after a discovery step cut short
   Headline(run, "Exporting Race Information...");
   run.racePageWritten = Succeeded(ExportRaceReports(run.context.Io(), run.inventory, run.settings.outputPath));
   if (!run.racePageWritten) {

@@ -251,7 +251,13 @@ bool InputFile::Open(ClientFolder& folder, const char* name) {
   Close();
   std::string real;
   if (name == nullptr || !folder.ResolveExisting(name, &real)) return false;
-  refusals_ = &folder.Refusals();
+  return OpenResolved(real, name, folder.Refusals());
+}
+
+bool InputFile::OpenResolved(const std::string& real, const char* name, MachineRefusals& refusals) {
+  Close();
+  if (name == nullptr) return false;
+  refusals_ = &refusals;
   // Non-blocking, so that opening a FIFO without a writer returns at once;
   // the check that follows refuses it anyway.
   int error = 0;

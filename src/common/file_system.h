@@ -123,6 +123,9 @@ class InputFile {
   ~InputFile() { Close(); }
 
   bool Open(ClientFolder& folder, const char* name);
+  // The same for a name already resolved to its real path (another thread
+  // resolved it): name is what refusals name.
+  bool OpenResolved(const std::string& realPath, const char* name, MachineRefusals& refusals);
   bool IsOpen() const { return file_ != nullptr; }
   // Length of the open file, or 0.
   std::uint64_t Length();

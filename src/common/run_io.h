@@ -3,6 +3,7 @@
 namespace zira {
 
 class ClientFolder;
+class ScanAhead;
 class SessionLog;
 class WorkerPool;
 struct RunStats;
@@ -16,6 +17,9 @@ struct RunIo {
   SessionLog& log;
   RunStats& stats;
   WorkerPool& pool;
+  // Packages scanned ahead on the pool while discovery runs, or none: the
+  // pool then belongs to those scans alone.
+  ScanAhead* scans = nullptr;
 };
 
 }  // namespace zira

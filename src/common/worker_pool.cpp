@@ -60,6 +60,12 @@ void WorkerPool::ForEach(std::size_t count, Task task, void* context) {
     for (std::size_t i = 0; i < count; ++i) task(context, i, 0);
     return;
   }
+  StartInBackground(count, task, context);
+  FinishInBackground();
+}
+
+void WorkerPool::StartInBackground(std::size_t count, Task task, void* context) {
+  Start();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     task_ = task;
@@ -70,6 +76,9 @@ void WorkerPool::ForEach(std::size_t count, Task task, void* context) {
     ++batch_;
   }
   wake_.notify_all();
+}
+
+void WorkerPool::FinishInBackground() {
   Drain(0);
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [&] { return finished_ == count_; });

@@ -35,6 +35,12 @@ class WorkerPool {
   using Task = void (*)(void* context, std::size_t index, unsigned worker);
   void ForEach(std::size_t count, Task task, void* context);
 
+  // The same batch, begun on the workers alone: the caller goes on with work
+  // of its own and ends the batch with FinishInBackground, which runs what no
+  // worker took and waits for the rest. No other batch runs in between.
+  void StartInBackground(std::size_t count, Task task, void* context);
+  void FinishInBackground();
+
  private:
   void Start();
   void WorkerLoop(unsigned worker);

@@ -12,6 +12,7 @@
 #include "client/table_views.h"
 #include "common/capacities.h"
 #include "discovery/package_names.h"
+#include "discovery/scan_plan.h"
 #include "store/model_registry.h"
 
 namespace zira {
@@ -39,8 +40,11 @@ void LoadHardCodedName(const RunIo& io, Inventory& inventory, const char* base, 
   if (FormatName(name, sizeof name, "%s.s3d", base)) LoadHardCodedPackage(io, inventory, name, kind);
 }
 
-void LoadRacePackages(const RunIo& io, Inventory& inventory) {
-  const ClientImage& client = inventory.client;
+constexpr const char* kOstraHardCodedNames[] = {"global5_chr2", "global5_chr", "frog_mount_chr"};
+
+// Calls fn with the name of every per-race package a playable race's codes give.
+template <typename Fn>
+void ForEachRacePackage(const ClientImage& client, Fn fn) {
   const std::size_t raceRows = RaceRows(client).size();
   for (std::size_t race = 0; race < raceRows; ++race) {
     if (!IsPlayableRace(client.races[race].raceId)) continue;
@@ -50,12 +54,37 @@ void LoadRacePackages(const RunIo& io, Inventory& inventory) {
       if (code == nullptr) continue;
       for (const char* suffix : {"", "2"}) {
         char name[kRaceNameCapacity];
-        if (FormatName(name, sizeof name, "global%s_chr%s.s3d", code, suffix)) {
-          LoadHardCodedPackage(io, inventory, name, SourceKind::kWithOstraModels);
-        }
+        if (FormatName(name, sizeof name, "global%s_chr%s.s3d", code, suffix)) fn(name);
       }
     }
   }
+}
+
+void LoadRacePackages(const RunIo& io, Inventory& inventory) {
+  ForEachRacePackage(inventory.client, [&](const char* name) {
+    LoadHardCodedPackage(io, inventory, name, SourceKind::kWithOstraModels);
+  });
+}
+
+// Calls fn with the package field of every line of the load list the
+// edition counts; false when the list cannot be opened or read to its end.
+template <typename Fn>
+bool ForEachListedPackage(const RunIo& io, const Inventory& inventory, Fn fn) {
+  InputFile list;
+  if (!list.Open(io.files, kGlobalLoadListName)) return false;
+  char line[kListLineCapacity];
+  char fieldBuffer[kListLineCapacity];
+  const LoadListFilter& filter = RulesOfEdition(inventory.client.editionId).loadList;
+  while (list.ReadLine(line, sizeof line)) {
+    std::size_t length = std::strlen(line);
+    TrimCounted(line, &length);
+    if (length == 0) continue;
+    char* fields[kListFields] = {};
+    if (SplitFields(line, ',', fieldBuffer, sizeof fieldBuffer, fields, kListFields) < kListFields) continue;
+    if (!filter.Counts(fields[0], fields[2], fields[3])) continue;
+    fn(fields[3]);
+  }
+  return !list.Failed();
 }
 
 void LoadListedPackage(const RunIo& io, Inventory& inventory, char* package) {
@@ -92,25 +121,9 @@ void LoadListedPackage(const RunIo& io, Inventory& inventory, char* package) {
 
 void LoadGlobalLoadList(const RunIo& io, Inventory& inventory) {
   io.log.Both("  Loading and parsing %s...", kGlobalLoadListName);
-  InputFile list;
-  if (!list.Open(io.files, kGlobalLoadListName)) {
+  // A list that cannot be read to its end is reported as one that cannot be read.
+  if (!ForEachListedPackage(io, inventory, [&](char* package) { LoadListedPackage(io, inventory, package); })) {
     io.log.Both("  SKIPPING: %s not found", kGlobalLoadListName);
-  } else {
-    char line[kListLineCapacity];
-    char fieldBuffer[kListLineCapacity];
-    const LoadListFilter& filter = RulesOfEdition(inventory.client.editionId).loadList;
-    while (list.ReadLine(line, sizeof line)) {
-      std::size_t length = std::strlen(line);
-      TrimCounted(line, &length);
-      if (length == 0) continue;
-      char* fields[kListFields] = {};
-      if (SplitFields(line, ',', fieldBuffer, sizeof fieldBuffer, fields, kListFields) < kListFields) continue;
-      if (!filter.Counts(fields[0], fields[2], fields[3])) continue;
-      LoadListedPackage(io, inventory, fields[3]);
-    }
-    // A list that cannot be read to its end is reported as one that cannot be read.
-    if (list.Failed()) io.log.Both("  SKIPPING: %s not found", kGlobalLoadListName);
-    list.Close();
   }
   io.stats.AccountFile(io.files, kGlobalLoadListName);
 }
@@ -125,12 +138,29 @@ Result LoadGlobalModels(const RunIo& io, Inventory& inventory) {
   LoadRacePackages(io, inventory);
 
   io.log.Both("  Loading Hard-Coded Ostra Global Models...");
-  for (const char* base : {"global5_chr2", "global5_chr", "frog_mount_chr"}) {
-    LoadHardCodedName(io, inventory, base, SourceKind::kWithOstraModels);
-  }
+  for (const char* base : kOstraHardCodedNames) LoadHardCodedName(io, inventory, base, SourceKind::kWithOstraModels);
 
   LoadGlobalLoadList(io, inventory);
   return kSuccess;
+}
+
+void PlanGlobalScans(const RunIo& io, const Inventory& inventory, ScanPlan& plan) {
+  const auto hardCoded = [&](const char* base, SourceKind kind) {
+    char name[kPathCapacity];
+    if (FormatName(name, sizeof name, "%s.obg", base)) plan.Add(io.files, name, kind);
+    if (FormatName(name, sizeof name, "%s.s3d", base)) plan.Add(io.files, name, kind);
+  };
+  hardCoded("global7_chr", SourceKind::kWithoutOstraModels);
+  ForEachRacePackage(inventory.client,
+                     [&](const char* name) { plan.Add(io.files, name, SourceKind::kWithOstraModels); });
+  for (const char* base : kOstraHardCodedNames) hardCoded(base, SourceKind::kWithOstraModels);
+  static_cast<void>(ForEachListedPackage(io, inventory, [&](char* package) {
+    if (TrimText(package) == 0) return;
+    LowerInPlace(package);
+    char buffer[kPathCapacity];
+    const char* name = ResolvePackageName(io.files, package, buffer, sizeof buffer);
+    if (name != nullptr) plan.Add(io.files, name, SourceKind::kGlobalLoadList);
+  }));
 }
 
 }  // namespace zira

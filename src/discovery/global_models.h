@@ -9,4 +9,8 @@ namespace zira {
 // per-race ones and those of the global load list. Always kSuccess.
 Result LoadGlobalModels(const RunIo& io, Inventory& inventory);
 
+class ScanPlan;
+// Adds the packages LoadGlobalModels is going to scan, in its order.
+void PlanGlobalScans(const RunIo& io, const Inventory& inventory, ScanPlan& plan);
+
 }  // namespace zira

@@ -1,6 +1,8 @@
 #include "discovery/orphan_models.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -11,6 +13,7 @@
 #include "common/text.h"
 #include "client/table_views.h"
 #include "discovery/package_names.h"
+#include "discovery/scan_plan.h"
 #include "store/model_registry.h"
 
 namespace zira {
@@ -67,23 +70,36 @@ Result LoadOrphanModels(const RunIo& io, Inventory& inventory) {
   // Sources registered below are not searched, so a code met again finds its
   // package by file name.
   const CodeSet held = HeldCodes(std::as_const(inventory).Sources());
+  // The orphan codes and their packages (empty when none) first, so the
+  // packages can be scanned ahead while they are registered.
+  std::vector<std::pair<const char*, std::string>> orphans;
   const std::size_t raceRows = RaceRows(inventory.client).size();
-  const char* lastReported = nullptr;
   for (std::size_t raceRow = 1; raceRow < raceRows; ++raceRow) {
     const auto race = static_cast<std::uint32_t>(raceRow);
     for (const Gender gender : kGenders) {
       const char* code = RaceCodeOf(inventory.client, race, gender);
       if (code == nullptr || IsCovered(held, code)) continue;
       char name[kSourceNameCapacity];  // a longer name could not be registered
-      if (!FindOrphanPackage(io.files, code, name, sizeof name)) {
-        // Two genders sharing one stored code are reported once; equal text
-        // stored twice is two codes.
-        if (code != lastReported) io.log.Only("  ODDITY: Model code '%s' is truly orphaned (no sources)", code);
-        lastReported = code;
-        continue;
-      }
-      LoadOrphanPackage(io, inventory, name);
+      orphans.emplace_back(code, FindOrphanPackage(io.files, code, name, sizeof name) ? name : "");
     }
+  }
+  if (io.scans != nullptr && io.scans->Running()) {
+    ScanPlan plan;
+    for (const auto& orphan : orphans) {
+      if (!orphan.second.empty()) plan.Add(io.files, orphan.second.c_str(), SourceKind::kLocalToZone);
+    }
+    io.scans->Plan(plan.Take());
+  }
+  const char* lastReported = nullptr;
+  for (const auto& [code, name] : orphans) {
+    if (name.empty()) {
+      // Two genders sharing one stored code are reported once; equal text
+      // stored twice is two codes.
+      if (code != lastReported) io.log.Only("  ODDITY: Model code '%s' is truly orphaned (no sources)", code);
+      lastReported = code;
+      continue;
+    }
+    LoadOrphanPackage(io, inventory, name.c_str());
   }
   return kSuccess;
 }

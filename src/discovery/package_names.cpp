@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "common/file_system.h"
 #include "common/run_stats.h"
@@ -10,6 +12,7 @@
 #include "common/text.h"
 #include "packages/obg_scanner.h"
 #include "packages/s3d_scanner.h"
+#include "packages/scan_ahead.h"
 #include "store/model_registry.h"
 
 namespace zira {
@@ -64,22 +67,31 @@ void RegisterFound(const RunIo& io, Inventory& inventory, ModelSource* source, c
   }
 }
 
+// A scan on this thread; the pool's threads help with long entries unless
+// they are scanning ahead.
+Result ScanHere(const RunIo& io, const ClientImage& client, const char* name, PackageType type, bool perRaceRules,
+                ScannedPackage* found) {
+  std::string realPath;
+  if (!io.files.ResolveExisting(name, &realPath)) return Fail("package cannot be opened");
+  const bool poolBusy = io.scans != nullptr && io.scans->Running();
+  const PackageInput input{name, realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr};
+  if (type == PackageType::kObg) return ScanObgPackage(input, client, found);
+  return ScanS3dPackage(input, client, perRaceRules, found);
+}
+
 }  // namespace
 
 Result ScanPackage(const RunIo& io, Inventory& inventory, ModelSource* source, PackageType type) {
   if (source == nullptr || type == PackageType::kOther) return InvalidArgument("no source, or a kind no scanner reads");
   if (source->scanned) return kSuccess;
   ScannedPackage found;
-  Result scanned = InvalidArgument("a kind no scanner reads");
-  switch (type) {
-    case PackageType::kObg: scanned = ScanObgPackage(io, inventory.client, source->name, &found); break;
-    case PackageType::kS3d:
-      scanned =
-          ScanS3dPackage(io, inventory.client, source->name, source->kind == SourceKind::kWithOstraModels, &found);
-      break;
-    case PackageType::kOther: break;
+  const bool perRaceRules = source->kind == SourceKind::kWithOstraModels;
+  std::optional<Result> scanned;
+  if (io.scans != nullptr) {
+    scanned = io.scans->Take(source->name, type, perRaceRules, &found);
   }
-  if (Failed(scanned)) return scanned;
+  if (!scanned) scanned = ScanHere(io, inventory.client, source->name, type, perRaceRules, &found);
+  if (Failed(*scanned)) return *scanned;
   RegisterFound(io, inventory, source, found);
   source->scanned = 1;
   if (type == PackageType::kS3d) io.stats.AccountBytes(found.worldBytes);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/run_io.h"
+#include "packages/package_input.h"
 #include "store/inventory.h"
 
 namespace zira {
@@ -20,8 +21,6 @@ bool HasDot(const char* name);
 // nullptr when neither exists.
 const char* ResolvePackageName(ClientFolder& folder, const char* name, char* buffer, std::size_t capacity);
 
-// The kind of package a file name ends with, letters folded.
-enum class PackageType : std::uint8_t { kOther, kObg, kS3d };
 PackageType PackageTypeOf(const char* name);
 
 // Scans a registered source with the scanner of its package type;

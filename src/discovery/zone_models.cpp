@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/capacities.h"
 #include "discovery/package_names.h"
+#include "discovery/scan_plan.h"
 #include "store/model_registry.h"
 
 namespace zira {
@@ -57,16 +58,24 @@ ModelSource* AddImportSource(const RunIo& io, Inventory& inventory, const char* 
   return source;
 }
 
+// Splits a "code, package" entry at its comma: the code trimmed and upper
+// case, the package trimmed and lower case.
+void SplitImportEntry(char* line, char* comma, char** code, char** package) {
+  *comma = '\0';
+  *code = line;
+  *package = comma + 1;
+  TrimText(*code);
+  TrimText(*package);
+  UpperInPlace(*code);
+  LowerInPlace(*package);
+}
+
 // One "code, package" entry of an import list.
 void ImportEntry(const RunIo& io, Inventory& inventory, std::size_t zoneId, char* line, char* comma,
                  const char* listName) {
-  *comma = '\0';
-  char* code = line;
-  char* package = comma + 1;
-  TrimText(code);
-  TrimText(package);
-  UpperInPlace(code);
-  LowerInPlace(package);
+  char* code = nullptr;
+  char* package = nullptr;
+  SplitImportEntry(line, comma, &code, &package);
 
   std::uint16_t raceId = 0;
   Gender gender = Gender::kNone;
@@ -162,6 +171,42 @@ Result LoadZoneImports(const RunIo& io, Inventory& inventory, std::size_t zoneId
   }
   list.Close();
   return kSuccess;
+}
+
+void PlanZoneScans(const RunIo& io, const Inventory& inventory, std::size_t zoneId, ScanPlan& plan) {
+  const char* nick = NickOf(inventory, zoneId);
+  if (nick == nullptr) return;
+  char name[kPathCapacity];
+  for (const char* format : {"%s_chr.s3d", "%s_chr2.s3d"}) {
+    if (FormatName(name, sizeof name, format, nick)) plan.Add(io.files, name, SourceKind::kLocalToZone);
+  }
+  char listName[kPathCapacity];
+  if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || std::strlen(listName) > kLongestListName) return;
+  InputFile list;
+  if (!list.Open(io.files, listName)) return;
+  char line[kListLineCapacity];
+  bool haveHeader = false;
+  while (list.ReadLine(line, sizeof line)) {
+    std::size_t length = std::strlen(line);
+    TrimCounted(line, &length);
+    if (length == 0) continue;
+    if (!haveHeader) {
+      if (AtoI(line) == 0) return;
+      haveHeader = true;
+      continue;
+    }
+    char* comma = std::strchr(line, ',');
+    if (comma == nullptr) continue;
+    char* code = nullptr;
+    char* package = nullptr;
+    SplitImportEntry(line, comma, &code, &package);
+    std::uint16_t raceId = 0;
+    Gender gender = Gender::kNone;
+    if (Failed(DecodeModelCode(inventory, code, &raceId, &gender))) continue;
+    char buffer[kPathCapacity];
+    const char* resolved = ResolvePackageName(io.files, package, buffer, sizeof buffer);
+    if (resolved != nullptr) plan.Add(io.files, resolved, SourceKind::kLocalToZone);
+  }
 }
 
 }  // namespace zira

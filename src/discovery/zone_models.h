@@ -12,4 +12,8 @@ namespace zira {
 Result LoadZoneModels(const RunIo& io, Inventory& inventory, std::size_t zoneId);
 Result LoadZoneImports(const RunIo& io, Inventory& inventory, std::size_t zoneId);
 
+class ScanPlan;
+// Adds the packages LoadZoneModels is going to scan for the zone, in its order.
+void PlanZoneScans(const RunIo& io, const Inventory& inventory, std::size_t zoneId, ScanPlan& plan);
+
 }  // namespace zira

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "client/race_table.h"
-#include "common/file_system.h"
 #include "common/text.h"
 #include "packages/obg_name_rules.h"
 #include "packages/package_archive.h"
@@ -66,11 +65,13 @@ void ScanModelFile(const ClientImage& client, PackageArchive& archive, const cha
 
 }  // namespace
 
-Result ScanObgPackage(const RunIo& io, const ClientImage& client, const char* name, ScannedPackage* found) {
-  if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(&io.pool);
+Result ScanObgPackage(const PackageInput& input, const ClientImage& client, ScannedPackage* found) {
+  if (input.name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool);
   if (!archive) return OutOfMemory("package archive");
-  if (Failed(archive->Open(io.files, name))) return Fail("package cannot be opened");
+  if (Failed(archive->OpenResolved(input.realPath, input.name, input.refusals))) {
+    return Fail("package cannot be opened");
+  }
 
   found->reportRefusedModels = true;
   const std::uint32_t count = archive->EntryCount();

@@ -119,13 +119,22 @@ Result PackageArchive::Open(ClientFolder& folder, const char* path) {
   Close();
   if (path == nullptr) return InvalidArgument("no package path");
   if (path[0] == '\0') return Fail("empty path");
+  std::string real;
+  if (!folder.ResolveExisting(path, &real)) return Fail("cannot open");
+  return OpenResolved(real, path, folder.Refusals());
+}
+
+Result PackageArchive::OpenResolved(const std::string& realPath, const char* path, MachineRefusals& refusals) {
+  Close();
+  if (path == nullptr) return InvalidArgument("no package path");
+  if (path[0] == '\0') return Fail("empty path");
   version_ = 0;
   dateStamp_ = 0;
   CopyText(path_, sizeof(path_), path);
 
-  refusals_ = &folder.Refusals();
+  refusals_ = &refusals;
   InputFile file;
-  if (!file.Open(folder, path_)) return Fail("cannot open");
+  if (!file.OpenResolved(realPath, path_, refusals)) return Fail("cannot open");
   const std::uint64_t length = file.Length();
   // Positions are 32-bit in this format; an empty file has nothing to read.
   if (length == 0 || length > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");

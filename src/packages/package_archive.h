@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "common/byte_cursor.h"
 #include "common/capacities.h"
@@ -43,6 +44,9 @@ class PackageArchive {
   PackageArchive& operator=(const PackageArchive&) = delete;
 
   Result Open(ClientFolder& folder, const char* path);
+  // The same for a path another thread resolved; path names the package in
+  // refusals noted on the way.
+  Result OpenResolved(const std::string& realPath, const char* path, MachineRefusals& refusals);
   // Opens package bytes already in memory, exactly as Open does after reading
   // the file (a copy is taken); lets tests and fuzzers skip the file system.
   Result OpenBytes(std::span<const std::uint8_t> bytes);

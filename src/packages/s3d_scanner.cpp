@@ -6,7 +6,6 @@
 #include <memory>
 #include <new>
 
-#include "common/file_system.h"
 #include "common/machine_refusal.h"
 #include "common/session_log.h"
 #include "common/text.h"
@@ -103,13 +102,14 @@ void ScanModel(const ClientImage& client, bool perRaceRules, WldFile& wld, WldFr
 
 }  // namespace
 
-Result ScanS3dPackage(const RunIo& io, const ClientImage& client, const char* name, bool perRaceRules,
+Result ScanS3dPackage(const PackageInput& input, const ClientImage& client, bool perRaceRules,
                       ScannedPackage* found) {
+  const char* name = input.name;
   if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
 
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(&io.pool);
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool);
   if (!archive) return OutOfMemory("package archive");
-  if (Failed(archive->Open(io.files, name))) return Fail("package cannot be opened");
+  if (Failed(archive->OpenResolved(input.realPath, name, input.refusals))) return Fail("package cannot be opened");
 
   // The world file shares the package's base name: abc_chr.s3d holds abc_chr.wld.
   char wldName[kSourceNameCapacity] = {};
@@ -121,9 +121,10 @@ Result ScanS3dPackage(const RunIo& io, const ClientImage& client, const char* na
   const PackageEntry* entry = archive->Entry(index);
   if (entry == nullptr) return Fail("world file entry missing");
 
+  if (input.reserve) input.reserve(entry->inflatedSize);
   WldFilePtr wld(new (std::nothrow) WldFile());
   if (!wld) {
-    io.files.Refusals().Note(ENOMEM, name);
+    input.refusals.Note(ENOMEM, name);
     return OutOfMemory("world file");
   }
   EntryBuffer contents = archive->ReadEntry(index);

@@ -33,7 +33,7 @@ bool Uses(int own, int used) {
       {"client", "common"},
       {"store", "packages", "client", "common"},
       {"store", "client", "common"},
-      {"reports", "discovery", "store", "client", "common"},
+      {"reports", "discovery", "store", "packages", "client", "common"},
   }};
   if (own == used) return true;
   const auto& uses = kUses[static_cast<std::size_t>(own)];

@@ -1,0 +1,178 @@
+#include "packages/scan_ahead.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "common/machine_refusal.h"
+#include "common/worker_pool.h"
+#include "packages/obg_scanner.h"
+#include "packages/s3d_scanner.h"
+
+namespace zira {
+
+namespace {
+
+std::string KeyOf(std::string_view name, PackageType type, bool perRaceRules) {
+  std::string key(name);
+  key.push_back('\0');
+  key.push_back(static_cast<char>('0' + static_cast<int>(type)));
+  key.push_back(perRaceRules ? 'r' : '-');
+  return key;
+}
+
+}  // namespace
+
+struct ScanAhead::Slot {
+  PlannedScan plan;
+  std::size_t index = 0;
+  std::uint64_t claim = 0;  // the order in which scans began
+  State state = State::kWaiting;
+  // Written by the thread that runs the scan, read by the one that takes it
+  // once the state says done (both under the mutex).
+  Result result = kSuccess;
+  ScannedPackage found;
+  MachineRefusals refusals;
+  bool outOfMemory = false;
+  std::uint64_t reserved = 0;
+};
+
+ScanAhead::ScanAhead(WorkerPool& pool, const ClientImage& client, std::uint64_t budget)
+    : pool_(pool), client_(client), budget_(budget) {}
+
+ScanAhead::~ScanAhead() { Stop(); }
+
+void ScanAhead::Plan(std::vector<PlannedScan> scans) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (PlannedScan& scan : scans) {
+      std::string key = KeyOf(scan.name, scan.type, scan.perRaceRules);
+      if (byKey_.count(key) != 0) continue;
+      auto slot = std::make_unique<Slot>();
+      slot->plan = std::move(scan);
+      slot->index = slots_.size();
+      byKey_.emplace(std::move(key), slot->index);
+      slots_.push_back(std::move(slot));
+    }
+  }
+  changed_.notify_all();
+  if (!running_ && pool_.Jobs() > 1) {
+    running_ = true;
+    pool_.StartInBackground(pool_.Jobs() - 1, WorkerTask, this);
+  }
+}
+
+void ScanAhead::WorkerTask(void* self, std::size_t, unsigned) { static_cast<ScanAhead*>(self)->WorkerLoop(); }
+
+void ScanAhead::WorkerLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_) {
+    if (Slot* slot = ClaimNext(lock, false)) {
+      Run(*slot, lock);
+    } else {
+      changed_.wait(lock);
+    }
+  }
+}
+
+ScanAhead::Slot* ScanAhead::ClaimNext(std::unique_lock<std::mutex>&, bool onlyIfAdmitted) {
+  while (next_ < slots_.size() && slots_[next_]->state != State::kWaiting) ++next_;
+  if (next_ == slots_.size()) return nullptr;
+  Slot& slot = *slots_[next_];
+  if (onlyIfAdmitted && bytesInFlight_ + slot.plan.fileBytes > budget_) return nullptr;
+  ++next_;
+  Begin(slot);
+  return &slot;
+}
+
+void ScanAhead::Begin(Slot& slot) {
+  slot.state = State::kRunning;
+  slot.claim = claims_++;
+  inFlight_.insert(slot.claim);
+}
+
+// The scan begun first goes on regardless; one begun later cannot count as
+// older than a scan already holding bytes, so at most one scan exceeds the budget.
+bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes) const {
+  return bytesInFlight_ + bytes <= budget_ || *inFlight_.begin() == slot.claim;
+}
+
+void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return Admits(slot, bytes); });
+  bytesInFlight_ += bytes;
+  slot.reserved += bytes;
+  peak_ = std::max(peak_, bytesInFlight_);
+}
+
+// Runs a claimed slot's scan without the lock; returns with it held again.
+void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  Reserve(slot, slot.plan.fileBytes);
+  try {
+    const PackageInput input{slot.plan.name.c_str(), slot.plan.realPath, slot.refusals, nullptr,
+                             [this, &slot](std::uint64_t bytes) { Reserve(slot, bytes); }};
+    slot.result = slot.plan.type == PackageType::kObg
+                      ? ScanObgPackage(input, client_, &slot.found)
+                      : ScanS3dPackage(input, client_, slot.plan.perRaceRules, &slot.found);
+  } catch (const std::bad_alloc&) {
+    slot.outOfMemory = true;
+    slot.found = ScannedPackage();
+  }
+  lock.lock();
+  bytesInFlight_ -= slot.reserved;
+  slot.reserved = 0;
+  inFlight_.erase(slot.claim);
+  slot.state = State::kDone;
+  changed_.notify_all();
+}
+
+std::optional<Result> ScanAhead::Take(std::string_view name, PackageType type, bool perRaceRules,
+                                      ScannedPackage* found) {
+  if (!running_ || found == nullptr) return std::nullopt;
+  const std::string key = KeyOf(name, type, perRaceRules);
+  std::unique_lock<std::mutex> lock(mutex_);
+  const auto planned = byKey_.find(key);
+  if (planned == byKey_.end()) return std::nullopt;
+  Slot& slot = *slots_[planned->second];
+  byKey_.erase(planned);
+  for (;;) {
+    if (slot.state == State::kDone) break;
+    if (slot.state == State::kWaiting) {
+      Begin(slot);
+      Run(slot, lock);
+      continue;
+    }
+    // A worker has it: meanwhile this thread scans the next one, when it fits.
+    if (Slot* other = ClaimNext(lock, true)) {
+      Run(*other, lock);
+      continue;
+    }
+    changed_.wait(lock);
+  }
+  slot.state = State::kTaken;
+  lock.unlock();
+  // The machine may have refused memory or files only because scans ran
+  // side by side: such a scan is done again by the caller, alone.
+  if (slot.outOfMemory || slot.refusals.Any()) return std::nullopt;
+  *found = std::move(slot.found);
+  slot.found = ScannedPackage();
+  return slot.result;
+}
+
+void ScanAhead::Stop() {
+  if (!running_) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  pool_.FinishInBackground();
+  running_ = false;
+  stopping_ = false;
+  slots_.clear();
+  byKey_.clear();
+  next_ = 0;
+}
+
+}  // namespace zira

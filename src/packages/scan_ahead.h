@@ -1,0 +1,96 @@
+#pragma once
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "client/client_image.h"
+#include "common/result.h"
+#include "packages/found_models.h"
+#include "packages/package_input.h"
+
+namespace zira {
+
+class WorkerPool;
+
+// A package that discovery is expected to scan, in the order it will ask.
+struct PlannedScan {
+  std::string name;      // the source's name, as discovery will ask for it
+  std::string realPath;  // resolved by the planning thread
+  PackageType type = PackageType::kOther;
+  bool perRaceRules = false;
+  std::uint64_t fileBytes = 0;
+};
+
+// The package bytes in flight (files read, world files inflated) that scans
+// ahead may hold beside the one the run waits for.
+inline constexpr std::uint64_t kScanAheadBudget = 64ull << 20;
+
+// Scans packages ahead of discovery on the pool's workers, in the planned
+// order, while discovery registers what earlier scans found: the whole
+// reading, inflating and scanning of a package leaves the registering thread.
+// The plan is a forecast only: discovery takes a scan by its name and scans
+// anything unplanned itself, so what it registers and in which order never
+// depends on the plan. A scan is admitted while the bytes in flight fit the
+// budget; the scan begun first always goes on, so one package larger
+// than the budget still gets through, alone.
+class ScanAhead {
+ public:
+  ScanAhead(WorkerPool& pool, const ClientImage& client, std::uint64_t budget = kScanAheadBudget);
+  ~ScanAhead();
+  ScanAhead(const ScanAhead&) = delete;
+  ScanAhead& operator=(const ScanAhead&) = delete;
+
+  // Adds to the plan; the first call starts the workers.
+  void Plan(std::vector<PlannedScan> scans);
+  // The planned scan of name as a scan on this thread would have given it:
+  // its result and what it found. Waits for it, or runs it here when no
+  // worker has begun it. nullopt when it was not planned so (or was taken
+  // already), or when the machine refused it memory or files: the caller
+  // then scans it itself.
+  std::optional<Result> Take(std::string_view name, PackageType type, bool perRaceRules, ScannedPackage* found);
+  // Ends the workers' batch; planned scans not taken are dropped. After it,
+  // the pool is free for other batches.
+  void Stop();
+  bool Running() const { return running_; }
+
+  // The most bytes that were in flight at once, for tests.
+  std::uint64_t PeakBytes() const { return peak_; }
+
+ private:
+  enum class State : std::uint8_t { kWaiting, kRunning, kDone, kTaken };
+  struct Slot;
+
+  static void WorkerTask(void* self, std::size_t index, unsigned worker);
+  void WorkerLoop();
+  // Claims the next waiting slot from next_ on; nullptr when none.
+  Slot* ClaimNext(std::unique_lock<std::mutex>& lock, bool onlyIfAdmitted);
+  void Begin(Slot& slot);
+  void Run(Slot& slot, std::unique_lock<std::mutex>& lock);
+  void Reserve(Slot& slot, std::uint64_t bytes);
+  bool Admits(const Slot& slot, std::uint64_t bytes) const;
+
+  WorkerPool& pool_;
+  const ClientImage& client_;
+  const std::uint64_t budget_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+  std::unordered_map<std::string, std::size_t> byKey_;
+  std::size_t next_ = 0;
+  std::set<std::uint64_t> inFlight_;  // claims of the scans in flight
+  std::uint64_t claims_ = 0;
+  std::uint64_t bytesInFlight_ = 0;
+  std::uint64_t peak_ = 0;
+  bool running_ = false;
+  bool stopping_ = false;
+};
+
+}  // namespace zira
