@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -165,29 +166,43 @@ bool ReadStrictDynamicHeader(DeflateBitReader& bits) {
   PrecodeTable table;
   BuildPrecodeTable(precode, &table);
 
-  std::uint8_t lengths[kMostLengthSymbols + kMostDistanceSymbols];  // each written before it is read
+  // The Kraft sums of the two codes are kept as the lengths come, so the
+  // lengths themselves need not be stored: only the last one, for repeats.
   const std::size_t total = lengthSymbols + distanceSymbols;
+  std::uint32_t kraft[2] = {0, 0};  // literal/length code, distance code
+  bool endOfBlockCoded = false;
+  unsigned previous = 0;
   std::size_t filled = 0;
+  const auto fill = [&](unsigned length, std::size_t count) {
+    if (length != 0) {
+      const std::uint32_t unit = 1u << (kLongestCode - length);
+      const std::size_t literals = filled < lengthSymbols ? std::min(count, lengthSymbols - filled) : 0;
+      kraft[0] += unit * static_cast<std::uint32_t>(literals);
+      kraft[1] += unit * static_cast<std::uint32_t>(count - literals);
+      if (filled <= kEndOfBlock && kEndOfBlock < filled + count) endOfBlockCoded = true;
+    }
+    previous = length;
+    filled += count;
+  };
   while (filled < total) {
     bits.Ensure(2 * kPrecodeBits);  // a code and its extra bits
     const std::uint8_t entry = table[bits.Peek(kPrecodeBits)];
     bits.Drop(entry >> 5);
     const unsigned symbol = entry & 31u;
     if (symbol < 16) [[likely]] {
-      lengths[filled++] = static_cast<std::uint8_t>(symbol);
+      fill(symbol, 1);
       continue;
     }
     if (symbol == 16 && filled == 0) return false;  // nothing to repeat
-    const std::uint8_t repeated = symbol == 16 ? lengths[filled - 1] : 0;
+    const unsigned repeated = symbol == 16 ? previous : 0;
     const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
     const std::size_t count = (symbol == 18 ? 11 : 3) + bits.Peek(extraBits);
     bits.Drop(extraBits);
     if (count > total - filled) return false;
-    for (const std::size_t end = filled + count; filled < end;) lengths[filled++] = repeated;
+    fill(repeated, count);
   }
-  const std::span<const std::uint8_t> all(lengths, total);
-  return bits.Ok() && lengths[kEndOfBlock] != 0 && IsCompleteCode(all.first(lengthSymbols)) &&
-         IsCompleteCode(all.subspan(lengthSymbols));
+  constexpr std::uint32_t kComplete = 1u << kLongestCode;
+  return bits.Ok() && endOfBlockCoded && kraft[0] == kComplete && kraft[1] == kComplete;
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ ScanAhead::Slot* ScanAhead::ClaimNext(std::unique_lock<std::mutex>&, bool onlyIf
   while (next_ < slots_.size() && slots_[next_]->state != State::kWaiting) ++next_;
   if (next_ == slots_.size()) return nullptr;
   Slot& slot = *slots_[next_];
-  if (onlyIfAdmitted && bytesInFlight_ + slot.plan.fileBytes > budget_) return nullptr;
+  if (onlyIfAdmitted && !inFlight_.empty() && BytesBesideFirst() + slot.plan.fileBytes > budget_) return nullptr;
   ++next_;
   Begin(slot);
   return &slot;
@@ -88,13 +88,18 @@ ScanAhead::Slot* ScanAhead::ClaimNext(std::unique_lock<std::mutex>&, bool onlyIf
 void ScanAhead::Begin(Slot& slot) {
   slot.state = State::kRunning;
   slot.claim = claims_++;
-  inFlight_.insert(slot.claim);
+  inFlight_.emplace(slot.claim, &slot);
 }
 
-// The scan begun first goes on regardless; one begun later cannot count as
-// older than a scan already holding bytes, so at most one scan exceeds the budget.
+std::uint64_t ScanAhead::BytesBesideFirst() const {
+  return inFlight_.empty() ? 0 : bytesInFlight_ - inFlight_.begin()->second->reserved;
+}
+
+// The scan begun first goes on regardless, and the budget bounds the bytes
+// of the others: one begun later never counts as older than a scan already
+// holding bytes, so in flight there are at most the budget and one package.
 bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes) const {
-  return bytesInFlight_ + bytes <= budget_ || *inFlight_.begin() == slot.claim;
+  return inFlight_.begin()->second == &slot || BytesBesideFirst() + bytes <= budget_;
 }
 
 void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes) {

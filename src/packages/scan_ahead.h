@@ -5,7 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,18 +29,19 @@ struct PlannedScan {
   std::uint64_t fileBytes = 0;
 };
 
-// The package bytes in flight (files read, world files inflated) that scans
-// ahead may hold beside the one the run waits for.
-inline constexpr std::uint64_t kScanAheadBudget = 64ull << 20;
+// The package bytes (files read, world files inflated) that scans may hold
+// beside the one begun first: with the run's own tables this stays within the
+// largest package, its world file and 64 MiB.
+inline constexpr std::uint64_t kScanAheadBudget = 24ull << 20;
 
 // Scans packages ahead of discovery on the pool's workers, in the planned
 // order, while discovery registers what earlier scans found: the whole
 // reading, inflating and scanning of a package leaves the registering thread.
 // The plan is a forecast only: discovery takes a scan by its name and scans
 // anything unplanned itself, so what it registers and in which order never
-// depends on the plan. A scan is admitted while the bytes in flight fit the
-// budget; the scan begun first always goes on, so one package larger
-// than the budget still gets through, alone.
+// depends on the plan. The scan begun first always goes on; the others are
+// admitted while their bytes fit the budget, so a large package does not
+// stop the smaller ones beside it, but two large ones never overlap.
 class ScanAhead {
  public:
   ScanAhead(WorkerPool& pool, const ClientImage& client, std::uint64_t budget = kScanAheadBudget);
@@ -75,6 +76,7 @@ class ScanAhead {
   void Begin(Slot& slot);
   void Run(Slot& slot, std::unique_lock<std::mutex>& lock);
   void Reserve(Slot& slot, std::uint64_t bytes);
+  std::uint64_t BytesBesideFirst() const;
   bool Admits(const Slot& slot, std::uint64_t bytes) const;
 
   WorkerPool& pool_;
@@ -85,7 +87,7 @@ class ScanAhead {
   std::vector<std::unique_ptr<Slot>> slots_;
   std::unordered_map<std::string, std::size_t> byKey_;
   std::size_t next_ = 0;
-  std::set<std::uint64_t> inFlight_;  // claims of the scans in flight
+  std::map<std::uint64_t, Slot*> inFlight_;  // the scans in flight by claim
   std::uint64_t claims_ = 0;
   std::uint64_t bytesInFlight_ = 0;
   std::uint64_t peak_ = 0;

@@ -82,7 +82,9 @@ TEST_P(GoldenTest, EveryJobCountWritesTheReviewedFiles) {
     TempDir dir;
     ASSERT_TRUE(testing::WriteSampleClient(dir.Path(), id, ""));
     std::string console;
-    RunProgram(ZIRA_BINARY, dir.Path(), {"--jobs", jobs}, &console, nullptr);
+    const int code = RunProgram(ZIRA_BINARY, dir.Path(), {"--jobs", jobs}, &console, nullptr);
+    const std::string reviewed = ReadTextFile(std::string(ZIRA_SOURCE_DIR) + "/tests/golden/" + edition + "/console.txt");
+    EXPECT_EQ("exit code " + std::to_string(code) + "\n", reviewed.substr(reviewed.rfind("exit code "))) << console;
     const std::string out = dir / "ZIRA/";
     Compare(edition, "ZIRA.log", Mask(ReadTextFile(out + edition + "_ZIRA.log")));
     for (const char* report : {"OBRaces_ModelCodes_DB.txt", "OBRaces.htm", "OBZoneInfo_DB.txt", "OBZones.htm"}) {
