@@ -106,7 +106,7 @@ constexpr OptionRow kOptionRows[] = {
      "(a relative PAGE is taken from the start folder)",
      TakeExplorer},
     {"jobs", 'j', "N",
-     "inflate a package entry's blocks on N threads\n"
+     "read, inflate and scan packages on N threads\n"
      "(default: the number of cores; 1: one after another)",
      TakeJobs},
     {"help", 'h', nullptr, "display this help and exit",
