@@ -66,12 +66,17 @@ void ScanAhead::WorkerTask(void* self, std::size_t, unsigned) { static_cast<Scan
 
 void ScanAhead::WorkerLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (!stopping_) {
-    if (Slot* slot = ClaimNext(lock, false)) {
-      Run(*slot, lock);
-    } else {
-      changed_.wait(lock);
+  try {
+    while (!stopping_) {
+      if (Slot* slot = ClaimNext(lock, false)) {
+        Run(*slot, lock);
+      } else {
+        changed_.wait(lock);
+      }
     }
+  } catch (const std::bad_alloc&) {
+    // Without memory to begin a scan this worker stops; what it left waiting
+    // the registering thread scans itself.
   }
 }
 
@@ -80,15 +85,16 @@ ScanAhead::Slot* ScanAhead::ClaimNext(std::unique_lock<std::mutex>&, bool onlyIf
   if (next_ == slots_.size()) return nullptr;
   Slot& slot = *slots_[next_];
   if (onlyIfAdmitted && !inFlight_.empty() && BytesBesideFirst() + slot.plan.fileBytes > budget_) return nullptr;
-  ++next_;
   Begin(slot);
+  ++next_;
   return &slot;
 }
 
+// May throw std::bad_alloc, and then the slot is still waiting.
 void ScanAhead::Begin(Slot& slot) {
-  slot.state = State::kRunning;
+  inFlight_.emplace(claims_, &slot);
   slot.claim = claims_++;
-  inFlight_.emplace(slot.claim, &slot);
+  slot.state = State::kRunning;
 }
 
 std::uint64_t ScanAhead::BytesBesideFirst() const {
