@@ -7,10 +7,25 @@
 
 namespace zira {
 
+// Runs a batch of n independent tasks on the threads at hand and returns when
+// all n are done: task(context, i, worker) once for every i below count, in
+// no set order, where worker numbers the thread (below Workers()), so a task
+// may keep scratch of its own per worker. The tasks must not touch each
+// other's data.
+class TaskRunner {
+ public:
+  using Task = void (*)(void* context, std::size_t index, unsigned worker);
+  virtual unsigned Workers() = 0;
+  virtual void ForEach(std::size_t count, Task task, void* context) = 0;
+
+ protected:
+  ~TaskRunner() = default;
+};
+
 // A fixed set of threads, started once and reused for every batch: a batch of
-// n independent tasks runs on the workers and on the calling thread, and
-// ForEach returns when all n are done.
-class WorkerPool {
+// n independent tasks runs on the workers and on the calling thread (worker
+// 0), and ForEach returns when all n are done.
+class WorkerPool : public TaskRunner {
  public:
   // jobs counts the calling thread too, so jobs 1 starts no thread at all.
   // The threads start with the first batch, so a run that never needs them
@@ -28,12 +43,9 @@ class WorkerPool {
   }
   unsigned RequestedJobs() const { return requested_; }
 
-  // Calls task(context, i, worker) once for every i below count, in no set
-  // order; worker numbers the thread it runs on (0 the caller, below Jobs()),
-  // so a task may keep scratch of its own per worker. The tasks must not
-  // touch each other's data; one batch runs at a time.
-  using Task = void (*)(void* context, std::size_t index, unsigned worker);
-  void ForEach(std::size_t count, Task task, void* context);
+  unsigned Workers() override { return Jobs(); }
+  // One batch runs at a time.
+  void ForEach(std::size_t count, Task task, void* context) override;
 
   // The same batch, begun on the workers alone: the caller goes on with work
   // of its own and ends the batch with FinishInBackground, which runs what no

@@ -328,7 +328,7 @@ BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> 
 }
 
 BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& plan, std::uint32_t size,
-                          std::uint8_t* output, WorkerPool& pool, Decompressors& decompressors) {
+                          std::uint8_t* output, TaskRunner& pool, Decompressors& decompressors) {
   const std::size_t count = plan.blocks.size();
   // More than a batch holds: the plain walk gives the same outcome.
   if (count > kMostPlannedBlocks) {

@@ -10,7 +10,7 @@ struct libdeflate_decompressor;
 
 namespace zira {
 
-class WorkerPool;
+class TaskRunner;
 
 // One block of an entry's contents as its header gives it.
 struct BlockHeader {
@@ -105,6 +105,6 @@ BlockPlan PlanBlocks(std::span<const std::uint8_t> file, std::span<BlockHeader> 
 // InflateBlocksInOrder does, so the outcome is the same as that walk's from
 // the first block.
 BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& plan, std::uint32_t size,
-                          std::uint8_t* output, WorkerPool& pool, Decompressors& decompressors);
+                          std::uint8_t* output, TaskRunner& pool, Decompressors& decompressors);
 
 }  // namespace zira

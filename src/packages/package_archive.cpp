@@ -78,11 +78,11 @@ Result CheckHeader(const PackageHeader& header, std::uint64_t fileLength) {
 
 }  // namespace
 
-std::unique_ptr<PackageArchive> PackageArchive::Create(WorkerPool* pool) {
+std::unique_ptr<PackageArchive> PackageArchive::Create(TaskRunner* pool) {
   return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive(pool));
 }
 
-PackageArchive::PackageArchive(WorkerPool* pool) : pool_(pool) {
+PackageArchive::PackageArchive(TaskRunner* pool) : pool_(pool) {
   for (std::uint32_t t = 0; t < 256; ++t) {
     std::uint32_t value = t << 24;
     for (int bit = 0; bit < 8; ++bit) {
@@ -276,8 +276,8 @@ Result PackageArchive::ReadInto(std::uint32_t offset, std::span<std::uint8_t> bu
 Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size) {
   const std::span<const std::uint8_t> file = Contents();
   BlockRunEnd run{kSuccess, 0, offset};
-  const bool inOrder = pool_ == nullptr || pool_->RequestedJobs() == 1;
-  if (!decompressors_) decompressors_ = std::make_unique<Decompressors>(inOrder ? 1 : pool_->Jobs());
+  const bool inOrder = pool_ == nullptr || pool_->Workers() == 1;
+  if (!decompressors_) decompressors_ = std::make_unique<Decompressors>(inOrder ? 1 : pool_->Workers());
   if (inOrder) {
     run = InflateBlocksInOrder(file, offset, 0, size, output.data(), *decompressors_);
   } else {

@@ -14,7 +14,7 @@
 namespace zira {
 
 class ClientFolder;
-class WorkerPool;
+class TaskRunner;
 
 inline constexpr std::size_t kPackageNameCapacity = 261;  // 260 bytes and the terminator
 inline constexpr std::uint16_t kNoEntry = 0xFFFF;
@@ -38,7 +38,7 @@ class PackageArchive {
   // An empty archive with its checksum table built; nullptr when out of memory.
   // pool: the threads that inflate a long entry's blocks; without one, or
   // with a pool of one job, the blocks are inflated in order on the caller.
-  static std::unique_ptr<PackageArchive> Create(WorkerPool* pool = nullptr);
+  static std::unique_ptr<PackageArchive> Create(TaskRunner* pool = nullptr);
   ~PackageArchive();
   PackageArchive(const PackageArchive&) = delete;
   PackageArchive& operator=(const PackageArchive&) = delete;
@@ -75,7 +75,7 @@ class PackageArchive {
   std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
 
  private:
-  explicit PackageArchive(WorkerPool* pool);
+  explicit PackageArchive(TaskRunner* pool);
   // Notes a refusal of the machine's against the package's name, when opened from a folder.
   void NoteRefusal(int error) const {
     if (refusals_ != nullptr) refusals_->Note(error, path_);
@@ -91,7 +91,7 @@ class PackageArchive {
   Result CheckRequest(std::uint32_t offset, std::uint32_t size) const;
   Result Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size);
 
-  WorkerPool* pool_ = nullptr;
+  TaskRunner* pool_ = nullptr;
   std::unique_ptr<Decompressors> decompressors_;  // one per worker, made with the first inflation
   MachineRefusals* refusals_ = nullptr;
   std::uint32_t version_ = 0;

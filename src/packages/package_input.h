@@ -6,7 +6,7 @@
 namespace zira {
 
 class MachineRefusals;
-class WorkerPool;
+class TaskRunner;
 
 // The kind of package a file name ends with, letters folded.
 enum class PackageType : std::uint8_t { kOther, kObg, kS3d };
@@ -20,7 +20,7 @@ struct PackageInput {
   MachineRefusals& refusals;
   // The threads that inflate a long entry's blocks; none on a thread that is
   // itself one of the pool's.
-  WorkerPool* pool = nullptr;
+  TaskRunner* pool = nullptr;
   // Told the bytes a world file inflates to before they are allocated; it
   // may hold the scan until they fit the memory the scans ahead may take.
   std::function<void(std::uint64_t)> reserve;

@@ -62,16 +62,18 @@ void ScanAhead::Plan(std::vector<PlannedScan> scans) {
   }
 }
 
-void ScanAhead::WorkerTask(void* self, std::size_t, unsigned) { static_cast<ScanAhead*>(self)->WorkerLoop(); }
+void ScanAhead::WorkerTask(void* self, std::size_t, unsigned worker) {
+  static_cast<ScanAhead*>(self)->WorkerLoop(worker);
+}
 
-void ScanAhead::WorkerLoop() {
+void ScanAhead::WorkerLoop(unsigned worker) {
   std::unique_lock<std::mutex> lock(mutex_);
   try {
     while (!stopping_) {
       if (Slot* slot = ClaimNext(lock, false)) {
-        Run(*slot, lock);
+        Run(*slot, lock, worker);
       } else {
-        changed_.wait(lock);
+        WaitHelping(lock, worker);
       }
     }
   } catch (const std::bad_alloc&) {
@@ -108,21 +110,22 @@ bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes) const {
   return inFlight_.begin()->second == &slot || BytesBesideFirst() + bytes <= budget_;
 }
 
-void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes) {
+void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes, unsigned worker) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return Admits(slot, bytes); });
+  while (!Admits(slot, bytes)) WaitHelping(lock, worker);
   bytesInFlight_ += bytes;
   slot.reserved += bytes;
   peak_ = std::max(peak_, bytesInFlight_);
 }
 
 // Runs a claimed slot's scan without the lock; returns with it held again.
-void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock) {
+void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned worker) {
   lock.unlock();
-  Reserve(slot, slot.plan.fileBytes);
+  Reserve(slot, slot.plan.fileBytes, worker);
   try {
-    const PackageInput input{slot.plan.name.c_str(), slot.plan.realPath, slot.refusals, nullptr,
-                             [this, &slot](std::uint64_t bytes) { Reserve(slot, bytes); }};
+    HelpedRunner runner(*this, worker);
+    const PackageInput input{slot.plan.name.c_str(), slot.plan.realPath, slot.refusals, &runner,
+                             [this, &slot, worker](std::uint64_t bytes) { Reserve(slot, bytes, worker); }};
     slot.result = slot.plan.type == PackageType::kObg
                       ? ScanObgPackage(input, client_, &slot.found)
                       : ScanS3dPackage(input, client_, slot.plan.perRaceRules, &slot.found);
@@ -151,15 +154,15 @@ std::optional<Result> ScanAhead::Take(std::string_view name, PackageType type, b
     if (slot.state == State::kDone) break;
     if (slot.state == State::kWaiting) {
       Begin(slot);
-      Run(slot, lock);
+      Run(slot, lock, 0);
       continue;
     }
     // A worker has it: meanwhile this thread scans the next one, when it fits.
     if (Slot* other = ClaimNext(lock, true)) {
-      Run(*other, lock);
+      Run(*other, lock, 0);
       continue;
     }
-    changed_.wait(lock);
+    WaitHelping(lock, 0);
   }
   slot.state = State::kTaken;
   lock.unlock();
@@ -169,6 +172,53 @@ std::optional<Result> ScanAhead::Take(std::string_view name, PackageType type, b
   *found = std::move(slot.found);
   slot.found = ScannedPackage();
   return slot.result;
+}
+
+bool ScanAhead::HelpOne(std::unique_lock<std::mutex>& lock, unsigned worker) {
+  for (Help* help : helps_) {
+    if (help->next == help->count) continue;
+    const std::size_t index = help->next++;
+    lock.unlock();
+    help->task(help->context, index, worker);
+    lock.lock();
+    if (++help->finished == help->count) changed_.notify_all();
+    return true;
+  }
+  return false;
+}
+
+void ScanAhead::WaitHelping(std::unique_lock<std::mutex>& lock, unsigned worker) {
+  if (!HelpOne(lock, worker)) changed_.wait(lock);
+}
+
+void ScanAhead::ForEachHelped(std::size_t count, TaskRunner::Task task, void* context, unsigned worker) {
+  // A short batch costs less done alone than handed round.
+  if (count < kHelpedBatch) {
+    for (std::size_t i = 0; i < count; ++i) task(context, i, worker);
+    return;
+  }
+  Help help{task, context, count};
+  std::unique_lock<std::mutex> lock(mutex_);
+  helps_.push_back(&help);
+  changed_.notify_all();
+  while (help.finished < help.count) {
+    if (help.next < help.count) {
+      const std::size_t index = help.next++;
+      lock.unlock();
+      task(context, index, worker);
+      lock.lock();
+      ++help.finished;
+    } else {
+      WaitHelping(lock, worker);
+    }
+  }
+  helps_.erase(std::find(helps_.begin(), helps_.end(), &help));
+}
+
+unsigned ScanAhead::HelpedRunner::Workers() { return ahead_.pool_.Jobs(); }
+
+void ScanAhead::HelpedRunner::ForEach(std::size_t count, Task task, void* context) {
+  ahead_.ForEachHelped(count, task, context, worker_);
 }
 
 void ScanAhead::Stop() {

@@ -13,12 +13,12 @@
 
 #include "client/client_image.h"
 #include "common/result.h"
+#include "common/worker_pool.h"
 #include "packages/found_models.h"
 #include "packages/package_input.h"
 
 namespace zira {
 
-class WorkerPool;
 
 // A package that discovery is expected to scan, in the order it will ask.
 struct PlannedScan {
@@ -68,14 +68,41 @@ class ScanAhead {
  private:
   enum class State : std::uint8_t { kWaiting, kRunning, kDone, kTaken };
   struct Slot;
+  // A batch of a long entry's blocks that every waiting thread helps with.
+  struct Help {
+    TaskRunner::Task task;
+    void* context;
+    std::size_t count;
+    std::size_t next = 0;
+    std::size_t finished = 0;
+  };
+  // The pool as one scan's archive sees it: batches handed to the threads
+  // that wait, the scan's own thread among them.
+  class HelpedRunner : public TaskRunner {
+   public:
+    HelpedRunner(ScanAhead& ahead, unsigned worker) : ahead_(ahead), worker_(worker) {}
+    unsigned Workers() override;
+    void ForEach(std::size_t count, Task task, void* context) override;
+
+   private:
+    ScanAhead& ahead_;
+    unsigned worker_;
+  };
+  // Blocks in a batch below which the scan's thread inflates them alone.
+  static constexpr std::size_t kHelpedBatch = 16;
 
   static void WorkerTask(void* self, std::size_t index, unsigned worker);
-  void WorkerLoop();
+  void WorkerLoop(unsigned worker);
   // Claims the next waiting slot from next_ on; nullptr when none.
   Slot* ClaimNext(std::unique_lock<std::mutex>& lock, bool onlyIfAdmitted);
   void Begin(Slot& slot);
-  void Run(Slot& slot, std::unique_lock<std::mutex>& lock);
-  void Reserve(Slot& slot, std::uint64_t bytes);
+  void Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned worker);
+  void Reserve(Slot& slot, std::uint64_t bytes, unsigned worker);
+  // Runs one task of an open batch; false when there is none.
+  bool HelpOne(std::unique_lock<std::mutex>& lock, unsigned worker);
+  // Helps with a batch, or else waits for a change.
+  void WaitHelping(std::unique_lock<std::mutex>& lock, unsigned worker);
+  void ForEachHelped(std::size_t count, TaskRunner::Task task, void* context, unsigned worker);
   std::uint64_t BytesBesideFirst() const;
   bool Admits(const Slot& slot, std::uint64_t bytes) const;
 
@@ -86,6 +113,7 @@ class ScanAhead {
   std::condition_variable changed_;
   std::vector<std::unique_ptr<Slot>> slots_;
   std::unordered_map<std::string, std::size_t> byKey_;
+  std::vector<Help*> helps_;
   std::size_t next_ = 0;
   std::map<std::uint64_t, Slot*> inFlight_;  // the scans in flight by claim
   std::uint64_t claims_ = 0;

@@ -40,7 +40,9 @@ class ScanAheadTest : public ScannerTest {
     for (int i = 0; i < 10; ++i) {
       WorldBuilder world;
       for (int m = 0; m <= i; ++m) world.AddModel(std::string(m % 2 ? "HUF" : "BAM") + "_ACTORDEF", 0);
-      world.AddFragment(0x22, "", std::vector<std::uint8_t>(static_cast<std::size_t>(i) * 3000, 0x41));
+      // The last world file spans enough blocks for the waiting threads to help inflate it.
+      const std::size_t padding = i == 9 ? 400000 : static_cast<std::size_t>(i) * 3000;
+      world.AddFragment(0x22, "", std::vector<std::uint8_t>(padding, 0x41));
       const std::string name = "p" + std::to_string(i) + "_chr.s3d";
       WritePackage(name, {{"p" + std::to_string(i) + "_chr.wld", world.Bytes()}});
       Plan(name, PackageType::kS3d);
