@@ -116,6 +116,10 @@ constexpr std::size_t kMostLengthSymbols = 286;   // zlib refuses a header that 
 constexpr std::size_t kMostDistanceSymbols = 30;  // the same
 constexpr std::size_t kEndOfBlock = 256;
 constexpr unsigned kPrecodeBits = 7;
+// What a code of each length adds to the Kraft sum, in units of 2^-15.
+constexpr std::uint32_t kKraftUnit[kLongestCode + 1] = {0,       1u << 14, 1u << 13, 1u << 12, 1u << 11, 1u << 10,
+                                                        1u << 9, 1u << 8,  1u << 7,  1u << 6,  1u << 5,  1u << 4,
+                                                        1u << 3, 1u << 2,  1u << 1,  1u << 0};
 // The order in which a dynamic block lists the code lengths of the precode.
 constexpr std::uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
@@ -128,8 +132,17 @@ bool IsCompleteCode(std::span<const std::uint8_t> lengths) {
   return sum == 1u << kLongestCode;
 }
 
-// A decoding table over the next 7 bits for a complete precode: symbol and
-// length per bit pattern.
+// Each 7-bit value with its bits in reverse order.
+constexpr std::array<std::uint8_t, 1u << kPrecodeBits> kReversed7 = [] {
+  std::array<std::uint8_t, 1u << kPrecodeBits> table{};
+  for (unsigned value = 0; value < table.size(); ++value) {
+    unsigned reversed = 0;
+    for (unsigned bit = 0; bit < kPrecodeBits; ++bit) reversed |= ((value >> bit) & 1u) << (kPrecodeBits - 1 - bit);
+    table[value] = static_cast<std::uint8_t>(reversed);
+  }
+  return table;
+}();
+
 // A decoding table over the next 7 bits for a complete precode: per bit
 // pattern, the symbol (low 5 bits) and the length of its code (top 3).
 using PrecodeTable = std::array<std::uint8_t, 1u << kPrecodeBits>;
@@ -144,8 +157,8 @@ void BuildPrecodeTable(const std::uint8_t (&lengths)[19], PrecodeTable* table) {
     const unsigned length = lengths[symbol];
     if (length == 0) continue;
     const std::uint32_t code = next[length]++;
-    std::uint32_t reversed = 0;  // codes are sent from their top bit on
-    for (unsigned bit = 0; bit < length; ++bit) reversed |= ((code >> bit) & 1u) << (length - 1 - bit);
+    // Codes are sent from their top bit on.
+    const std::uint32_t reversed = kReversed7[code << (kPrecodeBits - length)];
     for (std::uint32_t fill = reversed; fill < (1u << kPrecodeBits); fill += 1u << length) {
       (*table)[fill] = static_cast<std::uint8_t>(symbol | length << 5);
     }
@@ -175,7 +188,7 @@ bool ReadStrictDynamicHeader(DeflateBitReader& bits) {
   std::size_t filled = 0;
   const auto fill = [&](unsigned length, std::size_t count) {
     if (length != 0) {
-      const std::uint32_t unit = 1u << (kLongestCode - length);
+      const std::uint32_t unit = kKraftUnit[length];
       const std::size_t literals = filled < lengthSymbols ? std::min(count, lengthSymbols - filled) : 0;
       kraft[0] += unit * static_cast<std::uint32_t>(literals);
       kraft[1] += unit * static_cast<std::uint32_t>(count - literals);
@@ -190,7 +203,11 @@ bool ReadStrictDynamicHeader(DeflateBitReader& bits) {
     bits.Drop(entry >> 5);
     const unsigned symbol = entry & 31u;
     if (symbol < 16) [[likely]] {
-      fill(symbol, 1);
+      // One length, the common case, without the run arithmetic.
+      kraft[filled >= lengthSymbols] += kKraftUnit[symbol];
+      if (filled == kEndOfBlock) [[unlikely]] endOfBlockCoded = symbol != 0;
+      previous = symbol;
+      ++filled;
       continue;
     }
     if (symbol == 16 && filled == 0) return false;  // nothing to repeat

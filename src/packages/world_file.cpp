@@ -117,12 +117,20 @@ Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
   const std::size_t backed = file.Remaining() / kFrameSize;
   fragmentCount_ = static_cast<std::uint32_t>(std::min<std::size_t>(header.fragmentCount, backed));
   if (fragmentCount_ > 0) {
-    fragments_.reset(new (std::nothrow) WldFragment[fragmentCount_]());
-    types_.reset(new (std::nothrow) std::uint8_t[fragmentCount_]());
-    nextOfType_.reset(new (std::nothrow) std::uint32_t[fragmentCount_]());
+    // Not zeroed here: recording writes every slot it fills, and only the
+    // slots left empty behind the last recorded one are zeroed after it.
+    fragments_.reset(new (std::nothrow) WldFragment[fragmentCount_]);
+    types_.reset(new (std::nothrow) std::uint8_t[fragmentCount_]);
+    nextOfType_.reset(new (std::nothrow) std::uint32_t[fragmentCount_]);
     if (!fragments_ || !types_ || !nextOfType_) return OutOfMemory("fragment table");
   }
   RecordFragments(file);
+  if (recordedCount_ < fragmentCount_) {
+    const std::size_t empty = fragmentCount_ - recordedCount_;
+    std::fill_n(fragments_.get() + recordedCount_, empty, WldFragment{});
+    std::fill_n(types_.get() + recordedCount_, empty, std::uint8_t{0});
+    std::fill_n(nextOfType_.get() + recordedCount_, empty, std::uint32_t{0});
+  }
   return kSuccess;
 }
 
@@ -153,6 +161,7 @@ void WldFile::Record(std::uint32_t type, std::int32_t nameReference, std::uint32
   if (type == kBitmapNames) UnscrambleBitmapNames(slot);
 
   types_[index] = static_cast<std::uint8_t>(type);
+  nextOfType_[index] = 0;  // the last of its type until another follows
   if (firstOfType_[type] == -1) {
     firstOfType_[type] = static_cast<std::int32_t>(index);
   } else {
