@@ -216,7 +216,7 @@ StepEnd DiscoverGlobalModels(RunState& run) {
   Headline(run, "Loading Global Model Information...");
   // With threads to spare, the packages of the global and zone steps are
   // read and scanned ahead while those steps register what was found.
-  if (run.context.pool.Jobs() > 1) run.context.scans.Plan(PlanGlobalAndZoneScans(run.context.Io(), run.inventory));
+  if (run.context.pool.Jobs() > 1) PlanGlobalAndZoneScans(run.context.Io(), run.inventory, run.context.scans);
   if (Failed(LoadGlobalModels(run.context.Io(), run.inventory))) {
     run.log.Both("  FAILURE: Could not load global model information.");
   } else {

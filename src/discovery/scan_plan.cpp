@@ -25,12 +25,16 @@ void ScanPlan::Add(ClientFolder& files, const char* name, SourceKind kind) {
   scans_.push_back(std::move(scan));
 }
 
-std::vector<PlannedScan> PlanGlobalAndZoneScans(const RunIo& io, const Inventory& inventory) {
+void PlanGlobalAndZoneScans(const RunIo& io, const Inventory& inventory, ScanAhead& ahead) {
+  constexpr std::size_t kZonesAPart = 64;
   ScanPlan plan;
   PlanGlobalScans(io, inventory, plan);
+  ahead.Plan(plan.Take());
   const std::size_t zoneRows = ZoneRows(inventory.client).size();
-  for (std::size_t id = 0; id < zoneRows; ++id) PlanZoneScans(io, inventory, id, plan);
-  return plan.Take();
+  for (std::size_t id = 0; id < zoneRows; ++id) {
+    PlanZoneScans(io, inventory, id, plan);
+    if ((id + 1) % kZonesAPart == 0 || id + 1 == zoneRows) ahead.Plan(plan.Take());
+  }
 }
 
 }  // namespace zira
