@@ -74,7 +74,8 @@ Result ScanHere(const RunIo& io, const ClientImage& client, const char* name, Pa
   std::string realPath;
   if (!io.files.ResolveExisting(name, &realPath)) return Fail("package cannot be opened");
   const bool poolBusy = io.scans != nullptr && io.scans->Running();
-  const PackageInput input{name, realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr};
+  Decompressors* kept = io.scans != nullptr ? &io.scans->SharedDecompressors() : nullptr;
+  const PackageInput input{name, realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr, kept};
   if (type == PackageType::kObg) return ScanObgPackage(input, client, found);
   return ScanS3dPackage(input, client, perRaceRules, found);
 }

@@ -78,11 +78,11 @@ Result CheckHeader(const PackageHeader& header, std::uint64_t fileLength) {
 
 }  // namespace
 
-std::unique_ptr<PackageArchive> PackageArchive::Create(TaskRunner* pool) {
-  return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive(pool));
+std::unique_ptr<PackageArchive> PackageArchive::Create(TaskRunner* pool, Decompressors* shared) {
+  return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive(pool, shared));
 }
 
-PackageArchive::PackageArchive(TaskRunner* pool) : pool_(pool) {
+PackageArchive::PackageArchive(TaskRunner* pool, Decompressors* shared) : pool_(pool), shared_(shared) {
   for (std::uint32_t t = 0; t < 256; ++t) {
     std::uint32_t value = t << 24;
     for (int bit = 0; bit < 8; ++bit) {
@@ -277,15 +277,18 @@ Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> out
   const std::span<const std::uint8_t> file = Contents();
   BlockRunEnd run{kSuccess, 0, offset};
   const bool inOrder = pool_ == nullptr || pool_->Workers() == 1;
-  if (!decompressors_) decompressors_ = std::make_unique<Decompressors>(inOrder ? 1 : pool_->Workers());
+  if (!decompressors_ && shared_ == nullptr) {
+    decompressors_ = std::make_unique<Decompressors>(inOrder ? 1 : pool_->Workers());
+  }
+  Decompressors& decompressors = shared_ != nullptr ? *shared_ : *decompressors_;
   if (inOrder) {
-    run = InflateBlocksInOrder(file, offset, 0, size, output.data(), *decompressors_);
+    run = InflateBlocksInOrder(file, offset, 0, size, output.data(), decompressors);
   } else {
     // Headers first, a batch at a time, then the batch's blocks in parallel.
     std::array<BlockHeader, kMostPlannedBlocks> headers;
     while (Succeeded(run.result) && run.produced < size && run.position < fileLength_) {
       run = InflateBlocks(file, PlanBlocks(file, headers, run.position, run.produced, size), size, output.data(),
-                          *pool_, *decompressors_);
+                          *pool_, decompressors);
     }
   }
   if (Failed(run.result)) return run.result;

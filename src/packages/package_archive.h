@@ -38,7 +38,9 @@ class PackageArchive {
   // An empty archive with its checksum table built; nullptr when out of memory.
   // pool: the threads that inflate a long entry's blocks; without one, or
   // with a pool of one job, the blocks are inflated in order on the caller.
-  static std::unique_ptr<PackageArchive> Create(TaskRunner* pool = nullptr);
+  // shared: decompressors kept across archives, one per worker of the
+  // pool, or none to make this archive's own.
+  static std::unique_ptr<PackageArchive> Create(TaskRunner* pool = nullptr, Decompressors* shared = nullptr);
   ~PackageArchive();
   PackageArchive(const PackageArchive&) = delete;
   PackageArchive& operator=(const PackageArchive&) = delete;
@@ -75,7 +77,7 @@ class PackageArchive {
   std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
 
  private:
-  explicit PackageArchive(TaskRunner* pool);
+  PackageArchive(TaskRunner* pool, Decompressors* shared);
   // Notes a refusal of the machine's against the package's name, when opened from a folder.
   void NoteRefusal(int error) const {
     if (refusals_ != nullptr) refusals_->Note(error, path_);
@@ -92,6 +94,7 @@ class PackageArchive {
   Result Inflate(std::uint32_t offset, std::span<std::uint8_t> output, std::uint32_t size);
 
   TaskRunner* pool_ = nullptr;
+  Decompressors* shared_ = nullptr;
   std::unique_ptr<Decompressors> decompressors_;  // one per worker, made with the first inflation
   MachineRefusals* refusals_ = nullptr;
   std::uint32_t version_ = 0;

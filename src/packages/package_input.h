@@ -6,6 +6,7 @@
 namespace zira {
 
 class MachineRefusals;
+class Decompressors;
 class TaskRunner;
 
 // The kind of package a file name ends with, letters folded.
@@ -24,6 +25,9 @@ struct PackageInput {
   // Told the bytes a world file inflates to before they are allocated; it
   // may hold the scan until they fit the memory the scans ahead may take.
   std::function<void(std::uint64_t)> reserve;
+  // Decompressors kept from package to package, one per worker; none: the
+  // package's archive makes its own.
+  Decompressors* decompressors = nullptr;
 };
 
 }  // namespace zira

@@ -107,7 +107,7 @@ Result ScanS3dPackage(const PackageInput& input, const ClientImage& client, bool
   const char* name = input.name;
   if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
 
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool);
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool, input.decompressors);
   if (!archive) return OutOfMemory("package archive");
   if (Failed(archive->OpenResolved(input.realPath, name, input.refusals))) return Fail("package cannot be opened");
 

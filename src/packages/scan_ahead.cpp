@@ -38,7 +38,7 @@ struct ScanAhead::Slot {
 };
 
 ScanAhead::ScanAhead(WorkerPool& pool, const ClientImage& client, std::uint64_t budget)
-    : pool_(pool), client_(client), budget_(budget) {}
+    : pool_(pool), client_(client), budget_(budget), decompressors_(pool.RequestedJobs()) {}
 
 ScanAhead::~ScanAhead() { Stop(); }
 
@@ -125,7 +125,8 @@ void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned wor
   try {
     HelpedRunner runner(*this, worker);
     const PackageInput input{slot.plan.name.c_str(), slot.plan.realPath, slot.refusals, &runner,
-                             [this, &slot, worker](std::uint64_t bytes) { Reserve(slot, bytes, worker); }};
+                             [this, &slot, worker](std::uint64_t bytes) { Reserve(slot, bytes, worker); },
+                             &decompressors_};
     slot.result = slot.plan.type == PackageType::kObg
                       ? ScanObgPackage(input, client_, &slot.found)
                       : ScanS3dPackage(input, client_, slot.plan.perRaceRules, &slot.found);

@@ -14,6 +14,7 @@
 #include "client/client_image.h"
 #include "common/result.h"
 #include "common/worker_pool.h"
+#include "packages/block_inflater.h"
 #include "packages/found_models.h"
 #include "packages/package_input.h"
 
@@ -62,6 +63,10 @@ class ScanAhead {
   void Stop();
   bool Running() const { return running_; }
 
+  // One decompressor per worker, kept for the whole run: worker 0 is the
+  // registering thread, which may use it for scans of its own.
+  Decompressors& SharedDecompressors() { return decompressors_; }
+
   // The most bytes that were in flight at once, for tests.
   std::uint64_t PeakBytes() const { return peak_; }
 
@@ -109,6 +114,7 @@ class ScanAhead {
   WorkerPool& pool_;
   const ClientImage& client_;
   const std::uint64_t budget_;
+  Decompressors decompressors_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::unique_ptr<Slot>> slots_;
