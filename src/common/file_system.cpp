@@ -132,7 +132,21 @@ bool ClientFolder::Resolve(const char* name, bool allowMissing, std::string* out
 bool ClientFolder::StatPath(const char* name, PathInfo* info) {
   std::string real;
   if (!Resolve(name, false, &real)) return false;
-  return InfoOfPath(real, true, info);
+  return InfoOf(real, info);
+}
+
+// What stands at a real path the listings hold, asked of the system once:
+// discovery asks after the same packages several times.
+bool ClientFolder::InfoOf(const std::string& real, PathInfo* info) {
+  auto known = infos_.find(real);
+  if (known == infos_.end()) {
+    PathInfo found;
+    // Only what exists is kept: a refusal may pass.
+    if (!InfoOfPath(real, true, &found)) return false;
+    known = infos_.emplace(real, found).first;
+  }
+  if (info != nullptr) *info = known->second;
+  return true;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -146,7 +160,7 @@ std::string LeafOf(const std::string& path) { return path.substr(path.find_last_
 bool ClientFolder::ResolveExisting(const char* name, std::string* realPath) {
   std::string real;
   if (!Resolve(name, false, &real)) return false;
-  if (!InfoOfPath(real, true, nullptr)) return false;
+  if (!InfoOf(real, nullptr)) return false;
   if (realPath != nullptr) *realPath = real;
   return true;
 }
@@ -193,9 +207,15 @@ std::string ProcessFolder(int* error) { return CurrentFolder(error); }
 
 std::string RealFolderPath(const std::string& path) { return RealPathOf(path); }
 
-void ClientFolder::ForgetListing(const std::string& folder) { cache_.erase(folder); }
+void ClientFolder::ForgetListing(const std::string& folder) {
+  cache_.erase(folder);
+  std::erase_if(infos_, [&](const auto& known) { return FolderOf(known.first) == folder; });
+}
 
-void ClientFolder::ForgetListings() { cache_.clear(); }
+void ClientFolder::ForgetListings() {
+  cache_.clear();
+  infos_.clear();
+}
 
 FilePlace PlaceOf(const std::string& path) {
   FilePlace place;

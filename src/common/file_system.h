@@ -20,8 +20,8 @@ struct FileFaults;
 // '\' as separator and are matched without regard to letter case, component
 // by component, against what exists; a relative name is taken from the
 // folder's root, never from the process's current folder. Directory listings
-// are cached per folder object, so a lookup costs no directory scan once its
-// directory has been seen.
+// and what the system says of each file are cached per folder object, so a
+// lookup costs no directory scan or stat once its directory has been seen.
 class ClientFolder {
  public:
   // root: an absolute path. faults, when given, is the test seam of the
@@ -61,11 +61,13 @@ class ClientFolder {
   const Listing* ListDirectory(const std::string& dir);
   bool Resolve(const char* name, bool allowMissing, std::string* out);
   bool StatPath(const char* name, PathInfo* info);
+  bool InfoOf(const std::string& real, PathInfo* info);
 
   std::string root_;
   MachineRefusals& refusals_;
   FileFaults* faults_;
   std::unordered_map<std::string, std::unique_ptr<Listing>> cache_;
+  std::unordered_map<std::string, PathInfo> infos_;  // by real path, while its folder's listing is kept
   std::unique_ptr<Listing> refused_;  // handed out, not kept, while the machine refuses a listing
 };
 
