@@ -26,8 +26,7 @@ bool IsFailureLine(const char* text) {
 
 }  // namespace
 
-std::string TimestampPrefix() {
-  const std::time_t now = std::time(nullptr);
+std::string TimestampPrefix(std::time_t now) {
   if (now == static_cast<std::time_t>(-1)) return std::string();
   std::tm local {};
   if (::localtime_r(&now, &local) == nullptr) return std::string();
@@ -58,7 +57,12 @@ void SessionLog::WriteLine(int echo, const char* text) {
   // not a write each. After a failed write nothing more is written and the
   // failure is kept for the exit code.
   if (file.IsOpen() && file.Error() == 0) {
-    std::string line = TimestampPrefix();
+    const std::time_t now = std::time(nullptr);
+    if (now != prefixTime_ || now == static_cast<std::time_t>(-1)) {
+      prefix_ = TimestampPrefix(now);
+      prefixTime_ = now;
+    }
+    std::string line = prefix_;
     line.append(text).append("\r\n");
     file.Write(line.data(), line.size());
     if (file.Error() != 0 || (echo != 0 && !file.Flush())) writeFailed = true;

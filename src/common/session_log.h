@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdarg>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,13 @@ class SessionLog {
   Console& console_;
   MachineRefusals& refusals_;
   bool installed_ = false;
+  // The prefix of the second the last line was written in, made once a second.
+  std::time_t prefixTime_ = static_cast<std::time_t>(-1);
+  std::string prefix_;
 };
 
-// The 22-character "[YYYY-MM-DD HH:MM:SS] " prefix for now; empty when the
-// clock or local time is unavailable.
-std::string TimestampPrefix();
+// The 22-character "[YYYY-MM-DD HH:MM:SS] " prefix for a time (now by
+// default); empty when the clock or local time is unavailable.
+std::string TimestampPrefix(std::time_t when = std::time(nullptr));
 
 }  // namespace zira
