@@ -62,6 +62,28 @@ TEST(CommandLineTest, ArgumentsThatStartARun) {
   EXPECT_TRUE(bare.clientDir.empty() && bare.outputDir.empty());
 }
 
+// A trailing separator goes (either slash on Windows); a root keeps its own.
+TEST(CommandLineTest, TrailingSeparatorsGoButARootStays) {
+  const struct {
+    const char* argument;
+    const char* posix;
+    const char* windows;
+  } rows[] = {
+      {"client//", "client", "client"},
+      {"/", "/", "/"},
+      {"C:\\Games\\Client\\", "C:\\Games\\Client\\", "C:\\Games\\Client"},
+      {"C:\\", "C:\\", "C:\\"},
+      {"C:/", "C:", "C:/"},
+      {"\\\\server\\share\\", "\\\\server\\share\\", "\\\\server\\share\\"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.argument);
+    CommandLine line;
+    ASSERT_EQ(Parse({row.argument}, &line), kStartRun);
+    EXPECT_EQ(line.clientDir, testing::IsPosixSystem() ? row.posix : row.windows);
+  }
+}
+
 // Every row of the table reaches getopt_long in both spellings.
 TEST(CommandLineTest, EveryOptionRowIsAcceptedLongAndShort) {
   for (const OptionRow& row : Options()) {
