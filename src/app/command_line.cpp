@@ -50,8 +50,10 @@ bool TakeFolder(const char* what, std::string path, std::string* into, std::stri
 std::string FromStartFolder(const char* value) {
   std::string path = value;
   if (!path.empty() && RootLengthOf(path) == 0) {
-    const std::string start = ProcessFolder();
-    path = start + (start == "/" ? "" : "/") + path;
+    // Joined as the system writes paths: a Windows user reads C:\Games\out.
+    std::string start = ProcessFolder();
+    if (start.empty() || std::strchr(PathSeparators(), start.back()) == nullptr) start += PathSeparator();
+    path = start + path;
   }
   return path;
 }

@@ -34,6 +34,8 @@ bool MakeFolder(const std::string& path);
 int ListFolder(const std::string& path, std::vector<std::string>* names);
 // The characters that separate a path's folders ("/" here; either slash on Windows).
 const char* PathSeparators();
+// The separator the system writes when it joins a path ('/' here, '\\' on Windows).
+char PathSeparator();
 // The length of the root that makes path absolute ("/" here, a drive or a
 // share on Windows), or 0 for a relative path.
 std::size_t RootLengthOf(const std::string& path);

@@ -85,6 +85,8 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
 
 const char* PathSeparators() { return "/"; }
 
+char PathSeparator() { return '/'; }
+
 std::size_t RootLengthOf(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
 
 std::string CurrentFolder(int* error) {

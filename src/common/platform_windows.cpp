@@ -223,6 +223,8 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
 
 const char* PathSeparators() { return "/\\"; }
 
+char PathSeparator() { return '\\'; }
+
 std::size_t RootLengthOf(const std::string& path) {
   const auto slash = [&path](std::size_t at) { return at < path.size() && (path[at] == '/' || path[at] == '\\'); };
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {

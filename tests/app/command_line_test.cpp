@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/platform.h"
 #include "common/version.h"
 #include "support/temp_dir.h"
 
@@ -51,7 +52,8 @@ TEST(CommandLineTest, ArgumentsThatStartARun) {
     CommandLine line;
     ASSERT_EQ(Parse(row.arguments, &line), kStartRun);
     std::string output = row.outputDir;
-    if (output.rfind("@/", 0) == 0) output = StartFolder() + output.substr(1);
+    // Joined with the system's separator.
+    if (output.rfind("@/", 0) == 0) output = StartFolder() + PathSeparator() + output.substr(2);
     EXPECT_EQ(line.clientDir, row.clientDir);
     EXPECT_EQ(line.outputDir, output);
     EXPECT_TRUE(line.anyArgument);
