@@ -202,7 +202,7 @@ void ClientFolder::ForgetListings() { cache_.clear(); }
 FilePlace PlaceOf(const std::string& path) {
   FilePlace place;
   PathInfo info;
-  if (!path.empty() && InfoOfPath(path, false, &info)) {
+  if (!path.empty() && InfoOfPathWithIdentity(path, false, &info)) {
     place.device = info.device;
     place.inode = info.inode;
     place.size = info.size;
@@ -221,12 +221,12 @@ FilePlace PlaceOf(const std::string& path) {
   // A trailing separator names the same place; a root keeps its own.
   const std::size_t root = std::max<std::size_t>(RootLengthOf(folder), 1);
   while (folder.size() > root && std::strchr(PathSeparators(), folder.back()) != nullptr) folder.pop_back();
-  while (!InfoOfPath(folder, true, &info)) {
+  while (!InfoOfPathWithIdentity(folder, true, &info)) {
     const std::string leaf = FoldName(LeafOf(folder));
     place.rest = place.rest.empty() ? leaf : leaf + "/" + place.rest;
     const std::string up = FolderOf(folder);
     // A root that is not there (a drive without a disk) ends the climb.
-    if (up == folder || (up == "/" && !InfoOfPath("/", true, &info))) break;
+    if (up == folder || (up == "/" && !InfoOfPathWithIdentity("/", true, &info))) break;
     folder = up;
   }
   place.device = info.device;

@@ -24,8 +24,11 @@ struct PathInfo {
   std::uint64_t size = 0;
 };
 
-// What stands at path; followLinks false describes a link itself.
+// What stands at path; followLinks false describes a link itself. The device
+// and inode are there only where they come with the rest (POSIX); asked for
+// by name, InfoOfPathWithIdentity gives them everywhere.
 bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info);
+bool InfoOfPathWithIdentity(const std::string& path, bool followLinks, PathInfo* info);
 bool InfoOfFile(FileHandle file, PathInfo* info);
 // Whether a process could enter the folder.
 bool CanEnterFolder(const std::string& path);

@@ -61,6 +61,10 @@ bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info) {
   return true;
 }
 
+bool InfoOfPathWithIdentity(const std::string& path, bool followLinks, PathInfo* info) {
+  return InfoOfPath(path, followLinks, info);
+}
+
 bool InfoOfFile(FileHandle file, PathInfo* info) {
   struct stat status {};
   if (::fstat(file, &status) != 0) return false;
