@@ -25,8 +25,10 @@ constexpr const char* kProgram = "zira";
 // and send the run into another folder.
 constexpr std::size_t kMaxPath = sizeof(Settings::workingPath) - 1;
 
+// Either slash on Windows; a root ("/", "C:\\") keeps its own.
 void DropTrailingSlashes(std::string* path) {
-  while (path->size() > 1 && path->back() == '/') path->pop_back();
+  const std::size_t root = std::max<std::size_t>(RootLengthOf(*path), 1);
+  while (path->size() > root && std::strchr(PathSeparators(), path->back()) != nullptr) path->pop_back();
 }
 
 bool TakeFolder(const char* what, std::string path, std::string* into, std::string* problem) {
@@ -48,8 +50,10 @@ bool TakeFolder(const char* what, std::string path, std::string* into, std::stri
 std::string FromStartFolder(const char* value) {
   std::string path = value;
   if (!path.empty() && RootLengthOf(path) == 0) {
-    const std::string start = ProcessFolder();
-    path = start + (start == "/" ? "" : "/") + path;
+    // Joined as the system writes paths: a Windows user reads C:\Games\out.
+    std::string start = ProcessFolder();
+    if (start.empty() || std::strchr(PathSeparators(), start.back()) == nullptr) start += PathSeparator();
+    path = start + path;
   }
   return path;
 }
@@ -178,6 +182,29 @@ int UsageError(const std::string& problem) {
   return kUsageExitCode;
 }
 
+// What getopt_long refused, in the same words on every system (Windows' C
+// runtime has its own wording and names the program by its whole path).
+// word is the argument it stopped at.
+std::string OptionProblem(int got, const std::string& word, const std::vector<option>& longOptions) {
+  if (word.rfind("--", 0) == 0) {
+    const std::string::size_type equals = word.find('=');
+    const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const option* found = nullptr;
+    for (const option& candidate : longOptions) {
+      if (!name.empty() && candidate.name != nullptr && std::string(candidate.name).rfind(name, 0) == 0) {
+        found = &candidate;
+      }
+    }
+    if (found == nullptr) return "unrecognized option '" + word + "'";
+    const std::string full = std::string("'--") + found->name + "'";
+    if (equals != std::string::npos) return "option " + full + " doesn't allow an argument";
+    return "option " + full + " requires an argument";
+  }
+  const std::string letter(1, static_cast<char>(optopt));
+  if (got == ':') return "option requires an argument -- '" + letter + "'";
+  return "invalid option -- '" + letter + "'";
+}
+
 }  // namespace
 
 std::span<const OptionRow> Options() { return kOptionRows; }
@@ -214,7 +241,7 @@ int ParseCommandLine(int argc, char* const argv[], CommandLine* line) {
   line->anyArgument = argc > 1;
 
   std::vector<option> longOptions;
-  std::string shortOptions;
+  std::string shortOptions = ":";  // a missing argument returns ':'; the messages are ours
   for (const OptionRow& row : kOptionRows) {
     const int hasArgument = row.argument != nullptr ? required_argument : no_argument;
     longOptions.push_back({row.longName, hasArgument, nullptr, row.shortName != 0 ? row.shortName : 0});
@@ -225,20 +252,22 @@ int ParseCommandLine(int argc, char* const argv[], CommandLine* line) {
   }
   longOptions.push_back({nullptr, 0, nullptr, 0});
 
-  // getopt_long names the program after argv[0] in its messages and reorders
-  // the array it is given, so it works on a copy.
+  // getopt_long reorders the array it is given, so it works on a copy.
   std::vector<char*> args(argv, argv + argc);
   std::string name = kProgram;
   if (!args.empty()) args[0] = name.data();
   args.push_back(nullptr);
-  optind = 0;  // glibc: start afresh, so a second parse in one process works
-  opterr = 1;
+  optind = 0;  // start afresh, so a second parse in one process works
+  opterr = 0;
 
   int index = -1;
   int got;
   while (!line->help && !line->version &&
          (got = getopt_long(argc, args.data(), shortOptions.c_str(), longOptions.data(), &index)) != -1) {
-    if (got == '?' || got == ':') return UsageError("");  // getopt_long has named the problem
+    if (got == '?' || got == ':') {
+      const int at = std::min(std::max(optind - 1, 1), argc - 1);
+      return UsageError(OptionProblem(got, args[at] != nullptr ? args[at] : "", longOptions));
+    }
     const OptionRow* row = nullptr;
     if (index >= 0) {
       row = &kOptionRows[index];

@@ -152,7 +152,9 @@ bool ClientFolder::InfoOf(const std::string& real, PathInfo* info) {
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of(PathSeparators());
   if (slash == std::string::npos) return ".";
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
+  // A root keeps its slash: "/", "C:\", "\\server\share\".
+  const std::size_t root = RootLengthOf(path);
+  return slash < root ? path.substr(0, root) : path.substr(0, slash);
 }
 
 std::string LeafOf(const std::string& path) { return path.substr(path.find_last_of(PathSeparators()) + 1); }
@@ -220,7 +222,7 @@ void ClientFolder::ForgetListings() {
 FilePlace PlaceOf(const std::string& path) {
   FilePlace place;
   PathInfo info;
-  if (!path.empty() && InfoOfPath(path, false, &info)) {
+  if (!path.empty() && InfoOfPathWithIdentity(path, false, &info)) {
     place.device = info.device;
     place.inode = info.inode;
     place.size = info.size;
@@ -236,12 +238,16 @@ FilePlace PlaceOf(const std::string& path) {
   }
   // Up to the nearest folder that is there; what is missing below it is kept by name.
   std::string folder = std::filesystem::path(path.empty() ? "." : path).lexically_normal().string();
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  while (!InfoOfPath(folder, true, &info)) {
+  // A trailing separator names the same place; a root keeps its own.
+  const std::size_t root = std::max<std::size_t>(RootLengthOf(folder), 1);
+  while (folder.size() > root && std::strchr(PathSeparators(), folder.back()) != nullptr) folder.pop_back();
+  while (!InfoOfPathWithIdentity(folder, true, &info)) {
     const std::string leaf = FoldName(LeafOf(folder));
     place.rest = place.rest.empty() ? leaf : leaf + "/" + place.rest;
-    folder = FolderOf(folder);
-    if (folder == "/" && !InfoOfPath("/", true, &info)) break;
+    const std::string up = FolderOf(folder);
+    // A root that is not there (a drive without a disk) ends the climb.
+    if (up == folder || (up == "/" && !InfoOfPathWithIdentity("/", true, &info))) break;
+    folder = up;
   }
   place.device = info.device;
   place.inode = info.inode;

@@ -24,8 +24,11 @@ struct PathInfo {
   std::uint64_t size = 0;
 };
 
-// What stands at path; followLinks false describes a link itself.
+// What stands at path; followLinks false describes a link itself. The device
+// and inode are there only where they come with the rest (POSIX); asked for
+// by name, InfoOfPathWithIdentity gives them everywhere.
 bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info);
+bool InfoOfPathWithIdentity(const std::string& path, bool followLinks, PathInfo* info);
 bool InfoOfFile(FileHandle file, PathInfo* info);
 // Whether a process could enter the folder.
 bool CanEnterFolder(const std::string& path);
@@ -34,6 +37,8 @@ bool MakeFolder(const std::string& path);
 int ListFolder(const std::string& path, std::vector<std::string>* names);
 // The characters that separate a path's folders ("/" here; either slash on Windows).
 const char* PathSeparators();
+// The separator the system writes when it joins a path ('/' here, '\\' on Windows).
+char PathSeparator();
 // The length of the root that makes path absolute ("/" here, a drive or a
 // share on Windows), or 0 for a relative path.
 std::size_t RootLengthOf(const std::string& path);

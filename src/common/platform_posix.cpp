@@ -61,6 +61,10 @@ bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info) {
   return true;
 }
 
+bool InfoOfPathWithIdentity(const std::string& path, bool followLinks, PathInfo* info) {
+  return InfoOfPath(path, followLinks, info);
+}
+
 bool InfoOfFile(FileHandle file, PathInfo* info) {
   struct stat status {};
   if (::fstat(file, &status) != 0) return false;
@@ -84,6 +88,8 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
 }
 
 const char* PathSeparators() { return "/"; }
+
+char PathSeparator() { return '/'; }
 
 std::size_t RootLengthOf(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
 

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <random>
 
 namespace zira {
@@ -122,7 +123,9 @@ FileHandle DescriptorOf(HANDLE handle, int flags, int* error) {
   return fd;
 }
 
-bool InfoFromHandle(HANDLE handle, PathInfo* info) {
+// The device and inode only when asked for: under Wine the volume's serial
+// number is a round trip to its mount manager on every call.
+bool InfoFromHandle(HANDLE handle, PathInfo* info, bool identity = false) {
   PathInfo result;
   const DWORD type = ::GetFileType(handle);
   if (type == FILE_TYPE_CHAR) {
@@ -130,15 +133,34 @@ bool InfoFromHandle(HANDLE handle, PathInfo* info) {
   } else if (type == FILE_TYPE_PIPE) {
     result.kind = PathKind::kFifo;
   } else {
-    BY_HANDLE_FILE_INFORMATION data {};
-    if (::GetFileInformationByHandle(handle, &data) == 0) return false;
-    result.device = data.dwVolumeSerialNumber;
-    result.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
-    result.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    FILE_ATTRIBUTE_TAG_INFO tag {};
+    FILE_STANDARD_INFO standard {};
+    if (::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) == 0 ||
+        ::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard)) == 0) {
+      return false;
+    }
+    FILE_ID_INFO id {};
+    if (!identity) {
+      // Kind and size suffice.
+    } else if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof(id)) != 0) {
+      result.device = id.VolumeSerialNumber;
+      std::uint64_t low = 0;
+      std::uint64_t high = 0;
+      std::memcpy(&low, id.FileId.Identifier, sizeof(low));
+      std::memcpy(&high, id.FileId.Identifier + sizeof(low), sizeof(high));
+      result.inode = low ^ high;
+    } else {
+      // A file system without 128-bit identities (FAT): the classic record.
+      BY_HANDLE_FILE_INFORMATION data {};
+      if (::GetFileInformationByHandle(handle, &data) == 0) return false;
+      result.device = data.dwVolumeSerialNumber;
+      result.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    }
+    result.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       result.kind = PathKind::kLink;
       result.size = 0;
-    } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       result.kind = PathKind::kFolder;
       result.size = 0;
     }
@@ -178,15 +200,27 @@ bool IsRegularFile(HANDLE handle) {
 
 }  // namespace
 
-bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info) {
+namespace {
+
+bool InfoOfPathAsked(const std::string& path, bool followLinks, PathInfo* info, bool identity) {
   const std::wstring wide = SystemPath(path);
   HANDLE handle = followLinks ? ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                               FILE_FLAG_BACKUP_SEMANTICS, nullptr)
                               : OpenUnfollowed(wide, FILE_READ_ATTRIBUTES, OPEN_EXISTING);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool known = InfoFromHandle(handle, info);
+  const bool known = InfoFromHandle(handle, info, identity);
   ::CloseHandle(handle);
   return known;
+}
+
+}  // namespace
+
+bool InfoOfPath(const std::string& path, bool followLinks, PathInfo* info) {
+  return InfoOfPathAsked(path, followLinks, info, false);
+}
+
+bool InfoOfPathWithIdentity(const std::string& path, bool followLinks, PathInfo* info) {
+  return InfoOfPathAsked(path, followLinks, info, true);
 }
 
 bool InfoOfFile(FileHandle file, PathInfo* info) {
@@ -222,6 +256,8 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
 }
 
 const char* PathSeparators() { return "/\\"; }
+
+char PathSeparator() { return '\\'; }
 
 std::size_t RootLengthOf(const std::string& path) {
   const auto slash = [&path](std::size_t at) { return at < path.size() && (path[at] == '/' || path[at] == '\\'); };

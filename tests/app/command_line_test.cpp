@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/platform.h"
 #include "common/version.h"
 #include "support/temp_dir.h"
 
@@ -51,7 +52,8 @@ TEST(CommandLineTest, ArgumentsThatStartARun) {
     CommandLine line;
     ASSERT_EQ(Parse(row.arguments, &line), kStartRun);
     std::string output = row.outputDir;
-    if (output.rfind("@/", 0) == 0) output = StartFolder() + output.substr(1);
+    // Joined with the system's separator.
+    if (output.rfind("@/", 0) == 0) output = StartFolder() + PathSeparator() + output.substr(2);
     EXPECT_EQ(line.clientDir, row.clientDir);
     EXPECT_EQ(line.outputDir, output);
     EXPECT_TRUE(line.anyArgument);
@@ -60,6 +62,28 @@ TEST(CommandLineTest, ArgumentsThatStartARun) {
   EXPECT_EQ(Parse({}, &bare), kStartRun);
   EXPECT_FALSE(bare.anyArgument);
   EXPECT_TRUE(bare.clientDir.empty() && bare.outputDir.empty());
+}
+
+// A trailing separator goes (either slash on Windows); a root keeps its own.
+TEST(CommandLineTest, TrailingSeparatorsGoButARootStays) {
+  const struct {
+    const char* argument;
+    const char* posix;
+    const char* windows;
+  } rows[] = {
+      {"client//", "client", "client"},
+      {"/", "/", "/"},
+      {"C:\\Games\\Client\\", "C:\\Games\\Client\\", "C:\\Games\\Client"},
+      {"C:\\", "C:\\", "C:\\"},
+      {"C:/", "C:", "C:/"},
+      {"\\\\server\\share\\", "\\\\server\\share\\", "\\\\server\\share\\"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.argument);
+    CommandLine line;
+    ASSERT_EQ(Parse({row.argument}, &line), kStartRun);
+    EXPECT_EQ(line.clientDir, testing::IsPosixSystem() ? row.posix : row.windows);
+  }
 }
 
 // Every row of the table reaches getopt_long in both spellings.

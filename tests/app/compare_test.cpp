@@ -2,7 +2,6 @@
 // in known ways: it lists exactly those changes and what follows from them.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -144,7 +143,8 @@ void CopyChanged(const std::string& from, const std::string& to, const char* sql
 }
 
 TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
-  ASSERT_EQ(::mkfifo(Db("fifo.db").c_str(), 0600), 0);
+  const bool haveFifo = testing::MakeFifo(Db("fifo.db"));
+  const std::string device = testing::NullDevice();
   CopyChanged(Db("before.db"), Db("foreign.db"), "PRAGMA application_id = 42;");  // another program's mark
   CopyChanged(Db("before.db"), Db("view.db"),
               "DROP TABLE zone_imports; "
@@ -164,7 +164,7 @@ TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
   const Case cases[] = {
       {{"fifo.db", "before.db"}, kCompareTrouble,
        "zira compare: fifo.db: cannot be opened: a FIFO, not a regular file"},
-      {{"before.db", "/dev/null"}, kCompareTrouble, "/dev/null: cannot be opened: a device or socket"},
+      {{"before.db", device}, kCompareTrouble, device + ": cannot be opened: a device or socket"},
       {{"before.db", "nowhere.db"}, kCompareTrouble, "nowhere.db: cannot be opened: No such file or directory"},
       {{"foreign.db", "before.db"}, kCompareTrouble, "zira compare: foreign.db: is not a zira inventory database\n"},
       {{"before.db", "view.db"}, kCompareTrouble, "view.db: is not a zira inventory database (a table it should"},
@@ -183,6 +183,7 @@ TEST_F(InventoryCompareTest, HostileInputsAndTheOptions) {
       {{"--version"}, 0, "zira "},
   };
   for (const Case& c : cases) {
+    if (c.args.front() == "fifo.db" && !haveFifo) continue;  // a system without FIFOs
     std::vector<std::string> args{"compare"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     SCOPED_TRACE(c.args.front() + " " + c.args.back());

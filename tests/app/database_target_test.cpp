@@ -2,8 +2,6 @@
 // read, by what the file is and not by how it is spelled.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <filesystem>
@@ -97,14 +95,16 @@ TEST(DatabaseTargetTest, ReplacesOnlyNothingAnEmptyFileOrAnInventoryDatabase) {
       {"the log, not yet there", [](const std::string& f) { return f + "/out/COBALT_zira.log"; },
        "it is one of the run's outputs"},
       {"the lock", [](const std::string& f) { return f + "/out/.zira.lock"; }, "it is one of the run's outputs"},
-      {"a FIFO", [](const std::string& f) { return ::mkfifo((f + "/inv.db").c_str(), 0600), f + "/inv.db"; },
+      {"a FIFO", [](const std::string& f) { return testing::MakeFifo(f + "/inv.db") ? f + "/inv.db" : ""; },
        "it is a FIFO"},
-      {"a device", [](const std::string&) { return std::string("/dev/null"); }, "it is a device"},
+      {"a device", [](const std::string&) { return testing::NullDevice(); }, "it is a device"},
       {"a folder", [](const std::string& f) { return f + "/out"; }, "it is a folder"},
       {"a link to ours",
        [](const std::string& f) {
          WriteDatabase(f + "/ours.db", true, "");
-         return fs::create_symlink("ours.db", f + "/inv.db"), f + "/inv.db";
+         std::error_code error;
+         fs::create_symlink("ours.db", f + "/inv.db", error);
+         return error ? "" : f + "/inv.db";
        },
        "it is a symbolic link"},
   };
@@ -114,6 +114,7 @@ TEST(DatabaseTargetTest, ReplacesOnlyNothingAnEmptyFileOrAnInventoryDatabase) {
     const std::string folder = dir.MakeDir("case" + std::to_string(++number));
     fs::create_directory(folder + "/out");
     const std::string target = c.plant(folder);
+    if (target.empty()) continue;  // a system that cannot make it
     const bool regular = fs::is_regular_file(fs::symlink_status(target));
     const std::string before = regular ? testing::ReadTextFile(target) : "";
     const std::string outputs = Listing(folder + "/out");

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace zira {
 namespace {
 
@@ -20,7 +22,7 @@ class PhaseTimesTest : public ::testing::Test {
  protected:
   void SetUp() override { file_ = std::tmpfile(); ASSERT_NE(nullptr, file_); }
   void TearDown() override {
-    ::unsetenv("ZIRA_PHASE_TIMES");
+    testing::SetEnvironment("ZIRA_PHASE_TIMES", nullptr);
     std::fclose(file_);
   }
   std::FILE* file_ = nullptr;
@@ -29,9 +31,9 @@ class PhaseTimesTest : public ::testing::Test {
 TEST_F(PhaseTimesTest, SilentUnlessAskedForWithOne) {
   for (const char* value : {static_cast<const char*>(nullptr), "", "0", "yes", "11"}) {
     if (value == nullptr) {
-      ::unsetenv("ZIRA_PHASE_TIMES");
+      testing::SetEnvironment("ZIRA_PHASE_TIMES", nullptr);
     } else {
-      ::setenv("ZIRA_PHASE_TIMES", value, 1);
+      testing::SetEnvironment("ZIRA_PHASE_TIMES", value);
     }
     PhaseTimes phases(file_);
     EXPECT_FALSE(phases.Enabled());
@@ -42,7 +44,7 @@ TEST_F(PhaseTimesTest, SilentUnlessAskedForWithOne) {
 }
 
 TEST_F(PhaseTimesTest, OneLinePerPhaseAndTheTotal) {
-  ::setenv("ZIRA_PHASE_TIMES", "1", 1);
+  testing::SetEnvironment("ZIRA_PHASE_TIMES", "1");
   PhaseTimes phases(file_);
   ASSERT_TRUE(phases.Enabled());
   phases.End("race_table");

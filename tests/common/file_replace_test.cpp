@@ -39,14 +39,15 @@ TEST(FileReplaceTest, TheSweepRemovesOnlyLeftoversNobodyHolds) {
   };
   for (const Case& c : cases) ASSERT_TRUE(testing::WriteTextFile(dir / c.name, "x"));
   fs::create_directory(dir / ".inv.db.tmp-folder");
-  fs::create_symlink(live.TemporaryPath(), dir / ".inv.db.tmp-linked");
+  std::error_code noLinks;  // a system (Wine) that cannot make one
+  fs::create_symlink(live.TemporaryPath(), dir / ".inv.db.tmp-linked", noLinks);
   RemoveLeftoverTemporaries(dir.Path(), "inv.db");
   for (const Case& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removedBeside) << c.name;
   RemoveLeftoverTemporaries(dir.Path());
   for (const Case& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removedBeside && !c.removedByAll) << c.name;
   EXPECT_TRUE(fs::exists(live.TemporaryPath())) << "a live writer's file stays";
   EXPECT_TRUE(fs::is_directory(dir / ".inv.db.tmp-folder"));
-  EXPECT_TRUE(fs::is_symlink(dir / ".inv.db.tmp-linked"));
+  EXPECT_TRUE(noLinks || fs::is_symlink(dir / ".inv.db.tmp-linked"));
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
 #include "common/output_file.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,10 +99,11 @@ TEST_F(OutputFileTest, AFileWrittenInPlaceIsCutBackToItsLastGoodFlush) {
 }
 
 TEST_F(OutputFileTest, OnlyRegularFilesAreOpenedOrReplaced) {
+  ZIRA_SKIP_UNLESS_POSIX("a FIFO and a link to /dev/full");
   const std::string fifo = dir_ / "fifo.htm";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  ASSERT_TRUE(testing::MakeFifo(fifo));
   const std::string device = dir_ / "full.htm";
-  ASSERT_EQ(::symlink("/dev/full", device.c_str()), 0);
+  std::filesystem::create_symlink("/dev/full", device);
   const std::string folder = dir_.MakeDir("folder.htm");
   for (const std::string& path : {fifo, device, folder}) {
     OutputFile file;
@@ -123,18 +120,15 @@ TEST_F(OutputFileTest, TheFolderLockKeepsOutASecondRunAndClearsLeftovers) {
   ASSERT_EQ(lock.Take(files_, dir_.Path().c_str()), FolderLock::kTaken);
   EXPECT_EQ(Names(), (std::vector<std::string>{".b.tmp-12x", ".tmp-5", ".zira.lock", "keep.tmp-1"}));
 
-  // flock is held per open file, so another process sees it held.
-  const auto lockInChild = [this] {
-    const pid_t child = ::fork();
+  // The lock goes with the open file (flock, LockFileEx), so a second lock
+  // in this process stands for another run.
+  const auto lockAgain = [this] {
     OutputFolderLock other;
-    if (child == 0) _exit(static_cast<int>(other.Take(files_, dir_.Path().c_str())));
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return static_cast<FolderLock>(WEXITSTATUS(status));
+    return other.Take(files_, dir_.Path().c_str());
   };
-  EXPECT_EQ(lockInChild(), FolderLock::kHeldElsewhere);
+  EXPECT_EQ(lockAgain(), FolderLock::kHeldElsewhere);
   lock.Release();
-  EXPECT_EQ(lockInChild(), FolderLock::kTaken);
+  EXPECT_EQ(lockAgain(), FolderLock::kTaken);
   EXPECT_EQ(lock.Take(files_, (dir_ / "missing").c_str()), FolderLock::kUnavailable);
 }
 

@@ -1,9 +1,5 @@
 #include "discovery/zone_models.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include "discovery_fixture.h"
 
 namespace zira {
@@ -102,19 +98,12 @@ TEST_F(ZoneModelsTest, ListOfSixtyThreeCharactersIsRead) {
 }
 
 TEST_F(ZoneModelsTest, ListThatExistsButCannotBeOpened) {
-  // A socket has a status but cannot be opened as a file, even by root.
-  const std::string path = dir_ / "Abc_Chr.txt";
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int socketId = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(socketId, 0);
-  ASSERT_EQ(::bind(socketId, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  // A socket, or a file held without sharing, cannot be opened, even by root.
+  const testing::UnopenableEntry entry(dir_ / "Abc_Chr.txt");
+  ASSERT_TRUE(entry.Made());
   run_.files.ForgetListings();
   const std::size_t zone = Zone(1, "abc");
   EXPECT_EQ(LoadZoneImports(io(), inv(), zone), ResultCode::kFailed);
-  ::close(socketId);
   const Lines expected = {Both("  FAILURE: Problem opening TXT file abc_chr.txt for model import parsing.")};
   EXPECT_EQ(lines_, expected);
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <map>
@@ -132,8 +131,7 @@ const std::map<std::string, Expected>& Expectations() {
 
 // Like RunProgram, but a run that hangs is killed and reported as such.
 int RunBounded(const std::string& directory, std::string* output) {
-  const std::string command = "cd '" + directory + "' && timeout -k 5 120 '" ZIRA_BINARY "' </dev/null 2>&1";
-  return testing::RunShellCommand(command, output);
+  return testing::RunProgramBounded(ZIRA_BINARY, directory, {}, 120, output);
 }
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }

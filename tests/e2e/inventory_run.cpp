@@ -8,10 +8,7 @@
 namespace zira::testing {
 
 int RunZira(const std::string& directory, const std::vector<std::string>& args, std::string* output) {
-  std::string command = "cd " + ShellQuoted(directory) + " && " + ShellQuoted(ZIRA_BINARY);
-  for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-  command += " </dev/null 2>&1";
-  return RunShellCommand(command, output);
+  return RunProgramBounded(ZIRA_BINARY, directory, args, -1, output);
 }
 
 int WriteSampleDatabase(const std::string& folder, unsigned editionId, const std::string& database) {

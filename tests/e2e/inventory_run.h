@@ -7,7 +7,7 @@
 namespace zira::testing {
 
 // Runs the zira binary under test in directory with the given arguments (each passed as
-// one word), standard input from /dev/null; returns its exit code (-1 when it
+// one word), standard input from the null device; returns its exit code (-1 when it
 // could not run) and collects standard output and error into output.
 int RunZira(const std::string& directory, const std::vector<std::string>& args, std::string* output);
 

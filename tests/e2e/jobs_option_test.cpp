@@ -1,11 +1,11 @@
 // The number of inflating threads changes nothing a run writes; a bad
 // --jobs is refused before anything is read.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/sample_client.h"
 #include "support/temp_dir.h"
@@ -18,15 +18,15 @@ using testing::ReadTextFile;
 using testing::TempDir;
 
 // Runs the inventory in directory with arguments; returns its exit code.
-int RunWithArguments(const std::string& directory, const std::string& arguments) {
-  const std::string command = "cd '" + directory + "' && '" ZIRA_BINARY "' " + arguments + " </dev/null >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int RunWithArguments(const std::string& directory, const std::vector<std::string>& arguments) {
+  std::string ignored;
+  return testing::RunProgram(ZIRA_BINARY, directory, arguments, &ignored, &ignored);
 }
 
 TEST(JobsOptionTest, ReportsMatchTheReviewedFilesWithAnyJobCount) {
-  for (const char* arguments : {"-j 1", "--jobs 3", "--jobs=2"}) {
-    SCOPED_TRACE(arguments);
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"-j", "1"}, {"--jobs", "3"}, {"--jobs=2"}}) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
     TempDir dir;
     ASSERT_TRUE(testing::WriteSampleClient(dir.Path(), 3, ""));
     EXPECT_EQ(RunWithArguments(dir.Path(), arguments), 0);
@@ -39,8 +39,9 @@ TEST(JobsOptionTest, ReportsMatchTheReviewedFilesWithAnyJobCount) {
 }
 
 TEST(JobsOptionTest, BadJobCountsAreRefusedBeforeTheRun) {
-  for (const char* arguments : {"--jobs 0", "-j x", "--jobs", "-j 2 a b", "--threads 2"}) {
-    SCOPED_TRACE(arguments);
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+           {"--jobs", "0"}, {"-j", "x"}, {"--jobs"}, {"-j", "2", "a", "b"}, {"--threads", "2"}}) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
     TempDir dir;
     ASSERT_TRUE(testing::WriteSampleClient(dir.Path(), 3, ""));
     EXPECT_EQ(RunWithArguments(dir.Path(), arguments), 64);

@@ -55,7 +55,7 @@ std::vector<std::string> UpwardIncludes(const fs::path& source) {
     while (std::getline(in, line)) {
       if (!std::regex_search(line, match, kInclude)) continue;
       const int used = LayerOf(match[1].str());
-      if (own < 0 || used < 0 || !Uses(own, used)) found.push_back(relative.string() + ": " + line);
+      if (own < 0 || used < 0 || !Uses(own, used)) found.push_back(relative.generic_string() + ": " + line);
     }
   }
   std::sort(found.begin(), found.end());

@@ -1,6 +1,7 @@
 // Runs under the machine's limits and with a console that goes away: no
 // abort, no signal death, and either the unlimited run's outputs or the
 // refusal named with its reason and its exit code.
+// Skipped on Windows: setrlimit, fork and a hung-up terminal are POSIX ones.
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>

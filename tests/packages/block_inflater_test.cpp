@@ -187,7 +187,7 @@ TEST(InflateBlockTest, VerdictCountAndBytesAreUncompresss) {
   };
   // Streams that libdeflate takes and zlib refuses, and look-alikes both take.
   for (const testing::CraftedStream& crafted : testing::CraftedDeflateStreams()) {
-    uLongf written = crafted.room;
+    uLongf written = static_cast<uLongf>(crafted.room);
     std::vector<std::uint8_t> out(crafted.room);
     EXPECT_EQ(uncompress(out.data(), &written, crafted.stream.data(), static_cast<uLong>(crafted.stream.size())) == Z_OK,
               crafted.zlibTakesIt)
@@ -199,7 +199,7 @@ TEST(InflateBlockTest, VerdictCountAndBytesAreUncompresss) {
     std::vector<std::uint8_t> ours(c.room, 0xA5);
     std::vector<std::uint8_t> theirs(c.room, 0xA5);
     const BlockYield yield = InflateBlock(c.stream, ours);
-    uLongf written = c.room;
+    uLongf written = static_cast<uLongf>(c.room);
     const int status = uncompress(theirs.data(), &written, c.stream.data(), static_cast<uLong>(c.stream.size()));
     EXPECT_EQ(yield.ok, status == Z_OK);
     if (status != Z_OK) continue;
@@ -216,7 +216,7 @@ TEST(InflateBlockTest, CompressorOutputIsStrictButForFixedCodes) {
     for (const int strategy : {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED}) {
       z_stream z{};
       ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy), Z_OK);
-      std::vector<std::uint8_t> stream(deflateBound(&z, contents.size()));
+      std::vector<std::uint8_t> stream(deflateBound(&z, static_cast<uLong>(contents.size())));
       z.next_in = const_cast<Bytef*>(contents.data());
       z.avail_in = static_cast<uInt>(contents.size());
       z.next_out = stream.data();
@@ -231,7 +231,7 @@ TEST(InflateBlockTest, CompressorOutputIsStrictButForFixedCodes) {
   const std::vector<std::uint8_t> large = Pattern(100000);
   z_stream z{};
   ASSERT_EQ(deflateInit(&z, 0), Z_OK);
-  std::vector<std::uint8_t> stream(deflateBound(&z, large.size()) + 64);
+  std::vector<std::uint8_t> stream(deflateBound(&z, static_cast<uLong>(large.size())) + 64);
   z.next_in = const_cast<Bytef*>(large.data());
   z.avail_in = 70000;
   z.next_out = stream.data();

@@ -1,8 +1,6 @@
 #include "packages/package_archive.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include "common/file_system.h"
 #include "common/machine_refusal.h"
 #include "support/package_writer.h"
+#include "support/text_files.h"
 
 namespace zira {
 namespace {
@@ -214,14 +213,11 @@ TEST_F(PackageArchiveTest, HeaderThatIsNoPackageRefusesABigFileUnread) {
   PutU32(beyond, 0xFFFFFFF0u);  // directory offset past the end
   PutU32(beyond, 0x20534650);
   const Case cases[] = {{"zeros.s3d", {}}, {"directory-beyond.obg", beyond}};
-  constexpr off_t kBig = off_t{2} << 30;
+  constexpr std::uintmax_t kBig = std::uintmax_t{2} << 30;
   for (const Case& c : cases) {
     const std::string path = (folder_ / c.name).string();
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, c.header.data(), c.header.size()), static_cast<ssize_t>(c.header.size()));
-    ASSERT_EQ(::ftruncate(fd, kBig), 0);  // sparse: the rest reads as zeros
-    ::close(fd);
+    ASSERT_TRUE(testing::WriteTextFile(path, std::string(c.header.begin(), c.header.end())));
+    std::filesystem::resize_file(path, kBig);  // sparse: the rest reads as zeros
     files_.ForgetListings();
     const std::uint64_t before = BytesReadSoFar();
     EXPECT_EQ(archive_->Open(files_, path.c_str()), ResultCode::kFailed) << c.name;

@@ -1,21 +1,23 @@
 #include "support/temp_dir.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-
-#include "common/file_system.h"
-#include "support/text_files.h"
+#include <random>
 
 namespace zira::testing {
 
 TempDir::TempDir(const std::string& base) {
   const std::filesystem::path folder = base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
-  std::string pattern = (folder / "zira-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof(kLetters) - 2);
+  // Made with create_directory, which fails on a name already there, like mkdtemp.
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::string name = "zira-test-";
+    for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
+    std::error_code error;
+    if (std::filesystem::create_directory(folder / name, error)) path_ = (folder / name).string();
+  }
 }
 
 TempDir::~TempDir() {
@@ -43,35 +45,6 @@ std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
-}
-
-int RunShellCommand(const std::string& command, std::string* output) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, n);
-  const int status = ::pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int RunProgram(const std::string& program, const std::string& directory, std::string* output) {
-  return RunShellCommand("cd " + ShellQuoted(directory) + " && " + ShellQuoted(program) + " </dev/null 2>&1", output);
-}
-
-int RunProgram(const std::string& program, const std::string& directory, const std::vector<std::string>& arguments,
-               std::string* output, std::string* errors) {
-  TempDir scratch;
-  std::string command = "cd " + ShellQuoted(directory) + " && " + ShellQuoted(program);
-  // Appended piece by piece: g++ 12 at -O3 takes "text" + std::string&& for
-  // an overlapping copy (-Wrestrict).
-  for (const std::string& argument : arguments) command.append(" ").append(ShellQuoted(argument));
-  command.append(" </dev/null 2>").append(ShellQuoted(scratch / "stderr"));
-  const int code = RunShellCommand(command, output);
-  if (errors != nullptr) *errors = ReadTextFile(scratch / "stderr");
-  return code;
 }
 
 }  // namespace zira::testing
