@@ -17,6 +17,9 @@ class TaskRunner {
   using Task = void (*)(void* context, std::size_t index, unsigned worker);
   virtual unsigned Workers() = 0;
   virtual void ForEach(std::size_t count, Task task, void* context) = 0;
+  // The worker number of the thread that calls ForEach, for work it does
+  // outside a batch with the same per-worker scratch.
+  virtual unsigned CallerWorker() const { return 0; }
 
  protected:
   ~TaskRunner() = default;

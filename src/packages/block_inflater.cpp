@@ -302,8 +302,9 @@ DecodedBlock DecodeBlock(ByteCursor& blocks, std::uint32_t base) {
 }
 
 BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32_t position, std::uint32_t produced,
-                                 std::uint32_t size, std::uint8_t* output, Decompressors& decompressors) {
-  libdeflate_decompressor* const decompressor = decompressors.ForWorker(0);
+                                 std::uint32_t size, std::uint8_t* output, Decompressors& decompressors,
+                                 unsigned worker) {
+  libdeflate_decompressor* const decompressor = decompressors.ForWorker(worker);
   ByteCursor blocks = ByteCursor(file).Sub(position);
   while (produced < size && blocks.Remaining() > 0) {
     const DecodedBlock block = DecodeBlock(blocks, position);
@@ -349,7 +350,8 @@ BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& p
   const std::size_t count = plan.blocks.size();
   // More than a batch holds: the plain walk gives the same outcome.
   if (count > kMostPlannedBlocks) {
-    return InflateBlocksInOrder(file, plan.blocks[0].headerAt, plan.produced, size, output, decompressors);
+    return InflateBlocksInOrder(file, plan.blocks[0].headerAt, plan.produced, size, output, decompressors,
+                                pool.CallerWorker());
   }
   std::array<std::uint32_t, kMostPlannedBlocks> targets;
   std::array<BlockYield, kMostPlannedBlocks> yields;
@@ -366,7 +368,7 @@ BlockRunEnd InflateBlocks(std::span<const std::uint8_t> file, const BlockPlan& p
     if (yields[i].ok && yields[i].written == block.claimed) continue;
     // Everything before this block landed where it was placed; from here the
     // places depend on what this block yields, so the walk goes on in order.
-    return InflateBlocksInOrder(file, block.headerAt, targets[i], size, output, decompressors);
+    return InflateBlocksInOrder(file, block.headerAt, targets[i], size, output, decompressors, pool.CallerWorker());
   }
   return {plan.refusal, planned, plan.endPosition};
 }

@@ -76,8 +76,10 @@ struct BlockRunEnd {
 // output, inflates block after block, each right behind what the previous one
 // yielded, until size bytes are produced or the file ends. A block that would
 // run past size or past the file, or that does not inflate, fails the run.
+// worker: the calling thread's number, whose decompressor it uses.
 BlockRunEnd InflateBlocksInOrder(std::span<const std::uint8_t> file, std::uint32_t position, std::uint32_t produced,
-                                 std::uint32_t size, std::uint8_t* output, Decompressors& decompressors);
+                                 std::uint32_t size, std::uint8_t* output, Decompressors& decompressors,
+                                 unsigned worker);
 
 // Blocks are read ahead and inflated in batches of at most this many, so the
 // headers of a file of tiny blocks cannot take much memory.

@@ -282,7 +282,8 @@ Result PackageArchive::Inflate(std::uint32_t offset, std::span<std::uint8_t> out
   }
   Decompressors& decompressors = shared_ != nullptr ? *shared_ : *decompressors_;
   if (inOrder) {
-    run = InflateBlocksInOrder(file, offset, 0, size, output.data(), decompressors);
+    run = InflateBlocksInOrder(file, offset, 0, size, output.data(), decompressors,
+                               pool_ != nullptr ? pool_->CallerWorker() : 0);
   } else {
     // Headers first, a batch at a time, then the batch's blocks in parallel.
     std::array<BlockHeader, kMostPlannedBlocks> headers;

@@ -88,6 +88,7 @@ class ScanAhead {
     HelpedRunner(ScanAhead& ahead, unsigned worker) : ahead_(ahead), worker_(worker) {}
     unsigned Workers() override;
     void ForEach(std::size_t count, Task task, void* context) override;
+    unsigned CallerWorker() const override { return worker_; }
 
    private:
     ScanAhead& ahead_;
