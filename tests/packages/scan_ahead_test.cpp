@@ -49,20 +49,21 @@ class ScanAheadTest : public ScannerTest {
       Plan(name, PackageType::kS3d);
       largest_ = std::max<std::uint64_t>(largest_, plan_.back().fileBytes + world.Bytes().size());
     }
-    // A long world file with a damaged block: its blocks are walked in order
-    // from there, on whichever thread scans it.
-    WorldBuilder damaged;
-    damaged.AddModel("HUM_ACTORDEF", 0);
-    damaged.AddFragment(0x22, "", std::vector<std::uint8_t>(300000, 0x42));
-    WritePackage("q_chr.s3d", {{"q_chr.wld", damaged.Bytes()}});
-    {
-      std::fstream file(dir_->Path() + "/q_chr.s3d", std::ios::in | std::ios::out | std::ios::binary);
+    // Long world files with a damaged block: their blocks are walked in order
+    // from there, on whichever thread scans them.
+    for (const char* name : {"q0_chr", "q1_chr", "q2_chr", "q3_chr"}) {
+      WorldBuilder damaged;
+      damaged.AddModel("HUM_ACTORDEF", 0);
+      damaged.AddFragment(0x22, "", std::vector<std::uint8_t>(300000, 0x42));
+      WritePackage(std::string(name) + ".s3d", {{std::string(name) + ".wld", damaged.Bytes()}});
+      std::fstream file(dir_->Path() + "/" + name + ".s3d", std::ios::in | std::ios::out | std::ios::binary);
       file.seekg(0, std::ios::end);
       file.seekp(file.tellg() / 3);
       file.put('\x5A');
+      file.close();
+      run_->files.ForgetListings();
+      Plan(std::string(name) + ".s3d", PackageType::kS3d);
     }
-    run_->files.ForgetListings();
-    Plan("q_chr.s3d", PackageType::kS3d);
     WritePackage("hum.obg", {{"hum.mod", {1}}, {"huf.mds", {1}}, {"hum_01.dds", {1}}});
     Plan("hum.obg", PackageType::kObg);
     Write("bad_chr.s3d", "not a package");
@@ -108,9 +109,9 @@ TEST_F(ScanAheadTest, TakesGiveWhatScansHereGiveWithinTheBudget) {
     ScanAhead ahead(pool, inv().client, c.budget);
     ahead.Plan(plan_);
     // Taken out of order, one twice and one never: the plan is a forecast only.
-    for (const std::size_t i : {std::size_t{3}, std::size_t{0}, std::size_t{1}, std::size_t{12}, std::size_t{11},
-                                std::size_t{10}, std::size_t{9}, std::size_t{5}, std::size_t{4}, std::size_t{6},
-                                std::size_t{7}}) {
+    for (const std::size_t i : {std::size_t{3}, std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{14},
+                                std::size_t{10}, std::size_t{11}, std::size_t{12}, std::size_t{13}, std::size_t{9},
+                                std::size_t{5}, std::size_t{4}, std::size_t{6}, std::size_t{7}}) {
       ScannedPackage found;
       const std::optional<Result> taken =
           ahead.Take(plan_[i].name, plan_[i].type, plan_[i].perRaceRules, &found);
