@@ -51,6 +51,9 @@ std::string RealPathOf(const std::string& path);
 // Opens for reading without blocking (a FIFO without a writer returns at
 // once) and without taking a terminal: kNoFile with the reason in *error.
 FileHandle OpenForReading(const std::string& path, int* error);
+// Tells the system that a regular file at path will be read soon, so it can
+// fetch it meanwhile; anything else, or a failure, is let be.
+void AdviseWillRead(const std::string& path);
 // Makes reads of a file opened above wait for their bytes again.
 bool MakeReadsBlocking(FileHandle file);
 // A buffered stream over the file, which then owns it; nullptr with errno set.

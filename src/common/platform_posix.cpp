@@ -118,6 +118,14 @@ FileHandle OpenForReading(const std::string& path, int* error) {
   return fd < 0 ? kNoFile : fd;
 }
 
+void AdviseWillRead(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED));
+  ::close(fd);
+}
+
 bool MakeReadsBlocking(FileHandle file) {
   const int flags = ::fcntl(file, F_GETFL);
   return flags >= 0 && ::fcntl(file, F_SETFL, flags & ~O_NONBLOCK) == 0;

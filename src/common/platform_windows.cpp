@@ -319,6 +319,9 @@ FileHandle OpenForReading(const std::string& path, int* error) {
   return DescriptorOf(handle, _O_RDONLY, error);
 }
 
+// The system's own read-ahead serves: nothing to ask for.
+void AdviseWillRead(const std::string&) {}
+
 // Reads here never return early: there is nothing to turn off.
 bool MakeReadsBlocking(FileHandle file) { return HandleOf(file) != INVALID_HANDLE_VALUE; }
 

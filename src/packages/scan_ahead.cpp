@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/machine_refusal.h"
+#include "common/platform.h"
 #include "common/worker_pool.h"
 #include "packages/obg_scanner.h"
 #include "packages/s3d_scanner.h"
@@ -96,6 +97,7 @@ ScanAhead::Slot* ScanAhead::ClaimNext(std::unique_lock<std::mutex>&, bool onlyIf
 void ScanAhead::Begin(Slot& slot) {
   inFlight_.emplace(claims_, &slot);
   slot.claim = claims_++;
+  begunBytes_ += slot.plan.fileBytes;
   slot.state = State::kRunning;
 }
 
@@ -118,8 +120,25 @@ void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes, unsigned worker) {
   peak_ = std::max(peak_, bytesInFlight_);
 }
 
+// Asks the system to fetch the package files planned next, up to a few
+// packages' worth beyond those begun, so a cold disk reads while the threads
+// inflate.
+void ScanAhead::AdviseAhead(std::unique_lock<std::mutex>& lock) {
+  std::vector<std::string> paths;
+  while (advised_ < slots_.size() && advisedBytes_ < begunBytes_ + kAdviseAheadBytes) {
+    paths.push_back(slots_[advised_]->plan.realPath);
+    advisedBytes_ += slots_[advised_]->plan.fileBytes;
+    ++advised_;
+  }
+  if (paths.empty()) return;
+  lock.unlock();
+  for (const std::string& path : paths) AdviseWillRead(path);
+  lock.lock();
+}
+
 // Runs a claimed slot's scan without the lock; returns with it held again.
 void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned worker) {
+  AdviseAhead(lock);
   lock.unlock();
   Reserve(slot, slot.plan.fileBytes, worker);
   try {
@@ -235,6 +254,9 @@ void ScanAhead::Stop() {
   slots_.clear();
   byKey_.clear();
   next_ = 0;
+  advised_ = 0;
+  advisedBytes_ = 0;
+  begunBytes_ = 0;
 }
 
 }  // namespace zira

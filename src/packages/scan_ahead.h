@@ -102,6 +102,7 @@ class ScanAhead {
   // Claims the next waiting slot from next_ on; nullptr when none.
   Slot* ClaimNext(std::unique_lock<std::mutex>& lock, bool onlyIfAdmitted);
   void Begin(Slot& slot);
+  void AdviseAhead(std::unique_lock<std::mutex>& lock);
   void Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned worker);
   void Reserve(Slot& slot, std::uint64_t bytes, unsigned worker);
   // Runs one task of an open batch; false when there is none.
@@ -124,6 +125,12 @@ class ScanAhead {
   std::size_t next_ = 0;
   std::map<std::uint64_t, Slot*> inFlight_;  // the scans in flight by claim
   std::uint64_t claims_ = 0;
+  // Package files the system was asked to fetch ahead: the slots before
+  // advised_, their bytes, and the bytes of the slots begun.
+  static constexpr std::uint64_t kAdviseAheadBytes = 32ull << 20;
+  std::size_t advised_ = 0;
+  std::uint64_t advisedBytes_ = 0;
+  std::uint64_t begunBytes_ = 0;
   std::uint64_t bytesInFlight_ = 0;
   std::uint64_t peak_ = 0;
   bool running_ = false;

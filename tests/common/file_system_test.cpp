@@ -166,5 +166,18 @@ TEST_F(FileSystemTest, LineReadsStopAtTheSizeAtOpenAndTellReadErrorsFromTheEnd) 
   EXPECT_TRUE(growing.Failed());
 }
 
+// Asking the system to fetch a file ahead never waits and never fails the
+// caller, whatever stands at the name.
+TEST_F(FileSystemTest, AdviceToReadAheadPassesOverWhatIsNoPlainFile) {
+  WriteTextFile(dir_ / "plain.s3d", "abc");
+  const bool fifo = testing::MakeFifo(dir_ / "fifo.s3d");
+  for (const char* name : {"plain.s3d", "fifo.s3d", "missing.s3d", "."}) {
+    SCOPED_TRACE(name);
+    AdviseWillRead(dir_ / name);
+  }
+  EXPECT_EQ(testing::ReadTextFile(dir_ / "plain.s3d"), "abc");
+  if (!fifo) GTEST_SKIP() << "no FIFO on this system";
+}
+
 }  // namespace
 }  // namespace zira
