@@ -51,11 +51,9 @@ Result SessionLog::OpenLog(ClientFolder& folder, const char* path) {
 
 void SessionLog::WriteLine(int echo, const char* text) {
   if (text == nullptr) text = "";
-  // Written as one piece, so whatever reaches the file ends on a whole line,
-  // as a killed run's log must. Lines shown on the console go to the file at
-  // once; the log's own lines follow with them, or once 64 KiB have gathered,
-  // not a write each. After a failed write nothing more is written and the
-  // failure is kept for the exit code.
+  // Flushed line by line, so a killed run's log ends on a whole line (a kill
+  // can cut a long write between pages); after a failed write nothing more is
+  // written and the failure is kept for the exit code.
   if (file.IsOpen() && file.Error() == 0) {
     const std::time_t now = std::time(nullptr);
     if (now != prefixTime_ || now == static_cast<std::time_t>(-1)) {
@@ -65,7 +63,7 @@ void SessionLog::WriteLine(int echo, const char* text) {
     std::string line = prefix_;
     line.append(text).append("\r\n");
     file.Write(line.data(), line.size());
-    if (file.Error() != 0 || (echo != 0 && !file.Flush())) writeFailed = true;
+    if (!file.Flush()) writeFailed = true;
   }
   if (capture != nullptr) capture->emplace_back(echo, text);
   if (echo != 0) console_.Print("%s\n", text);
