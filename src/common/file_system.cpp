@@ -326,12 +326,19 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
     return OutOfMemory("no memory for the file");
   }
   const std::size_t size = static_cast<std::size_t>(length);
-  // An empty file is an empty buffer, not a failed read.
-  if (size > 0 && std::fread(bytes.get(), 1, size, file_) != size) return Fail("short read");
-  Close();
+  const Result read = ReadAllInto({reinterpret_cast<std::uint8_t*>(bytes.get()), size});
+  if (zira::Failed(read)) return read;
   bytes[size] = Byte{0};
   contents.bytes = std::move(bytes);
   contents.length = size;
+  return kSuccess;
+}
+
+Result InputFile::ReadAllInto(std::span<std::uint8_t> buffer) {
+  if (file_ == nullptr) return Fail("file not open");
+  // An empty file is an empty buffer, not a failed read.
+  if (!buffer.empty() && std::fread(buffer.data(), 1, buffer.size(), file_) != buffer.size()) return Fail("short read");
+  Close();
   return kSuccess;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -136,6 +137,8 @@ class InputFile {
   // held (out of memory, as a failed allocation); a short read is a failure.
   template <typename Byte>
   Result ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom = SIZE_MAX);
+  // The same into the caller's buffer, which the file's first bytes fill.
+  Result ReadAllInto(std::span<std::uint8_t> buffer);
   // Reads the first count bytes and goes back to the start, so that a format
   // can refuse a file by its header before it is read whole.
   bool ReadHead(std::uint8_t* buffer, std::size_t count);

@@ -75,7 +75,9 @@ Result ScanHere(const RunIo& io, const ClientImage& client, const char* name, Pa
   if (!io.files.ResolveExisting(name, &realPath)) return Fail("package cannot be opened");
   const bool poolBusy = io.scans != nullptr && io.scans->Running();
   Decompressors* kept = io.scans != nullptr ? &io.scans->SharedDecompressors() : nullptr;
-  const PackageInput input{name, realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr, kept};
+  ByteBuffers* buffers = io.scans != nullptr ? &io.scans->SharedBuffers() : nullptr;
+  const PackageInput input{name,      realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr, kept,
+                           buffers};
   if (type == PackageType::kObg) return ScanObgPackage(input, client, found);
   return ScanS3dPackage(input, client, perRaceRules, found);
 }

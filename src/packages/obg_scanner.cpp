@@ -67,7 +67,7 @@ void ScanModelFile(const ClientImage& client, PackageArchive& archive, const cha
 
 Result ScanObgPackage(const PackageInput& input, const ClientImage& client, ScannedPackage* found) {
   if (input.name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool, input.decompressors);
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool, input.decompressors, input.buffers);
   if (!archive) return OutOfMemory("package archive");
   if (Failed(archive->OpenResolved(input.realPath, input.name, input.refusals))) {
     return Fail("package cannot be opened");

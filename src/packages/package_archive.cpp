@@ -78,11 +78,13 @@ Result CheckHeader(const PackageHeader& header, std::uint64_t fileLength) {
 
 }  // namespace
 
-std::unique_ptr<PackageArchive> PackageArchive::Create(TaskRunner* pool, Decompressors* shared) {
-  return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive(pool, shared));
+std::unique_ptr<PackageArchive> PackageArchive::Create(TaskRunner* pool, Decompressors* shared,
+                                                       ByteBuffers* buffers) {
+  return std::unique_ptr<PackageArchive>(new (std::nothrow) PackageArchive(pool, shared, buffers));
 }
 
-PackageArchive::PackageArchive(TaskRunner* pool, Decompressors* shared) : pool_(pool), shared_(shared) {
+PackageArchive::PackageArchive(TaskRunner* pool, Decompressors* shared, ByteBuffers* buffers)
+    : pool_(pool), shared_(shared), buffers_(buffers) {
   for (std::uint32_t t = 0; t < 256; ++t) {
     std::uint32_t value = t << 24;
     for (int bit = 0; bit < 8; ++bit) {
@@ -143,12 +145,16 @@ Result PackageArchive::OpenResolved(const std::string& realPath, const char* pat
   if (!file.ReadHead(head, headBytes)) return Fail("header unreadable");
   const Result headerFits = CheckHeader(DecodeHeader(ByteCursor({head, headBytes})), length);
   if (Failed(headerFits)) return headerFits;
-  WholeFile<std::uint8_t> whole;
+  PooledBytes bytes = TakeBytes(buffers_, static_cast<std::size_t>(length));
+  if (!bytes) {
+    NoteRefusal(ENOMEM);
+    return OutOfMemory("no memory for the file");
+  }
   // A short read leaves nothing behind that later reads could reach.
-  const Result read = file.ReadAll(whole);
+  const Result read = file.ReadAllInto({bytes.get(), static_cast<std::size_t>(length)});
   if (Failed(read)) return read;
-  contents_ = std::move(whole.bytes);
-  fileLength_ = static_cast<std::uint32_t>(whole.length);
+  contents_ = std::move(bytes);
+  fileLength_ = static_cast<std::uint32_t>(length);
   return Parse();
 }
 
@@ -158,7 +164,7 @@ Result PackageArchive::OpenBytes(std::span<const std::uint8_t> bytes) {
   dateStamp_ = 0;
   path_[0] = '\0';
   if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return Fail("empty or beyond 32-bit offsets");
-  contents_.reset(new (std::nothrow) std::uint8_t[bytes.size()]);
+  contents_ = TakeBytes(buffers_, bytes.size());
   if (!contents_) return OutOfMemory("package contents");
   std::memcpy(contents_.get(), bytes.data(), bytes.size());
   fileLength_ = static_cast<std::uint32_t>(bytes.size());
@@ -252,7 +258,7 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   if (Failed(request) || size == 0) return request;
   // Not zeroed here: the blocks fill the front and Inflate zeroes the rest, so
   // no page is written twice.
-  EntryBuffer allocated(new (std::nothrow) std::uint8_t[std::size_t{size} + kReadAtSlack]);
+  EntryBuffer allocated = TakeBytes(buffers_, std::size_t{size} + kReadAtSlack);
   if (!allocated) {
     NoteRefusal(ENOMEM);
     return OutOfMemory("entry buffer");

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "common/byte_buffers.h"
 #include "common/byte_cursor.h"
 #include "common/capacities.h"
 #include "common/machine_refusal.h"
@@ -29,7 +30,7 @@ struct PackageEntry {
 };
 
 // Buffers that ReadEntry and ReadAt hand to their callers.
-using EntryBuffer = std::unique_ptr<std::uint8_t[]>;
+using EntryBuffer = PooledBytes;
 
 // A package file (.s3d or .obg) loaded whole, with its entries named and
 // sorted by data offset; entry contents are inflated on demand.
@@ -39,8 +40,10 @@ class PackageArchive {
   // pool: the threads that inflate a long entry's blocks; without one, or
   // with a pool of one job, the blocks are inflated in order on the caller.
   // shared: decompressors kept across archives, one per worker of the
-  // pool, or none to make this archive's own.
-  static std::unique_ptr<PackageArchive> Create(TaskRunner* pool = nullptr, Decompressors* shared = nullptr);
+  // pool, or none to make this archive's own. buffers: where the file's
+  // bytes and inflated entries are taken from and go back to, if anywhere.
+  static std::unique_ptr<PackageArchive> Create(TaskRunner* pool = nullptr, Decompressors* shared = nullptr,
+                                                ByteBuffers* buffers = nullptr);
   ~PackageArchive();
   PackageArchive(const PackageArchive&) = delete;
   PackageArchive& operator=(const PackageArchive&) = delete;
@@ -77,7 +80,7 @@ class PackageArchive {
   std::uint32_t NameChecksum(std::span<const std::uint8_t> bytes) const;
 
  private:
-  PackageArchive(TaskRunner* pool, Decompressors* shared);
+  PackageArchive(TaskRunner* pool, Decompressors* shared, ByteBuffers* buffers);
   // Notes a refusal of the machine's against the package's name, when opened from a folder.
   void NoteRefusal(int error) const {
     if (refusals_ != nullptr) refusals_->Note(error, path_);
@@ -95,6 +98,7 @@ class PackageArchive {
 
   TaskRunner* pool_ = nullptr;
   Decompressors* shared_ = nullptr;
+  ByteBuffers* buffers_ = nullptr;
   std::unique_ptr<Decompressors> decompressors_;  // one per worker, made with the first inflation
   MachineRefusals* refusals_ = nullptr;
   std::uint32_t version_ = 0;
@@ -104,7 +108,7 @@ class PackageArchive {
   std::uint32_t rowCount_ = 0;
   std::uint32_t checksumTable_[256] = {};
   char path_[kPathCapacity] = {};
-  std::unique_ptr<std::uint8_t[]> contents_;
+  PooledBytes contents_;
   std::uint32_t fileLength_ = 0;
 };
 

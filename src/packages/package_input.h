@@ -6,6 +6,7 @@
 namespace zira {
 
 class MachineRefusals;
+class ByteBuffers;
 class Decompressors;
 class TaskRunner;
 
@@ -28,6 +29,8 @@ struct PackageInput {
   // Decompressors kept from package to package, one per worker; none: the
   // package's archive makes its own.
   Decompressors* decompressors = nullptr;
+  // Buffers kept from package to package; none: fresh ones each time.
+  ByteBuffers* buffers = nullptr;
 };
 
 }  // namespace zira

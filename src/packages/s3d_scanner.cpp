@@ -107,7 +107,7 @@ Result ScanS3dPackage(const PackageInput& input, const ClientImage& client, bool
   const char* name = input.name;
   if (name == nullptr || found == nullptr) return InvalidArgument("no package name or result");
 
-  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool, input.decompressors);
+  std::unique_ptr<PackageArchive> archive = PackageArchive::Create(input.pool, input.decompressors, input.buffers);
   if (!archive) return OutOfMemory("package archive");
   if (Failed(archive->OpenResolved(input.realPath, name, input.refusals))) return Fail("package cannot be opened");
 
@@ -122,7 +122,7 @@ Result ScanS3dPackage(const PackageInput& input, const ClientImage& client, bool
   if (entry == nullptr) return Fail("world file entry missing");
 
   if (input.reserve) input.reserve(entry->inflatedSize);
-  WldFilePtr wld(new (std::nothrow) WldFile());
+  WldFilePtr wld(new (std::nothrow) WldFile(input.buffers));
   if (!wld) {
     input.refusals.Note(ENOMEM, name);
     return OutOfMemory("world file");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/client_image.h"
+#include "common/byte_buffers.h"
 #include "common/result.h"
 #include "common/worker_pool.h"
 #include "packages/block_inflater.h"
@@ -66,6 +67,8 @@ class ScanAhead {
   // One decompressor per worker, kept for the whole run: worker 0 is the
   // registering thread, which may use it for scans of its own.
   Decompressors& SharedDecompressors() { return decompressors_; }
+  // The package and world file buffers that every scan of the run reuses.
+  ByteBuffers& SharedBuffers() { return buffers_; }
 
   // The most bytes that were in flight at once, for tests.
   std::uint64_t PeakBytes() const { return peak_; }
@@ -116,6 +119,7 @@ class ScanAhead {
   WorkerPool& pool_;
   const ClientImage& client_;
   const std::uint64_t budget_;
+  ByteBuffers buffers_;  // before anything that may hold one of its buffers
   Decompressors decompressors_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "common/text.h"
 
@@ -69,12 +70,13 @@ FrameKind DecodeFrame(ByteCursor& fragments, FragmentFrame* frame) {
 
 }  // namespace
 
-WldFile::WldFile() { Reset(); }
+WldFile::WldFile(ByteBuffers* buffers) : buffers_(buffers) { Reset(); }
 
 void WldFile::Reset() {
-  fragments_.reset();
-  types_.reset();
-  nextOfType_.reset();
+  fragments_ = nullptr;
+  nextOfType_ = nullptr;
+  types_ = nullptr;
+  table_.reset();
   nameLength_ = 0;
   std::memset(name_, 0, sizeof(name_));
   version_ = 0;
@@ -119,17 +121,21 @@ Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
   if (fragmentCount_ > 0) {
     // Not zeroed here: recording writes every slot it fills, and only the
     // slots left empty behind the last recorded one are zeroed after it.
-    fragments_.reset(new (std::nothrow) WldFragment[fragmentCount_]);
-    types_.reset(new (std::nothrow) std::uint8_t[fragmentCount_]);
-    nextOfType_.reset(new (std::nothrow) std::uint32_t[fragmentCount_]);
-    if (!fragments_ || !types_ || !nextOfType_) return OutOfMemory("fragment table");
+    // Plain records in a byte buffer: nothing to construct, and new[] aligns for them.
+    static_assert(std::is_trivial_v<WldFragment> && alignof(WldFragment) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    const std::size_t count = fragmentCount_;
+    table_ = TakeBytes(buffers_, count * (sizeof(WldFragment) + sizeof(std::uint32_t) + 1));
+    if (!table_) return OutOfMemory("fragment table");
+    fragments_ = reinterpret_cast<WldFragment*>(table_.get());
+    nextOfType_ = reinterpret_cast<std::uint32_t*>(table_.get() + count * sizeof(WldFragment));
+    types_ = table_.get() + count * (sizeof(WldFragment) + sizeof(std::uint32_t));
   }
   RecordFragments(file);
   if (recordedCount_ < fragmentCount_) {
     const std::size_t empty = fragmentCount_ - recordedCount_;
-    std::fill_n(fragments_.get() + recordedCount_, empty, WldFragment{});
-    std::fill_n(types_.get() + recordedCount_, empty, std::uint8_t{0});
-    std::fill_n(nextOfType_.get() + recordedCount_, empty, std::uint32_t{0});
+    std::fill_n(fragments_ + recordedCount_, empty, WldFragment{});
+    std::fill_n(types_ + recordedCount_, empty, std::uint8_t{0});
+    std::fill_n(nextOfType_ + recordedCount_, empty, std::uint32_t{0});
   }
   return kSuccess;
 }

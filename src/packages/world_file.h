@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "common/byte_buffers.h"
 #include "common/byte_cursor.h"
 #include "common/capacities.h"
 #include "common/result.h"
@@ -30,7 +31,8 @@ struct WldFragment {
 // It never owns the data; the caller keeps it alive while the file is used.
 class WldFile {
  public:
-  WldFile();
+  // buffers: where the fragment table is taken from, if anywhere.
+  explicit WldFile(ByteBuffers* buffers = nullptr);
   WldFile(const WldFile&) = delete;
   WldFile& operator=(const WldFile&) = delete;
 
@@ -75,11 +77,14 @@ class WldFile {
   std::uint32_t dataSize_ = 0;
   std::span<std::uint8_t> data_;
   std::uint32_t fragmentCount_ = 0;
-  std::unique_ptr<std::uint8_t[]> types_;
-  std::unique_ptr<std::uint32_t[]> nextOfType_;
+  ByteBuffers* buffers_ = nullptr;
+  // One buffer holds the fragments, then the chain by type, then the types.
+  PooledBytes table_;
+  WldFragment* fragments_ = nullptr;
+  std::uint32_t* nextOfType_ = nullptr;
+  std::uint8_t* types_ = nullptr;
   std::int32_t firstOfType_[kWldTypeCount];
   std::uint32_t recordedCount_ = 0;
-  std::unique_ptr<WldFragment[]> fragments_;
 };
 
 }  // namespace zira

@@ -1,0 +1,98 @@
+#include "common/byte_buffers.h"
+
+#include <algorithm>
+#include <new>
+
+namespace zira {
+
+namespace {
+
+// Capacities step in eighths of a power of two, so that sizes close to each
+// other share buffers while at most an eighth is wasted.
+std::size_t RoundedCapacity(std::size_t size) {
+  std::size_t step = ByteBuffers::kSmallest / 8;
+  while (step * 16 <= size && step <= (SIZE_MAX >> 5)) step *= 2;
+  return size > SIZE_MAX - step ? size : (size + step - 1) / step * step;
+}
+
+}  // namespace
+
+void ByteBufferReturn::operator()(std::uint8_t* bytes) const {
+  if (bytes == nullptr) return;
+  if (home != nullptr) {
+    home->Give(bytes, capacity);
+  } else {
+    delete[] bytes;
+  }
+}
+
+ByteBuffers::~ByteBuffers() {
+  for (std::size_t i = 0; i < heldCount_; ++i) delete[] held_[i].bytes;
+}
+
+PooledBytes ByteBuffers::Take(std::size_t size) {
+  if (size < kSmallest) return PooledBytes(new (std::nothrow) std::uint8_t[size]);
+  const std::size_t capacity = RoundedCapacity(size);
+  std::array<Held, kMostHeld + 1> released;
+  std::size_t releasedCount = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    Held* const held = held_.data();
+    Held* const fit = std::lower_bound(held, held + heldCount_, size,
+                                       [](const Held& one, std::size_t wanted) { return one.capacity < wanted; });
+    // A buffer far larger than asked for waits for a request of its size.
+    if (fit != held + heldCount_ && fit->capacity / 2 <= size) {
+      const Held found = *fit;
+      std::copy(fit + 1, held + heldCount_, fit);
+      --heldCount_;
+      heldBytes_ -= found.capacity;
+      return PooledBytes(found.bytes, ByteBufferReturn{this, found.capacity});
+    }
+    // No held buffer fits: the largest go back until the new one is paid for.
+    std::size_t freed = 0;
+    while (heldCount_ > 0 && freed < capacity) {
+      const Held largest = held_[--heldCount_];
+      released[releasedCount++] = largest;
+      freed += largest.capacity;
+      heldBytes_ -= largest.capacity;
+    }
+  }
+  for (std::size_t i = 0; i < releasedCount; ++i) delete[] released[i].bytes;
+  std::uint8_t* bytes = new (std::nothrow) std::uint8_t[capacity];
+  if (bytes == nullptr) return PooledBytes();
+  return PooledBytes(bytes, ByteBufferReturn{this, capacity});
+}
+
+void ByteBuffers::Give(std::uint8_t* bytes, std::size_t capacity) {
+  Held dropped{nullptr, 0};
+  {
+    const std::lock_guard lock(mutex_);
+    Held* const held = held_.data();
+    Held* const at = std::lower_bound(held, held + heldCount_, capacity,
+                                      [](const Held& one, std::size_t wanted) { return one.capacity < wanted; });
+    std::copy_backward(at, held + heldCount_, held + heldCount_ + 1);
+    *at = Held{bytes, capacity};
+    ++heldCount_;
+    heldBytes_ += capacity;
+    // Past the count, the smallest goes: a small request is cheap to serve anew.
+    if (heldCount_ > kMostHeld) {
+      dropped = held_[0];
+      std::copy(held + 1, held + heldCount_, held);
+      --heldCount_;
+      heldBytes_ -= dropped.capacity;
+    }
+  }
+  delete[] dropped.bytes;
+}
+
+std::size_t ByteBuffers::HeldBytes() const {
+  const std::lock_guard lock(mutex_);
+  return heldBytes_;
+}
+
+PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size) {
+  if (buffers != nullptr) return buffers->Take(size);
+  return PooledBytes(new (std::nothrow) std::uint8_t[size]);
+}
+
+}  // namespace zira

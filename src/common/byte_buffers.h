@@ -1,0 +1,65 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace zira {
+
+class ByteBuffers;
+
+// Gives a buffer back to the ByteBuffers it came from, or frees it when it
+// came from none.
+struct ByteBufferReturn {
+  ByteBuffers* home = nullptr;
+  std::size_t capacity = 0;
+  void operator()(std::uint8_t* bytes) const;
+};
+
+// A byte buffer that goes back to its ByteBuffers when released.
+using PooledBytes = std::unique_ptr<std::uint8_t[], ByteBufferReturn>;
+
+// Large byte buffers kept from package to package, shared by threads. Fresh
+// memory costs a page fault for every page on its first write, which on some
+// systems costs as much as inflating into it; a buffer used again costs none.
+// A miss gives held buffers back to the system before it allocates, so the
+// memory held and in use together never exceeds the most that was in use at
+// once.
+class ByteBuffers {
+ public:
+  // Requests below this go to the allocator as they are: its own free lists
+  // serve them without new pages.
+  static constexpr std::size_t kSmallest = 128u << 10;
+
+  ByteBuffers() = default;
+  ~ByteBuffers();
+  ByteBuffers(const ByteBuffers&) = delete;
+  ByteBuffers& operator=(const ByteBuffers&) = delete;
+
+  // At least size bytes, not zeroed; nullptr when the machine has no memory.
+  PooledBytes Take(std::size_t size);
+  // The bytes held for later requests, for tests.
+  std::size_t HeldBytes() const;
+
+ private:
+  friend struct ByteBufferReturn;
+  struct Held {
+    std::uint8_t* bytes;
+    std::size_t capacity;
+  };
+  static constexpr std::size_t kMostHeld = 32;
+
+  void Give(std::uint8_t* bytes, std::size_t capacity);
+
+  mutable std::mutex mutex_;
+  std::array<Held, kMostHeld + 1> held_{};  // the first heldCount_, sorted by capacity
+  std::size_t heldCount_ = 0;
+  std::size_t heldBytes_ = 0;
+};
+
+// A buffer of at least size bytes from buffers, or from the allocator when
+// there is none.
+PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size);
+
+}  // namespace zira

@@ -1,0 +1,89 @@
+#include "common/byte_buffers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zira {
+namespace {
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+// A request after one buffer of a given size went back: whether it gets that
+// buffer again.
+struct ReuseCase {
+  const char* name;
+  std::size_t first;
+  std::size_t second;
+  bool reused;
+};
+
+const ReuseCase kReuses[] = {
+    {"SameSize", 3 * kMiB, 3 * kMiB, true},
+    {"Smaller", 3 * kMiB, 2 * kMiB, true},
+    {"LessThanHalf", 3 * kMiB, kMiB, false},  // would tie up a large buffer
+    {"Larger", 3 * kMiB, 4 * kMiB, false},
+    {"SmallRequests", 1000, 1000, false},  // left to the allocator
+};
+
+class ByteBuffersReuseTest : public testing::TestWithParam<ReuseCase> {};
+
+TEST_P(ByteBuffersReuseTest, GivesABufferBackOnlyWhenItFits) {
+  const ReuseCase& c = GetParam();
+  ByteBuffers buffers;
+  PooledBytes first = buffers.Take(c.first);
+  ASSERT_NE(first, nullptr);
+  const std::size_t firstCapacity = first.get_deleter().capacity;
+  first.reset();
+  PooledBytes second = buffers.Take(c.second);
+  ASSERT_NE(second, nullptr);
+  // Every byte asked for is there to write.
+  std::fill_n(second.get(), c.second, std::uint8_t{0xA5});
+  // A new buffer is cut to its own request's size.
+  EXPECT_EQ(second.get_deleter().home != nullptr && second.get_deleter().capacity == firstCapacity, c.reused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ByteBuffersReuseTest, testing::ValuesIn(kReuses),
+                         [](const testing::TestParamInfo<ReuseCase>& param) { return std::string(param.param.name); });
+
+// What is held for later plus what is in use never grows past the most that
+// was in use at once, rounding aside: a miss gives held buffers back first.
+TEST(ByteBuffersTest, HeldAndInUseStayWithinTheMostInUse) {
+  ByteBuffers buffers;
+  const std::size_t sizes[] = {kMiB, 5 * kMiB, 2 * kMiB, 9 * kMiB, 300 << 10, 7 * kMiB, 17 * kMiB, kMiB, 4 * kMiB};
+  std::size_t mostInUse = 0;
+  for (const std::size_t size : sizes) {
+    {
+      PooledBytes a = buffers.Take(size);
+      PooledBytes b = buffers.Take(size / 2 + ByteBuffers::kSmallest);
+      ASSERT_TRUE(a && b);
+      const std::size_t inUse = a.get_deleter().capacity + b.get_deleter().capacity;
+      mostInUse = std::max(mostInUse, inUse);
+      EXPECT_LE(inUse + buffers.HeldBytes(), mostInUse) << size;
+    }
+    EXPECT_LE(buffers.HeldBytes(), mostInUse) << size;
+  }
+}
+
+TEST(ByteBuffersTest, ThreadsTakeAndGiveAtOnce) {
+  ByteBuffers buffers;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&buffers, t] {
+      for (int i = 0; i < 200; ++i) {
+        const std::size_t size = ByteBuffers::kSmallest + static_cast<std::size_t>((i * 7 + t) % 13) * (64 << 10);
+        PooledBytes bytes = buffers.Take(size);
+        ASSERT_NE(bytes, nullptr);
+        bytes[0] = bytes[size - 1] = static_cast<std::uint8_t>(i);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+}
+
+}  // namespace
+}  // namespace zira
