@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "common/platform.h"
+
 namespace zira {
 
 namespace {
@@ -40,15 +42,16 @@ PooledBytes ByteBuffers::Take(std::size_t size) {
     Held* const held = held_.data();
     Held* const fit = std::lower_bound(held, held + heldCount_, size,
                                        [](const Held& one, std::size_t wanted) { return one.capacity < wanted; });
-    // A buffer far larger than asked for waits for a request of its size.
-    if (fit != held + heldCount_ && fit->capacity / 2 <= size) {
+    // The smallest that fits, however large: a miss would give it back anyway.
+    if (fit != held + heldCount_) {
       const Held found = *fit;
       std::copy(fit + 1, held + heldCount_, fit);
       --heldCount_;
       heldBytes_ -= found.capacity;
       return PooledBytes(found.bytes, ByteBufferReturn{this, found.capacity});
     }
-    // No held buffer fits: the largest go back until the new one is paid for.
+    // Every held buffer is too small: the largest go back until the new one
+    // is paid for.
     std::size_t freed = 0;
     while (heldCount_ > 0 && freed < capacity) {
       const Held largest = held_[--heldCount_];
@@ -60,6 +63,7 @@ PooledBytes ByteBuffers::Take(std::size_t size) {
   for (std::size_t i = 0; i < releasedCount; ++i) delete[] released[i].bytes;
   std::uint8_t* bytes = new (std::nothrow) std::uint8_t[capacity];
   if (bytes == nullptr) return PooledBytes();
+  PrepareFreshMemory(bytes, capacity);
   return PooledBytes(bytes, ByteBufferReturn{this, capacity});
 }
 

@@ -54,6 +54,11 @@ FileHandle OpenForReading(const std::string& path, int* error);
 // Tells the system that a regular file at path will be read soon, so it can
 // fetch it meanwhile; anything else, or a failure, is let be.
 void AdviseWillRead(const std::string& path);
+// Readies new memory that reads will fill. Wine touches every page of a
+// read's buffer first, a read and then a write, which costs a page never
+// written two faults and a flush of every core's page tables; a page written
+// once before costs one fault.
+void PrepareFreshMemory(std::uint8_t* bytes, std::size_t size);
 // Makes reads of a file opened above wait for their bytes again.
 bool MakeReadsBlocking(FileHandle file);
 // A buffered stream over the file, which then owns it; nullptr with errno set.

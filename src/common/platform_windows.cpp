@@ -322,6 +322,8 @@ FileHandle OpenForReading(const std::string& path, int* error) {
 // The system's own read-ahead serves: nothing to ask for.
 void AdviseWillRead(const std::string&) {}
 
+void PrepareFreshMemory(std::uint8_t* bytes, std::size_t size) { std::memset(bytes, 0, size); }
+
 // Reads here never return early: there is nothing to turn off.
 bool MakeReadsBlocking(FileHandle file) { return HandleOf(file) != INVALID_HANDLE_VALUE; }
 

@@ -145,7 +145,7 @@ void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned wor
     HelpedRunner runner(*this, worker);
     const PackageInput input{slot.plan.name.c_str(), slot.plan.realPath, slot.refusals, &runner,
                              [this, &slot, worker](std::uint64_t bytes) { Reserve(slot, bytes, worker); },
-                             &decompressors_};
+                             &decompressors_, &buffers_};
     slot.result = slot.plan.type == PackageType::kObg
                       ? ScanObgPackage(input, client_, &slot.found)
                       : ScanS3dPackage(input, client_, slot.plan.perRaceRules, &slot.found);

@@ -25,7 +25,7 @@ struct ReuseCase {
 const ReuseCase kReuses[] = {
     {"SameSize", 3 * kMiB, 3 * kMiB, true},
     {"Smaller", 3 * kMiB, 2 * kMiB, true},
-    {"LessThanHalf", 3 * kMiB, kMiB, false},  // would tie up a large buffer
+    {"MuchSmaller", 3 * kMiB, kMiB, true},  // rather than new memory
     {"Larger", 3 * kMiB, 4 * kMiB, false},
     {"SmallRequests", 1000, 1000, false},  // left to the allocator
 };
