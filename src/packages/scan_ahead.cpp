@@ -26,7 +26,6 @@ std::string KeyOf(std::string_view name, PackageType type, bool perRaceRules) {
 
 struct ScanAhead::Slot {
   PlannedScan plan;
-  std::size_t index = 0;
   std::uint64_t claim = 0;  // the order in which scans began
   State state = State::kWaiting;
   // Written by the thread that runs the scan, read by the one that takes it
@@ -51,8 +50,7 @@ void ScanAhead::Plan(std::vector<PlannedScan> scans) {
       if (byKey_.count(key) != 0) continue;
       auto slot = std::make_unique<Slot>();
       slot->plan = std::move(scan);
-      slot->index = slots_.size();
-      byKey_.emplace(std::move(key), slot->index);
+      byKey_.emplace(std::move(key), slots_.size());
       slots_.push_back(std::move(slot));
     }
   }
