@@ -55,8 +55,14 @@ const ClientFolder::Listing* ClientFolder::ListDirectory(const std::string& dir)
   if (found != cache_.end()) return found->second.get();
   auto listing = std::make_unique<Listing>();
   std::vector<std::string> names;
-  if (const int error = ListFolder(dir, &names); error == 0) {
+  std::vector<ListedInfo> listed;
+  if (const int error = ListFolder(dir, &names, &listed); error == 0) {
     listing->listed = true;
+    // What the listing already told spares asking each entry again.
+    const std::string prefix = dir.back() == '/' ? dir : dir + "/";
+    for (std::size_t i = 0; i < names.size() && i < listed.size(); ++i) {
+      if (listed[i].known) infos_.emplace(prefix + names[i], listed[i].info);
+    }
     for (std::string& name : names) listing->byFolded[FoldName(name)].push_back(std::move(name));
     for (auto& [key, alike] : listing->byFolded) std::sort(alike.begin(), alike.end());
   } else if (IsMachineRefusal(error)) {
@@ -212,11 +218,34 @@ std::string RealFolderPath(const std::string& path) { return RealPathOf(path); }
 void ClientFolder::ForgetListing(const std::string& folder) {
   cache_.erase(folder);
   std::erase_if(infos_, [&](const auto& known) { return FolderOf(known.first) == folder; });
+  std::erase_if(kept_, [&](const auto& kept) {
+    if (FolderOf(kept.first) != folder) return false;
+    keptBytes_ -= kept.second.size();
+    return true;
+  });
 }
 
 void ClientFolder::ForgetListings() {
   cache_.clear();
   infos_.clear();
+  kept_.clear();
+  keptBytes_ = 0;
+}
+
+void ClientFolder::KeepContents(const std::string& real, std::string bytes) {
+  // Hostile lists could be many and large: past the budget, files are read again.
+  if (kept_.count(real) != 0 || bytes.size() > kKeptBytesLimit - keptBytes_) return;
+  keptBytes_ += bytes.size();
+  kept_.emplace(real, std::move(bytes));
+}
+
+bool ClientFolder::TakeKeptContents(const std::string& real, std::string* bytes) {
+  auto kept = kept_.find(real);
+  if (kept == kept_.end()) return false;
+  keptBytes_ -= kept->second.size();
+  *bytes = std::move(kept->second);
+  kept_.erase(kept);
+  return true;
 }
 
 FilePlace PlaceOf(const std::string& path) {
@@ -273,11 +302,42 @@ bool IsReadableRegularFile(const std::string& path, std::string* reason) {
   return regular;
 }
 
-bool InputFile::Open(ClientFolder& folder, const char* name) {
+bool InputFile::Open(ClientFolder& folder, const char* name, Keeping keeping) {
   Close();
   std::string real;
   if (name == nullptr || !folder.ResolveExisting(name, &real)) return false;
-  return OpenResolved(real, name, folder.Refusals());
+  if (folder.TakeKeptContents(real, &memory_)) {
+    inMemory_ = true;
+    refusals_ = &folder.Refusals();
+    openedLength_ = memory_.size();
+    name_ = name;
+    if (keeping == Keeping::kForNextOpen) folder.KeepContents(real, memory_);
+    return true;
+  }
+  if (!OpenResolved(real, name, folder.Refusals())) return false;
+  if (keeping == Keeping::kForNextOpen && openedLength_ <= kKeptFileLimit && ReadIntoMemory()) {
+    folder.KeepContents(real, memory_);
+  }
+  return true;
+}
+
+// The whole file, read now into memory, if it reads exactly as long as it
+// was when opened; otherwise the stream is left at its start for line reads,
+// which then meet the read error or the growth themselves.
+bool InputFile::ReadIntoMemory() {
+  std::string bytes(static_cast<std::size_t>(openedLength_), '\0');
+  const bool whole = std::fread(bytes.data(), 1, bytes.size(), file_) == bytes.size() &&
+                     std::fgetc(file_) == EOF && std::ferror(file_) == 0;
+  if (!whole) {
+    std::clearerr(file_);
+    if (std::fseek(file_, 0, SEEK_SET) != 0) failed_ = true;
+    return false;
+  }
+  std::fclose(file_);
+  file_ = nullptr;
+  memory_ = std::move(bytes);
+  inMemory_ = true;
+  return true;
 }
 
 bool InputFile::OpenResolved(const std::string& real, const char* name, MachineRefusals& refusals) {
@@ -287,13 +347,13 @@ bool InputFile::OpenResolved(const std::string& real, const char* name, MachineR
   // Non-blocking, so that opening a FIFO without a writer returns at once;
   // the check that follows refuses it anyway.
   int error = 0;
-  const FileHandle file = OpenForReading(real, &error);
+  PathInfo info;
+  const FileHandle file = OpenForReading(real, &error, &info);
   if (file == kNoFile) {
     refusals_->Note(error, name);
     return false;
   }
-  PathInfo info;
-  if (!InfoOfFile(file, &info) || info.kind != PathKind::kRegular || !MakeReadsBlocking(file)) {
+  if (info.kind != PathKind::kRegular || !MakeReadsBlocking(file)) {
     static_cast<void>(CloseFile(file));
     return false;
   }
@@ -308,16 +368,12 @@ bool InputFile::OpenResolved(const std::string& real, const char* name, MachineR
   return true;
 }
 
-std::uint64_t InputFile::Length() {
-  PathInfo info;
-  if (file_ == nullptr || !InfoOfFile(FileOfStream(file_), &info)) return 0;
-  return info.size;
-}
+std::uint64_t InputFile::Length() { return IsOpen() ? openedLength_ : 0; }
 
 template <typename Byte>
 Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
   static_assert(sizeof(Byte) == 1);
-  if (file_ == nullptr) return Fail("file not open");
+  if (!IsOpen()) return Fail("file not open");
   const std::uint64_t length = Length();
   if (length >= refuseFrom || length >= SIZE_MAX) return OutOfMemory("file too long to hold");
   std::unique_ptr<Byte[]> bytes(new (std::nothrow) Byte[static_cast<std::size_t>(length) + 1]);
@@ -335,14 +391,24 @@ Result InputFile::ReadAll(WholeFile<Byte>& contents, std::uint64_t refuseFrom) {
 }
 
 Result InputFile::ReadAllInto(std::span<std::uint8_t> buffer) {
-  if (file_ == nullptr) return Fail("file not open");
+  if (!IsOpen()) return Fail("file not open");
   // An empty file is an empty buffer, not a failed read.
-  if (!buffer.empty() && std::fread(buffer.data(), 1, buffer.size(), file_) != buffer.size()) return Fail("short read");
+  if (inMemory_) {
+    if (buffer.size() > memory_.size()) return Fail("short read");
+    std::memcpy(buffer.data(), memory_.data(), buffer.size());
+  } else if (!buffer.empty() && std::fread(buffer.data(), 1, buffer.size(), file_) != buffer.size()) {
+    return Fail("short read");
+  }
   Close();
   return kSuccess;
 }
 
 bool InputFile::ReadHead(std::uint8_t* buffer, std::size_t count) {
+  if (inMemory_) {
+    if (count > memory_.size()) return false;
+    std::memcpy(buffer, memory_.data(), count);
+    return true;
+  }
   if (file_ == nullptr) return false;
   const bool read = std::fread(buffer, 1, count, file_) == count;
   return std::fseek(file_, 0, SEEK_SET) == 0 && read;
@@ -353,10 +419,11 @@ template Result InputFile::ReadAll(WholeFile<std::uint8_t>&, std::uint64_t);
 
 bool InputFile::ReadLine(char* buffer, std::size_t capacity, std::size_t* length) {
   if (length != nullptr) *length = 0;
-  if (file_ == nullptr || buffer == nullptr || capacity < 2 || failed_) return false;
+  if (!IsOpen() || buffer == nullptr || capacity < 2 || failed_) return false;
   std::size_t n = 0;
   while (n + 1 < capacity) {
-    const int c = std::getc(file_);
+    const int c = inMemory_ ? (lineBytes_ < memory_.size() ? static_cast<unsigned char>(memory_[lineBytes_]) : EOF)
+                            : std::getc(file_);
     if (c == EOF) break;
     // A file that yields more than it held when opened is being written
     // without end; stop rather than read forever.
@@ -368,7 +435,7 @@ bool InputFile::ReadLine(char* buffer, std::size_t capacity, std::size_t* length
     if (c == '\n') break;
   }
   buffer[n] = '\0';
-  if (std::ferror(file_) != 0) failed_ = true;
+  if (!inMemory_ && std::ferror(file_) != 0) failed_ = true;
   if (failed_) return false;
   if (length != nullptr) *length = n;
   return n > 0;
@@ -377,6 +444,8 @@ bool InputFile::ReadLine(char* buffer, std::size_t capacity, std::size_t* length
 void InputFile::Close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
+  memory_.clear();
+  inMemory_ = false;
   openedLength_ = 0;
   lineBytes_ = 0;
   failed_ = false;

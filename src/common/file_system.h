@@ -57,6 +57,12 @@ class ClientFolder {
   // Forgets the cached listing of one folder (its real path) after a change in it.
   void ForgetListing(const std::string& folder);
 
+  // The contents of a small file read by one open, held for the next open
+  // of the same real path, which takes them: a file read twice in a run is
+  // read from the disk once.
+  void KeepContents(const std::string& real, std::string bytes);
+  bool TakeKeptContents(const std::string& real, std::string* bytes);
+
  private:
   struct Listing;
   const Listing* ListDirectory(const std::string& dir);
@@ -70,6 +76,9 @@ class ClientFolder {
   std::unordered_map<std::string, std::unique_ptr<Listing>> cache_;
   std::unordered_map<std::string, PathInfo> infos_;  // by real path, while its folder's listing is kept
   std::unique_ptr<Listing> refused_;  // handed out, not kept, while the machine refuses a listing
+  std::unordered_map<std::string, std::string> kept_;  // by real path
+  std::size_t keptBytes_ = 0;
+  static constexpr std::size_t kKeptBytesLimit = 64u << 20;
 };
 
 // The folder a plain path names its file in, and the file's own name: a
@@ -125,12 +134,18 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
   ~InputFile() { Close(); }
 
-  bool Open(ClientFolder& folder, const char* name);
+  // kForNextOpen: another open of the same file follows in this run, so a
+  // small file is read whole now and its bytes kept for that open, which
+  // reads them as this one does.
+  enum class Keeping { kNone, kForNextOpen };
+  // Files up to this size are kept (the folder keeps 64 MiB at most).
+  static constexpr std::uint64_t kKeptFileLimit = 1u << 20;
+  bool Open(ClientFolder& folder, const char* name, Keeping keeping = Keeping::kNone);
   // The same for a name already resolved to its real path (another thread
   // resolved it): name is what refusals name.
   bool OpenResolved(const std::string& realPath, const char* name, MachineRefusals& refusals);
-  bool IsOpen() const { return file_ != nullptr; }
-  // Length of the open file, or 0.
+  bool IsOpen() const { return file_ != nullptr || inMemory_; }
+  // Length of the open file when it was opened, or 0.
   std::uint64_t Length();
   // The one whole-file read: the open file, from its start, with one read into
   // a new buffer, then closed. A file of refuseFrom bytes or more cannot be
@@ -152,7 +167,12 @@ class InputFile {
   void Close();
 
  private:
+  bool ReadIntoMemory();
+
   std::FILE* file_ = nullptr;
+  // The file's bytes, when they are read from memory (kept by an open before).
+  std::string memory_;
+  bool inMemory_ = false;
   MachineRefusals* refusals_ = nullptr;  // of the folder opened from
   std::string name_;  // as opened, for the reason line of a refused read
   std::uint64_t openedLength_ = 0;

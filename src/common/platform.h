@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,15 @@ bool InfoOfFile(FileHandle file, PathInfo* info);
 // Whether a process could enter the folder.
 bool CanEnterFolder(const std::string& path);
 bool MakeFolder(const std::string& path);
-// The entries of a folder, without "." and "..": 0 or the errno of the failure.
-int ListFolder(const std::string& path, std::vector<std::string>* names);
+// What a folder's listing says of one entry, where it says enough to spare a
+// look at the entry itself (known false elsewhere: a POSIX listing, a link).
+struct ListedInfo {
+  bool known = false;
+  PathInfo info;  // as InfoOfPath following links gives it
+};
+// The entries of a folder, without "." and "..": 0 or the errno of the
+// failure. infos, when given, gets one element per name.
+int ListFolder(const std::string& path, std::vector<std::string>* names, std::vector<ListedInfo>* infos = nullptr);
 // The characters that separate a path's folders ("/" here; either slash on Windows).
 const char* PathSeparators();
 // The separator the system writes when it joins a path ('/' here, '\\' on Windows).
@@ -47,10 +55,15 @@ std::size_t RootLengthOf(const std::string& path);
 std::string CurrentFolder(int* error);
 // The real path (links resolved), or empty.
 std::string RealPathOf(const std::string& path);
+// The time now in whole seconds since 1970, or -1: the C library's time(),
+// which under Wine reads the time zone's file twice on every call.
+std::time_t SecondsNow();
 
 // Opens for reading without blocking (a FIFO without a writer returns at
 // once) and without taking a terminal: kNoFile with the reason in *error.
-FileHandle OpenForReading(const std::string& path, int* error);
+// info, when given, gets what InfoOfFile would say of the open file; when
+// the system would not say, the file is closed again and *error is EIO.
+FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info = nullptr);
 // Tells the system that a regular file at path will be read soon, so it can
 // fetch it meanwhile; anything else, or a failure, is let be.
 void AdviseWillRead(const std::string& path);

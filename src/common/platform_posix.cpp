@@ -76,12 +76,15 @@ bool CanEnterFolder(const std::string& path) { return ::access(path.c_str(), X_O
 
 bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
-int ListFolder(const std::string& path, std::vector<std::string>* names) {
+// A listing here gives no sizes: every info stays unknown.
+int ListFolder(const std::string& path, std::vector<std::string>* names, std::vector<ListedInfo>* infos) {
   DIR* handle = ::opendir(path.c_str());
   if (handle == nullptr) return ErrnoOr(EIO);
   while (const dirent* entry = ::readdir(handle)) {
     const std::string name = entry->d_name;
-    if (name != "." && name != "..") names->push_back(name);
+    if (name == "." || name == "..") continue;
+    names->push_back(name);
+    if (infos != nullptr) infos->emplace_back();
   }
   ::closedir(handle);
   return 0;
@@ -112,10 +115,20 @@ std::string RealPathOf(const std::string& path) {
   return result;
 }
 
-FileHandle OpenForReading(const std::string& path, int* error) {
+std::time_t SecondsNow() { return std::time(nullptr); }
+
+FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0 && error != nullptr) *error = ErrnoOr(EIO);
-  return fd < 0 ? kNoFile : fd;
+  if (fd < 0) {
+    if (error != nullptr) *error = ErrnoOr(EIO);
+    return kNoFile;
+  }
+  if (info != nullptr && !InfoOfFile(fd, info)) {
+    if (error != nullptr) *error = EIO;
+    ::close(fd);
+    return kNoFile;
+  }
+  return fd;
 }
 
 // Reads here fault in the pages they fill, once each.

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -34,6 +35,7 @@ constexpr std::size_t kLongPathFrom = 248;
 constexpr DWORD kLockOffsetLow = 0xFFFFFFFEu;
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFFu;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr std::size_t kStandardOutputBuffer = 4096;
 
 int ErrnoOf(DWORD error) {
   switch (error) {
@@ -124,8 +126,10 @@ FileHandle DescriptorOf(HANDLE handle, int flags, int* error) {
 }
 
 // The device and inode only when asked for: under Wine the volume's serial
-// number is a round trip to its mount manager on every call.
-bool InfoFromHandle(HANDLE handle, PathInfo* info, bool identity = false) {
+// number is a round trip to its mount manager on every call. tag, when given,
+// is what the handle's attributes were already read as.
+bool InfoFromHandle(HANDLE handle, PathInfo* info, bool identity = false,
+                    const FILE_ATTRIBUTE_TAG_INFO* knownTag = nullptr) {
   PathInfo result;
   const DWORD type = ::GetFileType(handle);
   if (type == FILE_TYPE_CHAR) {
@@ -135,10 +139,12 @@ bool InfoFromHandle(HANDLE handle, PathInfo* info, bool identity = false) {
   } else {
     FILE_ATTRIBUTE_TAG_INFO tag {};
     FILE_STANDARD_INFO standard {};
-    if (::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) == 0 ||
-        ::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard)) == 0) {
+    if (knownTag != nullptr) {
+      tag = *knownTag;
+    } else if (::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) == 0) {
       return false;
     }
+    if (::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard)) == 0) return false;
     FILE_ID_INFO id {};
     if (!identity) {
       // Kind and size suffice.
@@ -171,18 +177,23 @@ bool InfoFromHandle(HANDLE handle, PathInfo* info, bool identity = false) {
 
 // Opens what stands at path (a folder too) without following a link; a
 // reparse point that is not a link (a cloud or deduplicated file) is opened
-// as the file it stands for.
-HANDLE OpenUnfollowed(const std::wstring& path, DWORD access, DWORD disposition) {
+// as the file it stands for. tag, when given, gets the attributes of the
+// handle returned, and *tagRead whether they were read.
+HANDLE OpenUnfollowed(const std::wstring& path, DWORD access, DWORD disposition,
+                      FILE_ATTRIBUTE_TAG_INFO* tag = nullptr, bool* tagRead = nullptr) {
   constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+  if (tagRead != nullptr) *tagRead = false;
   HANDLE handle = ::CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, kFlags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return handle;
-  FILE_ATTRIBUTE_TAG_INFO tag {};
-  if (::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) != 0 &&
-      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !IsReparseTagNameSurrogate(tag.ReparseTag)) {
+  FILE_ATTRIBUTE_TAG_INFO read {};
+  if (::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &read, sizeof(read)) == 0) return handle;
+  if ((read.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !IsReparseTagNameSurrogate(read.ReparseTag)) {
     ::CloseHandle(handle);
-    handle = ::CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, FILE_FLAG_BACKUP_SEMANTICS,
-                           nullptr);
+    return ::CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, FILE_FLAG_BACKUP_SEMANTICS,
+                         nullptr);
   }
+  if (tag != nullptr) *tag = read;
+  if (tagRead != nullptr) *tagRead = true;
   return handle;
 }
 
@@ -235,7 +246,7 @@ bool CanEnterFolder(const std::string& path) {
 
 bool MakeFolder(const std::string& path) { return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0; }
 
-int ListFolder(const std::string& path, std::vector<std::string>* names) {
+int ListFolder(const std::string& path, std::vector<std::string>* names, std::vector<ListedInfo>* infos) {
   std::string pattern = path;
   if (!pattern.empty() && pattern.back() != '/' && pattern.back() != '\\') pattern += '\\';
   pattern += '*';
@@ -248,7 +259,19 @@ int ListFolder(const std::string& path, std::vector<std::string>* names) {
   }
   do {
     const std::string name = NarrowOf(entry.cFileName, wcslen(entry.cFileName));
-    if (!name.empty() && name != "." && name != "..") names->push_back(name);
+    if (name.empty() || name == "." || name == "..") continue;
+    names->push_back(name);
+    if (infos == nullptr) continue;
+    // The listing holds what an open would ask for; a reparse point is left
+    // to the open, which follows or refuses it.
+    ListedInfo listed;
+    listed.known = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      listed.info.kind = PathKind::kFolder;
+    } else {
+      listed.info.size = (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    }
+    infos->push_back(listed);
   } while (::FindNextFileW(search, &entry) != 0);
   const DWORD ended = ::GetLastError();
   ::FindClose(search);
@@ -310,10 +333,29 @@ std::string RealPathOf(const std::string& path) {
   return NarrowOf(buffer.data(), buffer.size());
 }
 
-FileHandle OpenForReading(const std::string& path, int* error) {
-  const HANDLE handle = OpenUnfollowed(SystemPath(path), GENERIC_READ, OPEN_EXISTING);
+std::time_t SecondsNow() {
+  // The system's clock counts 100 ns steps since 1601.
+  constexpr std::uint64_t kStepsTo1970 = 116444736000000000ULL;
+  constexpr std::uint64_t kStepsASecond = 10000000ULL;
+  FILETIME now {};
+  ::GetSystemTimeAsFileTime(&now);
+  const std::uint64_t steps = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  if (steps < kStepsTo1970) return static_cast<std::time_t>(-1);
+  return static_cast<std::time_t>((steps - kStepsTo1970) / kStepsASecond);
+}
+
+FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
+  FILE_ATTRIBUTE_TAG_INFO tag {};
+  bool tagRead = false;
+  const HANDLE handle = OpenUnfollowed(SystemPath(path), GENERIC_READ, OPEN_EXISTING, &tag, &tagRead);
   if (handle == INVALID_HANDLE_VALUE) {
     if (error != nullptr) *error = LastErrno();
+    return kNoFile;
+  }
+  // The attributes the open read already serve: each query is a system call more.
+  if (info != nullptr && !InfoFromHandle(handle, info, false, tagRead ? &tag : nullptr)) {
+    ::CloseHandle(handle);
+    if (error != nullptr) *error = EIO;
     return kNoFile;
   }
   return DescriptorOf(handle, _O_RDONLY, error);
@@ -459,6 +501,9 @@ void PrepareStandardStreams() {
       ::_close(opened);
     }
   }
+  // Unbuffered, each byte written would be a write of its own and a console
+  // check (a round trip to Wine's server); the console flushes every line.
+  std::setvbuf(stdout, nullptr, _IOFBF, kStandardOutputBuffer);
   ::SetConsoleOutputCP(CP_UTF8);
 }
 

@@ -9,6 +9,7 @@
 #include "common/capacities.h"
 #include "common/console.h"
 #include "common/machine_refusal.h"
+#include "common/platform.h"
 #include "common/text.h"
 
 namespace zira {
@@ -55,7 +56,7 @@ void SessionLog::WriteLine(int echo, const char* text) {
   // can cut a long write between pages); after a failed write nothing more is
   // written and the failure is kept for the exit code.
   if (file.IsOpen() && file.Error() == 0) {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = SecondsNow();
     if (now != prefixTime_ || now == static_cast<std::time_t>(-1)) {
       prefix_ = TimestampPrefix(now);
       prefixTime_ = now;

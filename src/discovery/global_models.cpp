@@ -68,10 +68,11 @@ void LoadRacePackages(const RunIo& io, Inventory& inventory) {
 
 // Calls fn with the package field of every line of the load list the
 // edition counts; false when the list cannot be opened or read to its end.
+// keeping: whether the list is read again later in the run.
 template <typename Fn>
-bool ForEachListedPackage(const RunIo& io, const Inventory& inventory, Fn fn) {
+bool ForEachListedPackage(const RunIo& io, const Inventory& inventory, InputFile::Keeping keeping, Fn fn) {
   InputFile list;
-  if (!list.Open(io.files, kGlobalLoadListName)) return false;
+  if (!list.Open(io.files, kGlobalLoadListName, keeping)) return false;
   char line[kListLineCapacity];
   char fieldBuffer[kListLineCapacity];
   const LoadListFilter& filter = RulesOfEdition(inventory.client.editionId).loadList;
@@ -122,7 +123,8 @@ void LoadListedPackage(const RunIo& io, Inventory& inventory, char* package) {
 void LoadGlobalLoadList(const RunIo& io, Inventory& inventory) {
   io.log.Both("  Loading and parsing %s...", kGlobalLoadListName);
   // A list that cannot be read to its end is reported as one that cannot be read.
-  if (!ForEachListedPackage(io, inventory, [&](char* package) { LoadListedPackage(io, inventory, package); })) {
+  const auto load = [&](char* package) { LoadListedPackage(io, inventory, package); };
+  if (!ForEachListedPackage(io, inventory, InputFile::Keeping::kNone, load)) {
     io.log.Both("  SKIPPING: %s not found", kGlobalLoadListName);
   }
   io.stats.AccountFile(io.files, kGlobalLoadListName);
@@ -154,7 +156,7 @@ void PlanGlobalScans(const RunIo& io, const Inventory& inventory, ScanPlan& plan
   ForEachRacePackage(inventory.client,
                      [&](const char* name) { plan.Add(io.files, name, SourceKind::kWithOstraModels); });
   for (const char* base : kOstraHardCodedNames) hardCoded(base, SourceKind::kWithOstraModels);
-  static_cast<void>(ForEachListedPackage(io, inventory, [&](char* package) {
+  static_cast<void>(ForEachListedPackage(io, inventory, InputFile::Keeping::kForNextOpen, [&](char* package) {
     if (TrimText(package) == 0) return;
     LowerInPlace(package);
     char buffer[kPathCapacity];

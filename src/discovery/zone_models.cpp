@@ -183,7 +183,8 @@ void PlanZoneScans(const RunIo& io, const Inventory& inventory, std::size_t zone
   char listName[kPathCapacity];
   if (!FormatName(listName, sizeof listName, "%s_chr.txt", nick) || std::strlen(listName) > kLongestListName) return;
   InputFile list;
-  if (!list.Open(io.files, listName)) return;
+  // The zone step reads the same list: it gets the bytes read here.
+  if (!list.Open(io.files, listName, InputFile::Keeping::kForNextOpen)) return;
   char line[kListLineCapacity];
   bool haveHeader = false;
   while (list.ReadLine(line, sizeof line)) {
