@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "common/machine_refusal.h"
+#include "common/platform.h"
 #include "support/temp_dir.h"
 #include "support/text_files.h"
 
@@ -164,6 +166,78 @@ TEST_F(FileSystemTest, LineReadsStopAtTheSizeAtOpenAndTellReadErrorsFromTheEnd) 
   EXPECT_EQ(length, 4u);
   EXPECT_FALSE(growing.ReadLine(line, sizeof(line)));
   EXPECT_TRUE(growing.Failed());
+}
+
+// What a listing says of an entry, and what an open says of its file, is what
+// a look at the path says: callers take either in its place.
+TEST_F(FileSystemTest, ListingsAndOpensTellWhatALookAtThePathTells) {
+  WriteTextFile(dir_ / "data.s3d", "12345");
+  WriteTextFile(dir_ / "empty.txt", "");
+  dir_.MakeDir("Sub");
+  std::vector<std::string> names;
+  std::vector<ListedInfo> listed;
+  ASSERT_EQ(ListFolder(dir_.Path(), &names, &listed), 0);
+  ASSERT_EQ(listed.size(), names.size());
+  ASSERT_EQ(names.size(), 3u);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(names[i]);
+    PathInfo looked;
+    ASSERT_TRUE(InfoOfPath(dir_ / names[i], true, &looked));
+    if (listed[i].known) {
+      EXPECT_EQ(listed[i].info.kind, looked.kind);
+      EXPECT_EQ(listed[i].info.size, looked.size);
+    }
+    int error = 0;
+    PathInfo opened;
+    const FileHandle file = OpenForReading(dir_ / names[i], &error, &opened);
+    if (file == kNoFile) continue;  // a folder need not open for reading
+    EXPECT_EQ(opened.kind, looked.kind);
+    EXPECT_EQ(opened.size, looked.size);
+    EXPECT_EQ(CloseFile(file), 0);
+  }
+}
+
+// A list read ahead and read again later in the run is read from the disk
+// once: the next open gets the bytes of the first, and only that open.
+TEST_F(FileSystemTest, AFileKeptForTheNextOpenIsReadFromTheDiskOnce) {
+  struct Case {
+    InputFile::Keeping keeping;
+    const char* second;  // the first line the next open reads
+  };
+  const Case cases[] = {
+      {InputFile::Keeping::kNone, "changed\n"},
+      {InputFile::Keeping::kForNextOpen, "kept\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.second);
+    WriteTextFile(dir_ / "zone_chr.txt", "kept\nlines\n");
+    files_.ForgetListings();
+    char line[16];
+    InputFile first;
+    ASSERT_TRUE(first.Open(files_, "ZONE_chr.txt", c.keeping));
+    ASSERT_TRUE(first.ReadLine(line, sizeof(line)));
+    EXPECT_STREQ(line, "kept\n");
+    WriteTextFile(dir_ / "zone_chr.txt", "changed\n");
+    InputFile second;
+    ASSERT_TRUE(second.Open(files_, "zone_chr.txt"));
+    ASSERT_TRUE(second.ReadLine(line, sizeof(line)));
+    EXPECT_STREQ(line, c.second);
+    InputFile third;
+    ASSERT_TRUE(third.Open(files_, "zone_chr.txt"));
+    ASSERT_TRUE(third.ReadLine(line, sizeof(line)));
+    EXPECT_STREQ(line, "changed\n");
+    EXPECT_FALSE(third.ReadLine(line, sizeof(line)));
+    EXPECT_FALSE(third.Failed());
+  }
+}
+
+// The clock the log reads is the C library's, to the second.
+TEST(PlatformClockTest, CountsSecondsAsTheLibraryDoes) {
+  const std::time_t before = std::time(nullptr);
+  const std::time_t now = SecondsNow();
+  const std::time_t after = std::time(nullptr);
+  EXPECT_LE(before, now);
+  EXPECT_LE(now, after);
 }
 
 // Asking the system to fetch a file ahead never waits and never fails the
