@@ -29,7 +29,7 @@ void ByteBufferReturn::operator()(std::uint8_t* bytes) const {
 }
 
 ByteBuffers::~ByteBuffers() {
-  for (std::size_t i = 0; i < heldCount_; ++i) delete[] held_[i].bytes;
+  for (std::size_t i = 0; i < heldCount_; ++i) UnmapMemory(held_[i].bytes, held_[i].capacity);
 }
 
 PooledBytes ByteBuffers::Take(std::size_t size) {
@@ -42,16 +42,16 @@ PooledBytes ByteBuffers::Take(std::size_t size) {
     Held* const held = held_.data();
     Held* const fit = std::lower_bound(held, held + heldCount_, size,
                                        [](const Held& one, std::size_t wanted) { return one.capacity < wanted; });
-    // The smallest that fits, however large: a miss would give it back anyway.
-    if (fit != held + heldCount_) {
+    // The smallest that fits, unless it would waste too much.
+    if (fit != held + heldCount_ && fit->capacity - size <= size + kMostSpare) {
       const Held found = *fit;
       std::copy(fit + 1, held + heldCount_, fit);
       --heldCount_;
       heldBytes_ -= found.capacity;
       return PooledBytes(found.bytes, ByteBufferReturn{this, found.capacity});
     }
-    // Every held buffer is too small: the largest go back until the new one
-    // is paid for.
+    // None fits: the largest go back to the system until the new one is
+    // paid for.
     std::size_t freed = 0;
     while (heldCount_ > 0 && freed < capacity) {
       const Held largest = held_[--heldCount_];
@@ -60,8 +60,10 @@ PooledBytes ByteBuffers::Take(std::size_t size) {
       heldBytes_ -= largest.capacity;
     }
   }
-  for (std::size_t i = 0; i < releasedCount; ++i) delete[] released[i].bytes;
-  std::uint8_t* bytes = new (std::nothrow) std::uint8_t[capacity];
+  for (std::size_t i = 0; i < releasedCount; ++i) UnmapMemory(released[i].bytes, released[i].capacity);
+  // Mapped, not allocated: given back, it leaves nothing behind in the
+  // allocator's heaps, so what is held and in use is what the run holds.
+  std::uint8_t* bytes = MapMemory(capacity);
   if (bytes == nullptr) return PooledBytes();
   PrepareFreshMemory(bytes, capacity);
   return PooledBytes(bytes, ByteBufferReturn{this, capacity});
@@ -86,7 +88,7 @@ void ByteBuffers::Give(std::uint8_t* bytes, std::size_t capacity) {
       heldBytes_ -= dropped.capacity;
     }
   }
-  delete[] dropped.bytes;
+  UnmapMemory(dropped.bytes, dropped.capacity);
 }
 
 std::size_t ByteBuffers::HeldBytes() const {

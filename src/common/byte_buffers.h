@@ -49,6 +49,10 @@ class ByteBuffers {
     std::size_t capacity;
   };
   static constexpr std::size_t kMostHeld = 32;
+  // A held buffer serves a smaller request while it wastes no more than the
+  // request's own size and this: a large one tied up by a small request
+  // would make the next large request map memory anew.
+  static constexpr std::size_t kMostSpare = 8u << 20;
 
   void Give(std::uint8_t* bytes, std::size_t capacity);
 

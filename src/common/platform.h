@@ -72,6 +72,11 @@ void AdviseWillRead(const std::string& path);
 // written two faults and a flush of every core's page tables; a page written
 // once before costs one fault.
 void PrepareFreshMemory(std::uint8_t* bytes, std::size_t size);
+// Memory straight from the system and given back to it whole, so that a
+// large buffer freed leaves no hole that the allocator keeps: nullptr when
+// the system refuses.
+std::uint8_t* MapMemory(std::size_t size);
+void UnmapMemory(std::uint8_t* bytes, std::size_t size);
 // Makes reads of a file opened above wait for their bytes again.
 bool MakeReadsBlocking(FileHandle file);
 // A buffered stream over the file, which then owns it; nullptr with errno set.

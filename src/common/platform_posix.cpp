@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -133,6 +134,15 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
 
 // Reads here fault in the pages they fill, once each.
 void PrepareFreshMemory(std::uint8_t*, std::size_t) {}
+
+std::uint8_t* MapMemory(std::size_t size) {
+  void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return bytes == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(bytes);
+}
+
+void UnmapMemory(std::uint8_t* bytes, std::size_t size) {
+  if (bytes != nullptr) static_cast<void>(::munmap(bytes, size));
+}
 
 void AdviseWillRead(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -366,6 +366,14 @@ void AdviseWillRead(const std::string&) {}
 
 void PrepareFreshMemory(std::uint8_t* bytes, std::size_t size) { std::memset(bytes, 0, size); }
 
+std::uint8_t* MapMemory(std::size_t size) {
+  return static_cast<std::uint8_t*>(::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+}
+
+void UnmapMemory(std::uint8_t* bytes, std::size_t) {
+  if (bytes != nullptr) static_cast<void>(::VirtualFree(bytes, 0, MEM_RELEASE));
+}
+
 // Reads here never return early: there is nothing to turn off.
 bool MakeReadsBlocking(FileHandle file) { return HandleOf(file) != INVALID_HANDLE_VALUE; }
 
