@@ -65,7 +65,6 @@ PooledBytes ByteBuffers::Take(std::size_t size) {
   // allocator's heaps, so what is held and in use is what the run holds.
   std::uint8_t* bytes = MapMemory(capacity);
   if (bytes == nullptr) return PooledBytes();
-  PrepareFreshMemory(bytes, capacity);
   return PooledBytes(bytes, ByteBufferReturn{this, capacity});
 }
 

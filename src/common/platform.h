@@ -67,14 +67,10 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info = 
 // Tells the system that a regular file at path will be read soon, so it can
 // fetch it meanwhile; anything else, or a failure, is let be.
 void AdviseWillRead(const std::string& path);
-// Readies new memory that reads will fill. Wine touches every page of a
-// read's buffer first, a read and then a write, which costs a page never
-// written two faults and a flush of every core's page tables; a page written
-// once before costs one fault.
-void PrepareFreshMemory(std::uint8_t* bytes, std::size_t size);
 // Memory straight from the system and given back to it whole, so that a
 // large buffer freed leaves no hole that the allocator keeps: nullptr when
-// the system refuses.
+// the system refuses. Its pages are there when it returns, made in one go
+// rather than a page fault apiece as reads and inflation fill them.
 std::uint8_t* MapMemory(std::size_t size);
 void UnmapMemory(std::uint8_t* bytes, std::size_t size);
 // Makes reads of a file opened above wait for their bytes again.

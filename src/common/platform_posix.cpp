@@ -132,11 +132,6 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
   return fd;
 }
 
-// Reads here fault in the pages they fill, once each.
-void PrepareFreshMemory(std::uint8_t*, std::size_t) {}
-
-// The pages are made in the one call: every buffer is filled whole soon
-// after, and a page fault apiece costs more.
 std::uint8_t* MapMemory(std::size_t size) {
   void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
   return bytes == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(bytes);
