@@ -73,8 +73,15 @@ int Run(const std::string& program, const std::string& directory, const std::vec
   startup.hStdError = err;
   PROCESS_INFORMATION process {};
   const std::wstring folder = WideOf(directory);
-  const bool started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                                        &startup, &process) != 0;
+  // Wine, busy starting a fresh prefix's own services, now and then refuses
+  // a start that succeeds a moment later; a program that cannot start at all
+  // still fails every try.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(500);
+    started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                               &process) != 0;
+  }
   ::CloseHandle(in);
   ::CloseHandle(out);
   if (err != out) ::CloseHandle(err);
