@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/platform.h"
+#include "common/worker_pool.h"
 
 namespace zira {
 
@@ -32,7 +33,7 @@ ByteBuffers::~ByteBuffers() {
   for (std::size_t i = 0; i < heldCount_; ++i) UnmapMemory(held_[i].bytes, held_[i].capacity);
 }
 
-PooledBytes ByteBuffers::Take(std::size_t size) {
+PooledBytes ByteBuffers::Take(std::size_t size, TaskRunner* spread) {
   if (size < kSmallest) return PooledBytes(new (std::nothrow) std::uint8_t[size]);
   const std::size_t capacity = RoundedCapacity(size);
   std::array<Held, kMostHeld + 1> released;
@@ -63,8 +64,20 @@ PooledBytes ByteBuffers::Take(std::size_t size) {
   for (std::size_t i = 0; i < releasedCount; ++i) UnmapMemory(released[i].bytes, released[i].capacity);
   // Mapped, not allocated: given back, it leaves nothing behind in the
   // allocator's heaps, so what is held and in use is what the run holds.
-  std::uint8_t* bytes = MapMemory(capacity);
+  const bool spreading = spread != nullptr && capacity >= kSpreadFrom && spread->Workers() > 1;
+  std::uint8_t* bytes = MapMemory(capacity, !spreading);
   if (bytes == nullptr) return PooledBytes();
+  if (spreading) {
+    struct Parts {
+      std::uint8_t* bytes;
+      std::size_t capacity;
+    } parts{bytes, capacity};
+    spread->ForEach((capacity + kSpreadPart - 1) / kSpreadPart, [](void* context, std::size_t index, unsigned) {
+      const Parts& of = *static_cast<const Parts*>(context);
+      const std::size_t at = index * kSpreadPart;
+      PopulateMemory(of.bytes + at, std::min(kSpreadPart, of.capacity - at));
+    }, &parts);
+  }
   return PooledBytes(bytes, ByteBufferReturn{this, capacity});
 }
 
@@ -95,8 +108,8 @@ std::size_t ByteBuffers::HeldBytes() const {
   return heldBytes_;
 }
 
-PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size) {
-  if (buffers != nullptr) return buffers->Take(size);
+PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size, TaskRunner* spread) {
+  if (buffers != nullptr) return buffers->Take(size, spread);
   return PooledBytes(new (std::nothrow) std::uint8_t[size]);
 }
 

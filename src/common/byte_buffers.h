@@ -8,6 +8,7 @@
 namespace zira {
 
 class ByteBuffers;
+class TaskRunner;
 
 // Gives a buffer back to the ByteBuffers it came from, or frees it when it
 // came from none.
@@ -31,6 +32,10 @@ class ByteBuffers {
   // Requests below this go to the allocator as they are: its own free lists
   // serve them without new pages.
   static constexpr std::size_t kSmallest = 128u << 10;
+  // New buffers from this size on have their pages made in parts of this
+  // size by several threads: on one, the others would wait for it.
+  static constexpr std::size_t kSpreadFrom = 16u << 20;
+  static constexpr std::size_t kSpreadPart = 1u << 20;
 
   ByteBuffers() = default;
   ~ByteBuffers();
@@ -38,7 +43,8 @@ class ByteBuffers {
   ByteBuffers& operator=(const ByteBuffers&) = delete;
 
   // At least size bytes, not zeroed; nullptr when the machine has no memory.
-  PooledBytes Take(std::size_t size);
+  // A large new buffer has its pages made by spread's threads, when given.
+  PooledBytes Take(std::size_t size, TaskRunner* spread = nullptr);
   // The bytes held for later requests, for tests.
   std::size_t HeldBytes() const;
 
@@ -64,6 +70,6 @@ class ByteBuffers {
 
 // A buffer of at least size bytes from buffers, or from the allocator when
 // there is none.
-PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size);
+PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size, TaskRunner* spread = nullptr);
 
 }  // namespace zira

@@ -69,10 +69,14 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info = 
 void AdviseWillRead(const std::string& path);
 // Memory straight from the system and given back to it whole, so that a
 // large buffer freed leaves no hole that the allocator keeps: nullptr when
-// the system refuses. Its pages are there when it returns, made in one go
-// rather than a page fault apiece as reads and inflation fill them.
-std::uint8_t* MapMemory(std::size_t size);
+// the system refuses. With populate, its pages are there when it returns,
+// made in one go rather than a page fault apiece as reads and inflation fill
+// them; without, PopulateMemory makes them, a part at a time.
+std::uint8_t* MapMemory(std::size_t size, bool populate = true);
 void UnmapMemory(std::uint8_t* bytes, std::size_t size);
+// Makes the pages of a part of mapped memory now, as MapMemory would have;
+// where the system cannot, the first writes make them.
+void PopulateMemory(std::uint8_t* bytes, std::size_t size);
 // Makes reads of a file opened above wait for their bytes again.
 bool MakeReadsBlocking(FileHandle file);
 // A buffered stream over the file, which then owns it; nullptr with errno set.

@@ -132,9 +132,17 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
   return fd;
 }
 
-std::uint8_t* MapMemory(std::size_t size) {
-  void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+std::uint8_t* MapMemory(std::size_t size, bool populate) {
+  void* bytes =
+      ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
   return bytes == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(bytes);
+}
+
+void PopulateMemory(std::uint8_t* bytes, std::size_t size) {
+#ifndef MADV_POPULATE_WRITE
+  constexpr int MADV_POPULATE_WRITE = 23;  // older headers lack it; older kernels refuse it
+#endif
+  if (bytes != nullptr && size != 0) static_cast<void>(::madvise(bytes, size, MADV_POPULATE_WRITE));
 }
 
 void UnmapMemory(std::uint8_t* bytes, std::size_t size) {

@@ -76,7 +76,7 @@ Result ScanHere(const RunIo& io, const ClientImage& client, const char* name, Pa
   const bool poolBusy = io.scans != nullptr && io.scans->Running();
   Decompressors* kept = io.scans != nullptr ? &io.scans->SharedDecompressors() : nullptr;
   ByteBuffers* buffers = io.scans != nullptr ? &io.scans->SharedBuffers() : nullptr;
-  const PackageInput input{name,      realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr, kept,
+  const PackageInput input{name, realPath, io.files.Refusals(), poolBusy ? nullptr : &io.pool, nullptr, nullptr, kept,
                            buffers};
   if (type == PackageType::kObg) return ScanObgPackage(input, client, found);
   return ScanS3dPackage(input, client, perRaceRules, found);

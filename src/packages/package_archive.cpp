@@ -145,7 +145,7 @@ Result PackageArchive::OpenResolved(const std::string& realPath, const char* pat
   if (!file.ReadHead(head, headBytes)) return Fail("header unreadable");
   const Result headerFits = CheckHeader(DecodeHeader(ByteCursor({head, headBytes})), length);
   if (Failed(headerFits)) return headerFits;
-  PooledBytes bytes = TakeBytes(buffers_, static_cast<std::size_t>(length));
+  PooledBytes bytes = TakeBytes(buffers_, static_cast<std::size_t>(length), pool_);
   if (!bytes) {
     NoteRefusal(ENOMEM);
     return OutOfMemory("no memory for the file");
@@ -258,7 +258,7 @@ Result PackageArchive::ReadAt(std::uint32_t offset, std::uint32_t size, EntryBuf
   if (Failed(request) || size == 0) return request;
   // Not zeroed here: the blocks fill the front and Inflate zeroes the rest, so
   // no page is written twice.
-  EntryBuffer allocated = TakeBytes(buffers_, std::size_t{size} + kReadAtSlack);
+  EntryBuffer allocated = TakeBytes(buffers_, std::size_t{size} + kReadAtSlack, pool_);
   if (!allocated) {
     NoteRefusal(ENOMEM);
     return OutOfMemory("entry buffer");

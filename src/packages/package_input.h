@@ -26,6 +26,9 @@ struct PackageInput {
   // Told the bytes a world file inflates to before they are allocated; it
   // may hold the scan until they fit the memory the scans ahead may take.
   std::function<void(std::uint64_t)> reserve;
+  // Told when the package file's own bytes are given back; the scan reserves
+  // nothing after it.
+  std::function<void()> release = nullptr;
   // Decompressors kept from package to package, one per worker; none: the
   // package's archive makes its own.
   Decompressors* decompressors = nullptr;

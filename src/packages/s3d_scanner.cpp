@@ -129,11 +129,18 @@ Result ScanS3dPackage(const PackageInput& input, const ClientImage& client, bool
   }
   EntryBuffer contents = archive->ReadEntry(index);
   if (!contents) return OutOfMemory("world file contents");
-  const Result loaded = wld->Load({contents.get(), entry->inflatedSize}, entry->name);
+  // Only the world file is scanned: the package's own bytes go back before
+  // its parse, so the scans beside this one may use them.
+  const std::uint32_t worldBytes = entry->inflatedSize;
+  char worldName[kPackageNameCapacity];
+  std::memcpy(worldName, entry->name, sizeof(worldName));
+  archive.reset();
+  if (input.release) input.release();
+  const Result loaded = wld->Load({contents.get(), worldBytes}, worldName);
   if (Failed(loaded)) return loaded;
 
   ForEachOfType(*wld, kModelType, [&](WldFragment& model) { ScanModel(client, perRaceRules, *wld, model, *found); });
-  found->worldBytes = entry->inflatedSize;
+  found->worldBytes = worldBytes;
   return kSuccess;
 }
 

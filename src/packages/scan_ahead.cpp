@@ -35,6 +35,8 @@ struct ScanAhead::Slot {
   MachineRefusals refusals;
   bool outOfMemory = false;
   std::uint64_t reserved = 0;
+  std::uint64_t fileReserved = 0;  // of reserved, the package file's
+  std::uint64_t released = 0;      // given back before the scan ended
 };
 
 ScanAhead::ScanAhead(WorkerPool& pool, const ClientImage& client, std::uint64_t budget)
@@ -106,16 +108,36 @@ std::uint64_t ScanAhead::BytesBesideFirst() const {
 // The scan begun first goes on regardless, and the budget bounds the bytes
 // of the others: one begun later never counts as older than a scan already
 // holding bytes, so in flight there are at most the budget and one package.
-bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes) const {
-  return inFlight_.begin()->second == &slot || BytesBesideFirst() + bytes <= budget_;
+// The scan next in line may also take, for its last bytes, what the first
+// gave back: in flight there are then at most the budget and the first's
+// most, and once it is first in turn it holds all it will, so the others
+// are within the budget again.
+bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes, bool last) const {
+  const auto first = inFlight_.begin();
+  if (first->second == &slot) return true;
+  std::uint64_t room = budget_;
+  if (last && std::next(first) != inFlight_.end() && std::next(first)->second == &slot) room += first->second->released;
+  return BytesBesideFirst() + bytes <= room;
 }
 
-void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes, unsigned worker) {
+void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes, unsigned worker, bool last) {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (!Admits(slot, bytes)) WaitHelping(lock, worker);
+  while (!Admits(slot, bytes, last)) WaitHelping(lock, worker);
   bytesInFlight_ += bytes;
   slot.reserved += bytes;
+  if (!last) slot.fileReserved += bytes;
   peak_ = std::max(peak_, bytesInFlight_);
+}
+
+void ScanAhead::ReleaseFile(Slot& slot) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bytesInFlight_ -= slot.fileReserved;
+    slot.reserved -= slot.fileReserved;
+    slot.released += slot.fileReserved;
+    slot.fileReserved = 0;
+  }
+  changed_.notify_all();
 }
 
 // Asks the system to fetch the package files planned next, up to a few
@@ -138,12 +160,17 @@ void ScanAhead::AdviseAhead(std::unique_lock<std::mutex>& lock) {
 void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned worker) {
   AdviseAhead(lock);
   lock.unlock();
-  Reserve(slot, slot.plan.fileBytes, worker);
+  Reserve(slot, slot.plan.fileBytes, worker, false);
   try {
     HelpedRunner runner(*this, worker);
-    const PackageInput input{slot.plan.name.c_str(), slot.plan.realPath, slot.refusals, &runner,
-                             [this, &slot, worker](std::uint64_t bytes) { Reserve(slot, bytes, worker); },
-                             &decompressors_, &buffers_};
+    const PackageInput input{slot.plan.name.c_str(),
+                             slot.plan.realPath,
+                             slot.refusals,
+                             &runner,
+                             [this, &slot, worker](std::uint64_t bytes) { Reserve(slot, bytes, worker, true); },
+                             [this, &slot] { ReleaseFile(slot); },
+                             &decompressors_,
+                             &buffers_};
     slot.result = slot.plan.type == PackageType::kObg
                       ? ScanObgPackage(input, client_, &slot.found)
                       : ScanS3dPackage(input, client_, slot.plan.perRaceRules, &slot.found);
@@ -154,6 +181,7 @@ void ScanAhead::Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned wor
   lock.lock();
   bytesInFlight_ -= slot.reserved;
   slot.reserved = 0;
+  slot.fileReserved = 0;
   inFlight_.erase(slot.claim);
   slot.state = State::kDone;
   changed_.notify_all();

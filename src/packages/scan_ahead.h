@@ -107,14 +107,17 @@ class ScanAhead {
   void Begin(Slot& slot);
   void AdviseAhead(std::unique_lock<std::mutex>& lock);
   void Run(Slot& slot, std::unique_lock<std::mutex>& lock, unsigned worker);
-  void Reserve(Slot& slot, std::uint64_t bytes, unsigned worker);
+  // last: the scan's last reservation, after which it only gives bytes back.
+  void Reserve(Slot& slot, std::uint64_t bytes, unsigned worker, bool last);
+  // Gives back the bytes of the slot's package file.
+  void ReleaseFile(Slot& slot);
   // Runs one task of an open batch; false when there is none.
   bool HelpOne(std::unique_lock<std::mutex>& lock, unsigned worker);
   // Helps with a batch, or else waits for a change.
   void WaitHelping(std::unique_lock<std::mutex>& lock, unsigned worker);
   void ForEachHelped(std::size_t count, TaskRunner::Task task, void* context, unsigned worker);
   std::uint64_t BytesBesideFirst() const;
-  bool Admits(const Slot& slot, std::uint64_t bytes) const;
+  bool Admits(const Slot& slot, std::uint64_t bytes, bool last) const;
 
   WorkerPool& pool_;
   const ClientImage& client_;

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/worker_pool.h"
+
 namespace zira {
 namespace {
 
@@ -84,6 +86,46 @@ TEST(ByteBuffersTest, ThreadsTakeAndGiveAtOnce) {
     });
   }
   for (std::thread& thread : threads) thread.join();
+}
+
+// Runs a batch on the caller, noting which parts were asked for.
+class CountingRunner : public TaskRunner {
+ public:
+  explicit CountingRunner(unsigned workers) : workers_(workers) {}
+  unsigned Workers() override { return workers_; }
+  void ForEach(std::size_t count, Task task, void* context) override {
+    for (std::size_t i = 0; i < count; ++i) task(context, i, 0);
+    tasks_ += count;
+  }
+  std::size_t tasks_ = 0;
+
+ private:
+  unsigned workers_;
+};
+
+// A large new buffer has its pages made part by part on the threads given,
+// and every part of it, the last cut short, is there to write.
+TEST(ByteBuffersTest, SpreadsTheFirstPagesOfLargeBuffersOverThreads) {
+  struct Case {
+    unsigned workers;
+    std::size_t size;
+    bool spread;
+  };
+  for (const Case& c : {Case{2, ByteBuffers::kSpreadFrom + 12345, true}, Case{1, ByteBuffers::kSpreadFrom, false},
+                        Case{2, ByteBuffers::kSpreadFrom - kMiB, false}}) {
+    SCOPED_TRACE(std::to_string(c.workers) + " workers, " + std::to_string(c.size) + " bytes");
+    ByteBuffers buffers;
+    CountingRunner runner(c.workers);
+    PooledBytes bytes = buffers.Take(c.size, &runner);
+    ASSERT_NE(bytes, nullptr);
+    const std::size_t capacity = bytes.get_deleter().capacity;
+    EXPECT_EQ(runner.tasks_, c.spread ? (capacity + ByteBuffers::kSpreadPart - 1) / ByteBuffers::kSpreadPart : 0u);
+    std::fill_n(bytes.get(), capacity, std::uint8_t{0x5A});
+    // Held and taken again, a buffer's pages are already there.
+    bytes.reset();
+    bytes = buffers.Take(c.size, &runner);
+    EXPECT_EQ(runner.tasks_, c.spread ? (capacity + ByteBuffers::kSpreadPart - 1) / ByteBuffers::kSpreadPart : 0u);
+  }
 }
 
 }  // namespace
