@@ -36,6 +36,20 @@ int Units(int number) { return number % 10; }
 
 char RunMark(int last, int start) { return last == start + 1 ? ' ' : '-'; }
 
+// The two digits of a number, after a lead character when there is one: the
+// lists print thousands of these, too many for a format each.
+struct TwoDigits {
+  char text[5];
+  TwoDigits(char lead, int number, char trail) {
+    std::size_t at = 0;
+    if (lead != '\0') text[at++] = lead;
+    text[at++] = static_cast<char>('0' + Tens(number));
+    text[at++] = static_cast<char>('0' + Units(number));
+    if (trail != '\0') text[at++] = trail;
+    text[at] = '\0';
+  }
+};
+
 template <typename Output>
 void WriteList(Output* file, std::span<const std::uint8_t> numbers) {
   file->Write("00");
@@ -47,14 +61,14 @@ void WriteList(Output* file, std::span<const std::uint8_t> numbers) {
     if (number == previous + 1) {
       runOpen = true;
     } else {
-      if (runOpen) file->Print("%c%d%d,", RunMark(previous, runStart), Tens(previous), Units(previous));
-      file->Print(" %d%d", Tens(number), Units(number));
+      if (runOpen) file->Write(TwoDigits(RunMark(previous, runStart), previous, ',').text);
+      file->Write(TwoDigits(' ', number, '\0').text);
       runStart = number;
       runOpen = false;
     }
     previous = number;
   }
-  if (runOpen) file->Print("%c%d%d", RunMark(previous, runStart), Tens(previous), Units(previous));
+  if (runOpen) file->Write(TwoDigits(RunMark(previous, runStart), previous, '\0').text);
 }
 
 // Writes one category when its list is not empty; the separator turns into
@@ -63,7 +77,10 @@ template <typename Output, std::size_t Capacity>
 void WriteCategory(Output* file, const char** separator, const char* heading, const VariationList<Capacity>& list) {
   const std::span<const std::uint8_t> values = list.Values();
   if (values.empty()) return;
-  file->Print("%s %s: <b>", *separator, heading);
+  file->Write(*separator);
+  file->Write(" ");
+  file->Write(heading);
+  file->Write(": <b>");
   WriteList(file, values);
   *separator = "</b>,";
 }
