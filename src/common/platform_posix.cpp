@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -153,7 +154,15 @@ void AdviseWillRead(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED));
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    // A file whose last byte is in memory was read whole not long ago: the
+    // advice would only walk its pages. Reading that byte never waits.
+    char last = 0;
+    struct iovec byte {&last, 1};
+    if (::preadv2(fd, &byte, 1, info.st_size - 1, RWF_NOWAIT) != 1) {
+      static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED));
+    }
+  }
   ::close(fd);
 }
 
