@@ -49,24 +49,35 @@ PooledBytes ByteBuffers::Take(std::size_t size, TaskRunner* spread) {
       std::copy(fit + 1, held + heldCount_, fit);
       --heldCount_;
       heldBytes_ -= found.capacity;
+      inUseBytes_ += found.capacity;
       return PooledBytes(found.bytes, ByteBufferReturn{this, found.capacity});
     }
-    // None fits: the largest go back to the system until the new one is
-    // paid for.
-    std::size_t freed = 0;
-    while (heldCount_ > 0 && freed < capacity) {
-      const Held largest = held_[--heldCount_];
-      released[releasedCount++] = largest;
-      freed += largest.capacity;
-      heldBytes_ -= largest.capacity;
+    // None fits: held buffers go back to the system, the smallest first,
+    // until what is held and in use with the new one is no more than the
+    // most in use yet. The large ones cost the most to make again, and
+    // while little is in use there is room to keep them.
+    const std::size_t inUse = inUseBytes_ + capacity;
+    mostInUseBytes_ = std::max(mostInUseBytes_, inUse);
+    std::size_t first = 0;
+    while (first < heldCount_ && heldBytes_ > mostInUseBytes_ - inUse) {
+      released[releasedCount++] = held_[first];
+      heldBytes_ -= held_[first].capacity;
+      ++first;
     }
+    std::copy(held + first, held + heldCount_, held);
+    heldCount_ -= first;
+    inUseBytes_ = inUse;
   }
   for (std::size_t i = 0; i < releasedCount; ++i) UnmapMemory(released[i].bytes, released[i].capacity);
   // Mapped, not allocated: given back, it leaves nothing behind in the
   // allocator's heaps, so what is held and in use is what the run holds.
   const bool spreading = spread != nullptr && capacity >= kSpreadFrom && spread->Workers() > 1;
   std::uint8_t* bytes = MapMemory(capacity, !spreading);
-  if (bytes == nullptr) return PooledBytes();
+  if (bytes == nullptr) {
+    const std::lock_guard lock(mutex_);
+    inUseBytes_ -= capacity;
+    return PooledBytes();
+  }
   if (spreading) {
     struct Parts {
       std::uint8_t* bytes;
@@ -92,6 +103,7 @@ void ByteBuffers::Give(std::uint8_t* bytes, std::size_t capacity) {
     *at = Held{bytes, capacity};
     ++heldCount_;
     heldBytes_ += capacity;
+    inUseBytes_ -= capacity;
     // Past the count, the smallest goes: a small request is cheap to serve anew.
     if (heldCount_ > kMostHeld) {
       dropped = held_[0];

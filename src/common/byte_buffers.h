@@ -24,9 +24,9 @@ using PooledBytes = std::unique_ptr<std::uint8_t[], ByteBufferReturn>;
 // Large byte buffers kept from package to package, shared by threads. Fresh
 // memory costs a page fault for every page on its first write, which on some
 // systems costs as much as inflating into it; a buffer used again costs none.
-// A miss gives held buffers back to the system before it allocates, so the
-// memory held and in use together never exceeds the most that was in use at
-// once.
+// A miss gives held buffers back to the system, as many as need be, before
+// it allocates, so the memory held and in use together never exceeds the
+// most that was in use at once.
 class ByteBuffers {
  public:
   // Requests below this go to the allocator as they are: its own free lists
@@ -66,6 +66,8 @@ class ByteBuffers {
   std::array<Held, kMostHeld + 1> held_{};  // the first heldCount_, sorted by capacity
   std::size_t heldCount_ = 0;
   std::size_t heldBytes_ = 0;
+  std::size_t inUseBytes_ = 0;     // taken and not given back yet
+  std::size_t mostInUseBytes_ = 0;  // the most that was in use at once
 };
 
 // A buffer of at least size bytes from buffers, or from the allocator when
