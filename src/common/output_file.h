@@ -44,6 +44,9 @@ class OutputFile {
   void Close();
   // The errno of the first failure since Open, 0 when none.
   int Error() const { return error_; }
+  // Bytes in the file after the last good flush, and bytes written since.
+  std::size_t Flushed() const { return flushed_; }
+  std::size_t Buffered() const { return buffer_.size(); }
 
  private:
   void Start(bool replacing);

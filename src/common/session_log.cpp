@@ -18,6 +18,9 @@ namespace {
 
 constexpr const char* kDashes = "-----------------------------------------";
 constexpr std::size_t kMessageBuffer = 1024;
+// The page a kill cannot cut a write inside of: the smallest the systems we
+// run on use.
+constexpr std::size_t kLogPage = 4096;
 
 // "SKIPPED:", "SKIPPING:" or "FAILURE:" after the line's indent.
 bool IsFailureLine(const char* text) {
@@ -52,9 +55,12 @@ Result SessionLog::OpenLog(ClientFolder& folder, const char* path) {
 
 void SessionLog::WriteLine(int echo, const char* text) {
   if (text == nullptr) text = "";
-  // Flushed line by line, so a killed run's log ends on a whole line (a kill
-  // can cut a long write between pages); after a failed write nothing more is
-  // written and the failure is kept for the exit code.
+  // Whole lines go out a page of the file at a time. A kill can cut a write
+  // only where it passes from one page into the next, so a killed run's log
+  // still ends on a whole line: a line across the end of a page goes out by
+  // itself, as every line once did, and a line the console shows goes out at
+  // once. After a failed write nothing more is written and the failure is
+  // kept for the exit code.
   if (file.IsOpen() && file.Error() == 0) {
     const std::time_t now = SecondsNow();
     if (now != prefixTime_ || now == static_cast<std::time_t>(-1)) {
@@ -63,8 +69,12 @@ void SessionLog::WriteLine(int echo, const char* text) {
     }
     std::string line = prefix_;
     line.append(text).append("\r\n");
+    const std::size_t pageEnd = (file.Flushed() / kLogPage + 1) * kLogPage;
+    if (file.Buffered() != 0 && file.Flushed() + file.Buffered() + line.size() > pageEnd && !file.Flush()) {
+      writeFailed = true;
+    }
     file.Write(line.data(), line.size());
-    if (!file.Flush()) writeFailed = true;
+    if (echo != 0 && !file.Flush()) writeFailed = true;
   }
   if (capture != nullptr) capture->emplace_back(echo, text);
   if (echo != 0) console_.Print("%s\n", text);

@@ -66,6 +66,33 @@ TEST_F(SessionLogTest, LongMessagesAreCutAndNothingIsLoggedWithoutALog) {
   log_.Both("no log");  // no log installed: nothing happens
 }
 
+// What is in the file while the run goes on: whole lines only, a page of
+// the file behind at most, and a line the console shows at once.
+TEST_F(SessionLogTest, TheFileHoldsWholeLinesAtMostAPageBehindAndEchoedLinesAtOnce) {
+  dir_.MakeDir("out");
+  ::testing::internal::CaptureStdout();
+  ASSERT_EQ(log_.Create(run_.files, "MK2", "out\\"), ResultCode::kOk);
+  const std::string path = dir_ / "out/MK2_ZIRA.log";
+  std::size_t logged = 0;  // known from the first line, which the console shows
+  std::string failures;
+  for (int i = 0; i < 400; ++i) {
+    const bool echoed = i % 97 == 0;
+    const std::string text = std::string(static_cast<std::size_t>(i % 53), 'x') + std::to_string(i);
+    if (echoed) {
+      log_.Both("%s", text.c_str());
+    } else {
+      log_.Only("%s", text.c_str());
+    }
+    const std::string now = ReadTextFile(path);
+    logged = i == 0 ? now.size() : logged + 22 + text.size() + 2;  // the time stamp, the text, CR LF
+    if (!now.ends_with(text + "\r\n") && (echoed || !now.ends_with("\r\n"))) failures += " cut:" + std::to_string(i);
+    if (logged - now.size() > 4096) failures += " behind:" + std::to_string(i);
+  }
+  static_cast<void>(log_.Release());
+  static_cast<void>(::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(failures, "");
+}
+
 TEST(TimestampTest, HasTheFixedWidthLocalTimeForm) {
   const std::string prefix = TimestampPrefix();
   EXPECT_EQ(prefix.size(), 22u);
