@@ -367,14 +367,15 @@ void AdviseWillRead(const std::string&) {}
 // Written once here: Wine touches every page of a read's buffer first, a
 // read and then a write, which costs a page never written two faults and a
 // flush of every core's page tables; a page written before costs none.
-std::uint8_t* MapMemory(std::size_t size, bool populate) {
-  void* bytes = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (bytes != nullptr && populate) std::memset(bytes, 0, size);
-  return static_cast<std::uint8_t*>(bytes);
-}
-
 void PopulateMemory(std::uint8_t* bytes, std::size_t size) {
   if (bytes != nullptr) std::memset(bytes, 0, size);
+}
+
+std::uint8_t* MapMemory(std::size_t size, bool populate) {
+  void* const mapped = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  auto* const bytes = static_cast<std::uint8_t*>(mapped);
+  if (populate) PopulateMemory(bytes, size);
+  return bytes;
 }
 
 void UnmapMemory(std::uint8_t* bytes, std::size_t) {

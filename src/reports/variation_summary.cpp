@@ -36,18 +36,13 @@ int Units(int number) { return number % 10; }
 
 char RunMark(int last, int start) { return last == start + 1 ? ' ' : '-'; }
 
-// The two digits of a number, after a lead character when there is one: the
-// lists print thousands of these, too many for a format each.
+// The two digits of a number after a lead character, and a comma when asked
+// for: the lists print thousands of these, too many for a format each.
 struct TwoDigits {
   char text[5];
-  TwoDigits(char lead, int number, char trail) {
-    std::size_t at = 0;
-    if (lead != '\0') text[at++] = lead;
-    text[at++] = static_cast<char>('0' + Tens(number));
-    text[at++] = static_cast<char>('0' + Units(number));
-    if (trail != '\0') text[at++] = trail;
-    text[at] = '\0';
-  }
+  TwoDigits(char lead, int number, bool comma = false)
+      : text{lead, static_cast<char>('0' + Tens(number)), static_cast<char>('0' + Units(number)), comma ? ',' : '\0',
+             '\0'} {}
 };
 
 template <typename Output>
@@ -61,14 +56,14 @@ void WriteList(Output* file, std::span<const std::uint8_t> numbers) {
     if (number == previous + 1) {
       runOpen = true;
     } else {
-      if (runOpen) file->Write(TwoDigits(RunMark(previous, runStart), previous, ',').text);
-      file->Write(TwoDigits(' ', number, '\0').text);
+      if (runOpen) file->Write(TwoDigits(RunMark(previous, runStart), previous, true).text);
+      file->Write(TwoDigits(' ', number).text);
       runStart = number;
       runOpen = false;
     }
     previous = number;
   }
-  if (runOpen) file->Write(TwoDigits(RunMark(previous, runStart), previous, '\0').text);
+  if (runOpen) file->Write(TwoDigits(RunMark(previous, runStart), previous).text);
 }
 
 // Writes one category when its list is not empty; the separator turns into
