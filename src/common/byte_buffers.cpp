@@ -29,9 +29,7 @@ void ByteBufferReturn::operator()(std::uint8_t* bytes) const {
   }
 }
 
-ByteBuffers::~ByteBuffers() {
-  for (std::size_t i = 0; i < heldCount_; ++i) UnmapMemory(held_[i].bytes, held_[i].capacity);
-}
+ByteBuffers::~ByteBuffers() { ReleaseHeld(); }
 
 PooledBytes ByteBuffers::Take(std::size_t size, TaskRunner* spread) {
   if (size < kSmallest) return PooledBytes(new (std::nothrow) std::uint8_t[size]);
@@ -113,6 +111,19 @@ void ByteBuffers::Give(std::uint8_t* bytes, std::size_t capacity) {
     }
   }
   UnmapMemory(dropped.bytes, dropped.capacity);
+}
+
+void ByteBuffers::ReleaseHeld() {
+  std::array<Held, kMostHeld + 1> released;
+  std::size_t releasedCount = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    released = held_;
+    releasedCount = heldCount_;
+    heldCount_ = 0;
+    heldBytes_ = 0;
+  }
+  for (std::size_t i = 0; i < releasedCount; ++i) UnmapMemory(released[i].bytes, released[i].capacity);
 }
 
 std::size_t ByteBuffers::HeldBytes() const {

@@ -45,6 +45,8 @@ class ByteBuffers {
   // At least size bytes, not zeroed; nullptr when the machine has no memory.
   // A large new buffer has its pages made by spread's threads, when given.
   PooledBytes Take(std::size_t size, TaskRunner* spread = nullptr);
+  // Gives every held buffer back to the system now.
+  void ReleaseHeld();
   // The bytes held for later requests, for tests.
   std::size_t HeldBytes() const;
 

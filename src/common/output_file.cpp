@@ -54,6 +54,24 @@ bool OutputFile::OpenReplacing(ClientFolder& folder, const char* name) {
   return true;
 }
 
+void OutputFile::OpenInMemory() {
+  Close();
+  folder_ = nullptr;
+  path_.clear();
+  inMemory_ = true;
+  replacing_ = false;
+  error_ = 0;
+  flushed_ = 0;
+  buffer_.clear();
+}
+
+std::string OutputFile::TakeText() {
+  std::string text;
+  if (inMemory_) text.swap(buffer_);
+  Close();
+  return text;
+}
+
 void OutputFile::Start(bool replacing) {
   replacing_ = replacing;
   error_ = 0;
@@ -69,9 +87,9 @@ bool OutputFile::Fail(int error) {
 }
 
 void OutputFile::Write(const void* data, std::size_t count) {
-  if (fd_ == kNoFile || error_ != 0 || data == nullptr || count == 0) return;
+  if ((fd_ == kNoFile && !inMemory_) || error_ != 0 || data == nullptr || count == 0) return;
   buffer_.append(static_cast<const char*>(data), count);
-  if (buffer_.size() >= kBufferSize) static_cast<void>(Flush());
+  if (buffer_.size() >= kBufferSize && !inMemory_) static_cast<void>(Flush());
 }
 
 void OutputFile::Write(const char* text) {
@@ -79,7 +97,7 @@ void OutputFile::Write(const char* text) {
 }
 
 void OutputFile::Print(const char* format, ...) {
-  if (fd_ == kNoFile || error_ != 0 || format == nullptr) return;
+  if ((fd_ == kNoFile && !inMemory_) || error_ != 0 || format == nullptr) return;
   char small[1024];
   va_list args;
   va_start(args, format);
@@ -142,6 +160,10 @@ int OutputFile::Commit() {
 }
 
 void OutputFile::Close() {
+  if (inMemory_) {
+    inMemory_ = false;
+    buffer_.clear();
+  }
   if (fd_ == kNoFile) return;
   if (replacing_) {
     fd_ = kNoFile;

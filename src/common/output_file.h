@@ -28,6 +28,10 @@ class OutputFile {
   // place. The name, if it exists, must be a regular file or a link to one.
   bool OpenReplacing(ClientFolder& folder, const char* name);
   bool IsOpen() const { return fd_ != kNoFile; }
+  // Keeps what is written in memory instead, for a part of a report that
+  // another thread writes; TakeText() then hands it over and ends it.
+  void OpenInMemory();
+  std::string TakeText();
 
   void Write(const char* text);
   void Write(const void* data, std::size_t count);
@@ -55,6 +59,7 @@ class OutputFile {
   ClientFolder* folder_ = nullptr;  // the folder opened through, whose listing changes
   FileHandle fd_ = kNoFile;
   bool replacing_ = false;
+  bool inMemory_ = false;
   int error_ = 0;
   std::string path_;  // the file's real path
   FileReplacement replacement_;

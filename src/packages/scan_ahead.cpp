@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 #include <utility>
 
 #include "common/machine_refusal.h"
@@ -42,7 +43,10 @@ struct ScanAhead::Slot {
 ScanAhead::ScanAhead(WorkerPool& pool, const ClientImage& client, std::uint64_t budget)
     : pool_(pool), client_(client), budget_(budget), decompressors_(pool.RequestedJobs()) {}
 
-ScanAhead::~ScanAhead() { Stop(); }
+ScanAhead::~ScanAhead() {
+  Stop();
+  if (releaser_.joinable()) releaser_.join();
+}
 
 void ScanAhead::Plan(std::vector<PlannedScan> scans) {
   {
@@ -58,6 +62,7 @@ void ScanAhead::Plan(std::vector<PlannedScan> scans) {
   }
   changed_.notify_all();
   if (!running_ && pool_.Jobs() > 1) {
+    if (releaser_.joinable()) releaser_.join();
     running_ = true;
     pool_.StartInBackground(pool_.Jobs() - 1, WorkerTask, this);
   }
@@ -283,6 +288,16 @@ void ScanAhead::Stop() {
   advised_ = 0;
   advisedBytes_ = 0;
   begunBytes_ = 0;
+  // Unmapping the held buffers takes milliseconds that what follows the
+  // scans need not wait for: a thread of its own does it meanwhile.
+  if (releaser_.joinable()) return;
+  try {
+    releaser_ = std::thread([this] { buffers_.ReleaseHeld(); });
+  } catch (const std::system_error&) {
+    buffers_.ReleaseHeld();
+  } catch (const std::bad_alloc&) {
+    buffers_.ReleaseHeld();
+  }
 }
 
 }  // namespace zira

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -142,6 +143,7 @@ class ScanAhead {
   std::uint64_t peak_ = 0;
   bool running_ = false;
   bool stopping_ = false;
+  std::thread releaser_;  // gives the held buffers back after Stop
 };
 
 }  // namespace zira

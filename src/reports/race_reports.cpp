@@ -11,6 +11,7 @@
 #include "common/capacities.h"
 #include "common/file_names.h"
 #include "common/text.h"
+#include "common/worker_pool.h"
 #include "reports/page_head.h"
 #include "reports/race_availability.h"
 #include "reports/race_report_index.h"
@@ -35,8 +36,10 @@ const char* CodeOf(const ClientImage& client, std::uint32_t raceId, Gender gende
   return RaceCodeOf(client, raceId, gender);
 }
 
+// The stored code ends at its length, so comparing one more character
+// compares the lengths too; the first letter settles most models.
 bool ModelCodeIs(const ModelDef& model, const char* code) {
-  return code != nullptr && std::string_view(model.code, strnlen(model.code, kModelCodeCapacity)) == code;
+  return code != nullptr && model.code[0] == code[0] && std::strncmp(model.code, code, std::size_t{model.codeLength} + 1) == 0;
 }
 
 const char* DatabaseText(const Inventory& inventory, std::uint32_t type, std::uint32_t id) {
@@ -183,9 +186,9 @@ void WriteRaceSection(Inventory& inventory, const RaceReportIndex& index, Output
   file.Write("</span>\r\n");
 }
 
-void WriteRacePage(Inventory& inventory, OutputFile& file) {
+// The race menu and the frames around it, up to the first race section.
+void WriteRaceMenu(Inventory& inventory, OutputFile& file) {
   const std::uint32_t lastRace = LastRaceRow(inventory.client);
-  WritePageHead(file, kRacePageScript);
   file.Write(
       "<span class=\"FrameLeft ScriptShow\">\r\n\r\n<nobr onclick=\"ShowRace(event);\" onmouseover=\"OverRace();\" "
       "onmouseout=\"OutRace();\">\r\n<p style=\"cursor:default\"><b>Choose Race:</b></p>\r\n"
@@ -202,11 +205,22 @@ void WriteRacePage(Inventory& inventory, OutputFile& file) {
     file.Write("</a><br />\r\n");
   }
   file.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
+}
+
+void WriteRacePage(TaskRunner& runner, Inventory& inventory, OutputFile& file) {
+  const std::uint32_t lastRace = LastRaceRow(inventory.client);
+  WritePageHead(file, kRacePageScript);
   RaceReportIndex index;
   BuildRaceReportIndex(inventory, &index);
-  for (std::uint32_t raceId = 1; raceId <= lastRace; ++raceId) {
-    if (IsListedRace(inventory, raceId)) WriteRaceSection(inventory, index, file, raceId);
-  }
+  // Section 0 is the menu; each race's section follows under its id.
+  WriteSectionsInParts(runner, file, std::size_t{lastRace} + 1, [&](OutputFile& part, std::size_t at) {
+    const auto raceId = static_cast<std::uint32_t>(at);
+    if (raceId == 0) {
+      WriteRaceMenu(inventory, part);
+    } else if (IsListedRace(inventory, raceId)) {
+      WriteRaceSection(inventory, index, part, raceId);
+    }
+  });
   file.Write("\r\n</span>\r\n");
   file.Write("\r\n</body>\r\n</html>\r\n");
 }
@@ -309,7 +323,7 @@ Result ExportRaceReports(const RunIo& io, Inventory& inventory, const char* outp
     return Fail("race page cannot be created");
   }
   io.log.Both("  Exporting OBRace information to %s", baseName);
-  WriteRacePage(inventory, page);
+  WriteRacePage(io.pool, inventory, page);
   if (!CommitReportFile(io.log, page, kPageFailure, baseName)) return Fail("race page cannot be written");
   return kSuccess;
 }

@@ -12,6 +12,7 @@
 #include "client/table_views.h"
 #include "common/file_names.h"
 #include "common/text.h"
+#include "common/worker_pool.h"
 #include "reports/page_head.h"
 #include "reports/report_output.h"
 #include "reports/variation_summary.h"
@@ -221,20 +222,25 @@ void WriteZoneSection(const Inventory& inventory, OutputFile& file, std::uint32_
   file.Write("</span>\r\n");
 }
 
-void WriteZonePage(Inventory& inventory, OutputFile& file) {
+void WriteZonePage(TaskRunner& runner, Inventory& inventory, OutputFile& file) {
   const ClientImage& client = inventory.client;
   WritePageHead(file, kZonePageScript);
-  file.Write(
-      "<span class=\"FrameLeft ScriptShow\">\r\n\r\n<nobr onclick=\"ShowZone(event);\" onmouseover=\"OverZone();\" "
-      "onmouseout=\"OutZone();\">\r\n<p style=\"cursor:default\"><b>Choose Zone:</b></p>\r\n"
-      "<b><a id=\"HideShow\">Show All</a></b><br />\r\n");
-  WriteMenu(inventory, file);
-  file.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
-  WriteGlobalsSection(inventory, file);
-  for (std::uint32_t i = 0; i <= LastZoneRow(client); ++i) {
-    const ZoneRecord& zone = client.zones[i];
-    if (HasText(zone.zoneNick) || HasText(zone.zoneName)) WriteZoneSection(inventory, file, i);
-  }
+  // Section 0 is the menu and the globals; zone row i's section is i + 1.
+  WriteSectionsInParts(runner, file, std::size_t{LastZoneRow(client)} + 2, [&](OutputFile& part, std::size_t at) {
+    if (at == 0) {
+      part.Write(
+          "<span class=\"FrameLeft ScriptShow\">\r\n\r\n<nobr onclick=\"ShowZone(event);\" "
+          "onmouseover=\"OverZone();\" onmouseout=\"OutZone();\">\r\n<p style=\"cursor:default\"><b>Choose "
+          "Zone:</b></p>\r\n<b><a id=\"HideShow\">Show All</a></b><br />\r\n");
+      WriteMenu(inventory, part);
+      part.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
+      WriteGlobalsSection(inventory, part);
+      return;
+    }
+    const auto row = static_cast<std::uint32_t>(at - 1);
+    const ZoneRecord& zone = client.zones[row];
+    if (HasText(zone.zoneNick) || HasText(zone.zoneName)) WriteZoneSection(inventory, part, row);
+  });
   file.Write("\r\n</span>\r\n");
   file.Write("\r\n\r\n</body>\r\n</html>\r\n");
 }
@@ -270,7 +276,7 @@ Result ExportZoneReports(const RunIo& io, Inventory& inventory, const char* outp
     return Fail("zone page cannot be created");
   }
   io.log.Both("  Listing formatted Zone information in %s", baseName);
-  WriteZonePage(inventory, page);
+  WriteZonePage(io.pool, inventory, page);
   if (!CommitReportFile(io.log, page, kPageFailure, baseName)) return Fail("zone page cannot be written");
   return kSuccess;
 }

@@ -88,6 +88,20 @@ TEST(ByteBuffersTest, ThreadsTakeAndGiveAtOnce) {
   for (std::thread& thread : threads) thread.join();
 }
 
+// Given back early, the held buffers leave nothing held, and one still in
+// use is taken back afterwards as before.
+TEST(ByteBuffersTest, ReleasesWhatItHoldsAndStillTakesBackWhatIsInUse) {
+  ByteBuffers buffers;
+  PooledBytes kept = buffers.Take(2 * kMiB);
+  buffers.Take(3 * kMiB).reset();
+  EXPECT_GT(buffers.HeldBytes(), 0u);
+  buffers.ReleaseHeld();
+  EXPECT_EQ(buffers.HeldBytes(), 0u);
+  const std::size_t capacity = kept.get_deleter().capacity;
+  kept.reset();
+  EXPECT_EQ(buffers.HeldBytes(), capacity);
+}
+
 // Runs a batch on the caller, noting which parts were asked for.
 class CountingRunner : public TaskRunner {
  public:
