@@ -113,21 +113,24 @@ std::uint64_t ScanAhead::BytesBesideFirst() const {
 // The scan begun first goes on regardless, and the budget bounds the bytes
 // of the others: one begun later never counts as older than a scan already
 // holding bytes, so in flight there are at most the budget and one package.
-// The scan next in line may also take, for its last bytes, what the first
-// gave back: in flight there are then at most the budget and the first's
-// most, and once it is first in turn it holds all it will, so the others
-// are within the budget again.
-bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes, bool last) const {
+// The scan next in line may also take what the first gave back, which the
+// first never takes again: it gives back only after its last reservation.
+// In flight there are then at most the budget and the first's most; the
+// others were admitted beside the borrower within the budget, so once it is
+// first in turn they are within the budget again. Without the loan a package
+// larger than the budget could not even be read while the one before it is
+// parsed.
+bool ScanAhead::Admits(const Slot& slot, std::uint64_t bytes) const {
   const auto first = inFlight_.begin();
   if (first->second == &slot) return true;
   std::uint64_t room = budget_;
-  if (last && std::next(first) != inFlight_.end() && std::next(first)->second == &slot) room += first->second->released;
+  if (std::next(first) != inFlight_.end() && std::next(first)->second == &slot) room += first->second->released;
   return BytesBesideFirst() + bytes <= room;
 }
 
 void ScanAhead::Reserve(Slot& slot, std::uint64_t bytes, unsigned worker, bool last) {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (!Admits(slot, bytes, last)) WaitHelping(lock, worker);
+  while (!Admits(slot, bytes)) WaitHelping(lock, worker);
   bytesInFlight_ += bytes;
   slot.reserved += bytes;
   if (!last) slot.fileReserved += bytes;

@@ -118,7 +118,7 @@ class ScanAhead {
   void WaitHelping(std::unique_lock<std::mutex>& lock, unsigned worker);
   void ForEachHelped(std::size_t count, TaskRunner::Task task, void* context, unsigned worker);
   std::uint64_t BytesBesideFirst() const;
-  bool Admits(const Slot& slot, std::uint64_t bytes, bool last) const;
+  bool Admits(const Slot& slot, std::uint64_t bytes) const;
 
   WorkerPool& pool_;
   const ClientImage& client_;
