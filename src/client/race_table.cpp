@@ -90,10 +90,11 @@ Result DecodeModelCode(const ClientImage& client, std::string_view code, std::ui
 
   const std::span<const std::uint16_t> races = BucketIds(client.codeIndex, LetterBucket(upper));
   // The bucket is ascending, so walking it backwards lets the highest race win.
+  // Codes of one bucket mostly share their first letter: the second settles most.
   for (auto race = races.rbegin(); race != races.rend(); ++race) {
     for (const Gender g : kGenders) {
       const char* raceCode = RaceCodeOf(client, *race, g);
-      if (raceCode != nullptr && std::string_view(raceCode) == wanted) {
+      if (raceCode != nullptr && raceCode[1] == upper[1] && std::string_view(raceCode) == wanted) {
         *raceId = *race;
         *gender = g;
         return kSuccess;

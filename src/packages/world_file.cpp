@@ -163,7 +163,6 @@ void WldFile::Record(std::uint32_t type, std::int32_t nameReference, std::uint32
   slot.body = body;
   slot.bodySize = bodySize;
   slot.index = index;
-  slot.owner = this;
   if (type == kBitmapNames) UnscrambleBitmapNames(slot);
 
   types_[index] = static_cast<std::uint8_t>(type);

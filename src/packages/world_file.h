@@ -24,7 +24,6 @@ struct WldFragment {
   std::uint32_t body;      // offset of the body in the data
   std::uint32_t bodySize;  // size word - 4
   std::uint32_t index;     // 0-based number among recorded fragments
-  WldFile* owner;
 };
 
 // A world file parsed in place: names unscrambled, fragments chained by type.
