@@ -13,7 +13,7 @@ namespace {
 
 // Sections of uneven length, so that parts cut anywhere would show.
 void WriteSection(OutputFile& file, std::size_t at) {
-  file.Print("<%zu>", at);
+  file.Print("<%d>", static_cast<int>(at));
   file.Write(std::string(at % 7 * 13, static_cast<char>('a' + at % 26)).c_str());
 }
 
