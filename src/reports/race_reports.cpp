@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "common/session_log.h"
 #include "client/race_table.h"
@@ -39,7 +38,8 @@ const char* CodeOf(const ClientImage& client, std::uint32_t raceId, Gender gende
 // The stored code ends at its length, so comparing one more character
 // compares the lengths too; the first letter settles most models.
 bool ModelCodeIs(const ModelDef& model, const char* code) {
-  return code != nullptr && model.code[0] == code[0] && std::strncmp(model.code, code, std::size_t{model.codeLength} + 1) == 0;
+  return code != nullptr && model.code[0] == code[0] &&
+         std::strncmp(model.code, code, std::size_t{model.codeLength} + 1) == 0;
 }
 
 const char* DatabaseText(const Inventory& inventory, std::uint32_t type, std::uint32_t id) {

@@ -22,7 +22,7 @@ void WriteSection(OutputFile& file, std::size_t at) {
 TEST(WriteSectionsInPartsTest, WritesTheSectionsInOrderOnAnyNumberOfThreads) {
   for (const unsigned jobs : {1u, 2u, 4u}) {
     WorkerPool pool(jobs);
-    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1000}}) {
+    for (const std::size_t count : {0, 1, 2, 7, 1000}) {
       SCOPED_TRACE(std::to_string(jobs) + " jobs, " + std::to_string(count) + " sections");
       OutputFile expected;
       expected.OpenInMemory();
