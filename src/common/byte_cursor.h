@@ -1,6 +1,8 @@
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace zira {
@@ -89,7 +91,20 @@ class ByteCursor {
     return Load(position_ - count, count);
   }
   // Little-endian value of count (at most 4) bytes at offset, already checked.
+  // A whole u32 or u16, the common cases, is one load rather than a byte loop.
   std::uint32_t Load(std::size_t offset, std::size_t count) const {
+    if (count == 4) {
+      std::uint32_t word;
+      std::memcpy(&word, data_.data() + offset, sizeof(word));
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
+      return word;
+    }
+    if (count == 2) {
+      std::uint16_t half;
+      std::memcpy(&half, data_.data() + offset, sizeof(half));
+      if constexpr (std::endian::native == std::endian::big) half = __builtin_bswap16(half);
+      return half;
+    }
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < count; ++i) value |= std::uint32_t{data_[offset + i]} << (8 * i);
     return value;

@@ -141,7 +141,8 @@ Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
 }
 
 // The parse ends at the first fragment that does not fit, and once every slot
-// is filled; fragments before that stay recorded.
+// is filled; fragments before that stay recorded. The recording is written
+// out in the loop: it runs for every one of millions of fragments.
 void WldFile::RecordFragments(ByteCursor& fragments) {
   std::int32_t lastOfType[kWldTypeCount];
   std::fill(std::begin(lastOfType), std::end(lastOfType), -1);
@@ -150,30 +151,28 @@ void WldFile::RecordFragments(ByteCursor& fragments) {
     const FrameKind kind = DecodeFrame(fragments, &frame);
     if (kind == FrameKind::kEnd) break;
     if (kind == FrameKind::kSkipWord || frame.type >= kWldTypeCount) continue;
-    Record(frame.type, frame.nameReference, static_cast<std::uint32_t>(frame.body), frame.bodySize, lastOfType);
-  }
-}
+    const std::uint32_t index = recordedCount_;
+    const std::uint32_t type = frame.type;
+    WldFragment& slot = fragments_[index];
+    slot.name = nullptr;
+    slot.nameLength = 0;
+    if (frame.nameReference < 0) NameSlot(slot, frame.nameReference);
+    slot.type = static_cast<std::uint8_t>(type);
+    slot.body = static_cast<std::uint32_t>(frame.body);
+    slot.bodySize = frame.bodySize;
+    slot.index = index;
+    if (type == kBitmapNames) UnscrambleBitmapNames(slot);
 
-void WldFile::Record(std::uint32_t type, std::int32_t nameReference, std::uint32_t body, std::uint32_t bodySize,
-                     std::int32_t* lastOfType) {
-  const std::uint32_t index = recordedCount_;
-  WldFragment& slot = fragments_[index];
-  NameSlot(slot, nameReference);
-  slot.type = static_cast<std::uint8_t>(type);
-  slot.body = body;
-  slot.bodySize = bodySize;
-  slot.index = index;
-  if (type == kBitmapNames) UnscrambleBitmapNames(slot);
-
-  types_[index] = static_cast<std::uint8_t>(type);
-  nextOfType_[index] = 0;  // the last of its type until another follows
-  if (firstOfType_[type] == -1) {
-    firstOfType_[type] = static_cast<std::int32_t>(index);
-  } else {
-    nextOfType_[lastOfType[type]] = index;
+    types_[index] = static_cast<std::uint8_t>(type);
+    nextOfType_[index] = 0;  // the last of its type until another follows
+    if (firstOfType_[type] == -1) {
+      firstOfType_[type] = static_cast<std::int32_t>(index);
+    } else {
+      nextOfType_[lastOfType[type]] = index;
+    }
+    lastOfType[type] = static_cast<std::int32_t>(index);
+    ++recordedCount_;
   }
-  lastOfType[type] = static_cast<std::int32_t>(index);
-  ++recordedCount_;
 }
 
 // A negative reference -r names the string at table offset r; a name runs to

@@ -63,8 +63,6 @@ class WldFile {
 
  private:
   void RecordFragments(ByteCursor& fragments);
-  void Record(std::uint32_t type, std::int32_t nameReference, std::uint32_t body, std::uint32_t bodySize,
-              std::int32_t* lastOfType);
   void NameSlot(WldFragment& slot, std::int32_t nameReference) const;
   void UnscrambleBitmapNames(const WldFragment& fragment);
 
