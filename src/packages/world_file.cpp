@@ -142,18 +142,25 @@ Result WldFile::Load(std::span<std::uint8_t> data, const char* name) {
 
 // The parse ends at the first fragment that does not fit, and once every slot
 // is filled; fragments before that stay recorded. The recording is written
-// out in the loop: it runs for every one of millions of fragments.
+// out in the loop, over local copies of the tables: it runs for every one of
+// millions of fragments, and each byte stored would make the members be read
+// again.
 void WldFile::RecordFragments(ByteCursor& fragments) {
   std::int32_t lastOfType[kWldTypeCount];
   std::fill(std::begin(lastOfType), std::end(lastOfType), -1);
+  WldFragment* const slots = fragments_;
+  std::uint8_t* const types = types_;
+  std::uint32_t* const nextOfType = nextOfType_;
+  const std::uint32_t capacity = fragmentCount_;
+  std::uint32_t recorded = recordedCount_;
   FragmentFrame frame{};
-  while (recordedCount_ < fragmentCount_ && fragments.Remaining() > 0) {
+  while (recorded < capacity && fragments.Remaining() > 0) {
     const FrameKind kind = DecodeFrame(fragments, &frame);
     if (kind == FrameKind::kEnd) break;
     if (kind == FrameKind::kSkipWord || frame.type >= kWldTypeCount) continue;
-    const std::uint32_t index = recordedCount_;
+    const std::uint32_t index = recorded;
     const std::uint32_t type = frame.type;
-    WldFragment& slot = fragments_[index];
+    WldFragment& slot = slots[index];
     slot.name = nullptr;
     slot.nameLength = 0;
     if (frame.nameReference < 0) NameSlot(slot, frame.nameReference);
@@ -163,16 +170,17 @@ void WldFile::RecordFragments(ByteCursor& fragments) {
     slot.index = index;
     if (type == kBitmapNames) UnscrambleBitmapNames(slot);
 
-    types_[index] = static_cast<std::uint8_t>(type);
-    nextOfType_[index] = 0;  // the last of its type until another follows
-    if (firstOfType_[type] == -1) {
+    types[index] = static_cast<std::uint8_t>(type);
+    nextOfType[index] = 0;  // the last of its type until another follows
+    if (lastOfType[type] == -1) {
       firstOfType_[type] = static_cast<std::int32_t>(index);
     } else {
-      nextOfType_[lastOfType[type]] = index;
+      nextOfType[lastOfType[type]] = index;
     }
     lastOfType[type] = static_cast<std::int32_t>(index);
-    ++recordedCount_;
+    ++recorded;
   }
+  recordedCount_ = recorded;
 }
 
 // A negative reference -r names the string at table offset r; a name runs to
