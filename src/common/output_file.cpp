@@ -59,10 +59,7 @@ void OutputFile::OpenInMemory() {
   folder_ = nullptr;
   path_.clear();
   inMemory_ = true;
-  replacing_ = false;
-  error_ = 0;
-  flushed_ = 0;
-  buffer_.clear();
+  Start(false);
 }
 
 std::string OutputFile::TakeText() {
@@ -77,7 +74,8 @@ void OutputFile::Start(bool replacing) {
   error_ = 0;
   flushed_ = 0;
   buffer_.clear();
-  buffer_.reserve(kBufferSize);
+  // A part kept in memory is small and one of many: it grows as it needs.
+  if (!inMemory_) buffer_.reserve(kBufferSize);
 }
 
 bool OutputFile::Fail(int error) {

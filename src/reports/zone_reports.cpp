@@ -222,19 +222,25 @@ void WriteZoneSection(const Inventory& inventory, OutputFile& file, std::uint32_
   file.Write("</span>\r\n");
 }
 
+// The zone menu, the frames around it and the globals section, up to the
+// first zone section.
+void WriteZoneMenu(Inventory& inventory, OutputFile& file) {
+  file.Write(
+      "<span class=\"FrameLeft ScriptShow\">\r\n\r\n<nobr onclick=\"ShowZone(event);\" onmouseover=\"OverZone();\" "
+      "onmouseout=\"OutZone();\">\r\n<p style=\"cursor:default\"><b>Choose Zone:</b></p>\r\n"
+      "<b><a id=\"HideShow\">Show All</a></b><br />\r\n");
+  WriteMenu(inventory, file);
+  file.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
+  WriteGlobalsSection(inventory, file);
+}
+
 void WriteZonePage(TaskRunner& runner, Inventory& inventory, OutputFile& file) {
   const ClientImage& client = inventory.client;
   WritePageHead(file, kZonePageScript);
   // Section 0 is the menu and the globals; zone row i's section is i + 1.
   WriteSectionsInParts(runner, file, std::size_t{LastZoneRow(client)} + 2, [&](OutputFile& part, std::size_t at) {
     if (at == 0) {
-      part.Write(
-          "<span class=\"FrameLeft ScriptShow\">\r\n\r\n<nobr onclick=\"ShowZone(event);\" "
-          "onmouseover=\"OverZone();\" onmouseout=\"OutZone();\">\r\n<p style=\"cursor:default\"><b>Choose "
-          "Zone:</b></p>\r\n<b><a id=\"HideShow\">Show All</a></b><br />\r\n");
-      WriteMenu(inventory, part);
-      part.Write("</nobr>\r\n\r\n</span>\r\n<span class=\"FrameRight\">\r\n\r\n");
-      WriteGlobalsSection(inventory, part);
+      WriteZoneMenu(inventory, part);
       return;
     }
     const auto row = static_cast<std::uint32_t>(at - 1);
