@@ -1,5 +1,6 @@
 #include "client/client_image.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -7,6 +8,7 @@
 #include "common/byte_cursor.h"
 #include "common/file_names.h"
 #include "common/file_system.h"
+#include "common/machine_refusal.h"
 #include "common/pe_format.h"
 #include "common/text.h"
 
@@ -103,7 +105,7 @@ void ClearClientImage(ClientImage& client) {
 }
 
 // Takes over a buffer of size + 1 bytes holding the file and checks it.
-static Result AdoptImage(ClientImage& client, std::unique_ptr<std::uint8_t[]> buffer, std::size_t size) {
+static Result AdoptImage(ClientImage& client, PooledBytes buffer, std::size_t size) {
   buffer[size] = 0;
   client.image = std::move(buffer);
   client.imageSize = static_cast<std::uint32_t>(size);
@@ -123,7 +125,7 @@ Result LoadClientImageFromBytes(ClientImage& client, std::span<const std::uint8_
     ClearClientImage(client);
     return Fail("edition not recognized");
   }
-  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[bytes.size() + 1]);
+  PooledBytes buffer(new (std::nothrow) std::uint8_t[bytes.size() + 1]);
   if (!buffer) {
     ClearClientImage(client);
     return OutOfMemory("client image buffer");
@@ -150,13 +152,22 @@ Result LoadClientImage(ClientFolder& folder, ClientImage& client) {
     ClearClientImage(client);
     return Fail("size changed since it was examined");
   }
-  WholeFile<std::uint8_t> whole;
-  const Result read = file.ReadAll(whole);
+  // Mapped rather than allocated, as the package buffers are, so that its
+  // pages come large where the system has them: the image is read first,
+  // while nothing else can run yet.
+  const std::size_t size = static_cast<std::size_t>(file.Length());
+  PooledBytes bytes = MapBytes(size + 1);
+  if (!bytes) {
+    folder.Refusals().Note(ENOMEM, client.path);
+    ClearClientImage(client);
+    return OutOfMemory("no memory for the client image");
+  }
+  const Result read = file.ReadAllInto({bytes.get(), size});
   if (Failed(read)) {
     ClearClientImage(client);
     return read;
   }
-  return AdoptImage(client, std::move(whole.bytes), whole.length);
+  return AdoptImage(client, std::move(bytes), size);
 }
 
 bool IsRdataAddress(const ClientImage& client, std::uint32_t address) {

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "client/edition.h"
+#include "common/byte_buffers.h"
 #include "common/capacities.h"
 #include "common/result.h"
 
@@ -82,7 +83,7 @@ struct ClientImageData {
 struct ClientImage : ClientImageData {
   // imageSize bytes and one zero byte behind them, so every text in the
   // image ends at the latest at the end of the image.
-  std::unique_ptr<std::uint8_t[]> image;
+  PooledBytes image;
 
   std::span<std::uint8_t> Bytes() const { return {image.get(), image ? imageSize : 0u}; }
 };

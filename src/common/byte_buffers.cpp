@@ -24,6 +24,8 @@ void ByteBufferReturn::operator()(std::uint8_t* bytes) const {
   if (bytes == nullptr) return;
   if (home != nullptr) {
     home->Give(bytes, capacity);
+  } else if (capacity != 0) {
+    UnmapMemory(bytes, capacity);
   } else {
     delete[] bytes;
   }
@@ -134,6 +136,12 @@ std::size_t ByteBuffers::HeldBytes() const {
 PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size, TaskRunner* spread) {
   if (buffers != nullptr) return buffers->Take(size, spread);
   return PooledBytes(new (std::nothrow) std::uint8_t[size]);
+}
+
+PooledBytes MapBytes(std::size_t size) {
+  const std::size_t capacity = std::max<std::size_t>(size, 1);
+  std::uint8_t* const bytes = MapMemory(capacity);
+  return bytes != nullptr ? PooledBytes(bytes, ByteBufferReturn{nullptr, capacity}) : PooledBytes();
 }
 
 }  // namespace zira

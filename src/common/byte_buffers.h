@@ -10,8 +10,8 @@ namespace zira {
 class ByteBuffers;
 class TaskRunner;
 
-// Gives a buffer back to the ByteBuffers it came from, or frees it when it
-// came from none.
+// Gives a buffer back to the ByteBuffers it came from; one that came from
+// none is unmapped when it was mapped (a capacity), otherwise freed.
 struct ByteBufferReturn {
   ByteBuffers* home = nullptr;
   std::size_t capacity = 0;
@@ -35,7 +35,7 @@ class ByteBuffers {
   // New buffers from this size on have their pages made in parts of this
   // size by several threads: on one, the others would wait for it.
   static constexpr std::size_t kSpreadFrom = 16u << 20;
-  static constexpr std::size_t kSpreadPart = 1u << 20;
+  static constexpr std::size_t kSpreadPart = 2u << 20;  // a large page
 
   ByteBuffers() = default;
   ~ByteBuffers();
@@ -75,5 +75,9 @@ class ByteBuffers {
 // A buffer of at least size bytes from buffers, or from the allocator when
 // there is none.
 PooledBytes TakeBytes(ByteBuffers* buffers, std::size_t size, TaskRunner* spread = nullptr);
+// A buffer of size bytes, not zeroed, mapped from the system and given back
+// to it when released, so that a large one gets large pages as the pool's
+// buffers do; nullptr when the machine has no memory.
+PooledBytes MapBytes(std::size_t size);
 
 }  // namespace zira

@@ -71,7 +71,9 @@ void AdviseWillRead(const std::string& path);
 // large buffer freed leaves no hole that the allocator keeps: nullptr when
 // the system refuses. With populate, its pages are there when it returns,
 // made in one go rather than a page fault apiece as reads and inflation fill
-// them; without, PopulateMemory makes them, a part at a time.
+// them; without, PopulateMemory makes them, a part at a time. From 2 MiB on,
+// the memory starts on a large page and asks for large pages, where the
+// system has them.
 std::uint8_t* MapMemory(std::size_t size, bool populate = true);
 void UnmapMemory(std::uint8_t* bytes, std::size_t size);
 // Makes the pages of a part of mapped memory now, as MapMemory would have;

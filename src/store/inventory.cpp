@@ -1,6 +1,9 @@
 #include "store/inventory.h"
 
 #include <algorithm>
+#include <new>
+
+#include "common/platform.h"
 
 namespace zira {
 
@@ -12,6 +15,13 @@ constexpr const char* kSourceKindLabels[kSourceKindCount] = {
 };
 
 }  // namespace
+
+void* Inventory::operator new(std::size_t size) {
+  if (std::uint8_t* bytes = MapMemory(size)) return bytes;
+  throw std::bad_alloc();
+}
+
+void Inventory::operator delete(void* bytes, std::size_t size) { UnmapMemory(static_cast<std::uint8_t*>(bytes), size); }
 
 const char* SourceKindLabel(SourceKind kind) {
   const auto number = static_cast<std::size_t>(kind);

@@ -118,6 +118,12 @@ struct Inventory {
   // By zone id, like the client's zone rows.
   ZoneLinks zoneLinks[kMaxZoneId + 1];
 
+  // Megabytes of tables, filled as a run begins: mapped memory with large
+  // pages where the system has them, as a first touch of every small page
+  // can cost more than the filling itself.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* bytes, std::size_t size);
+
   // The registered sources in registration order, and the models in the order taken.
   std::span<ModelSource> Sources() { return {sources, SourceRows()}; }
   std::span<const ModelSource> Sources() const { return {sources, SourceRows()}; }

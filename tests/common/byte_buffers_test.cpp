@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -139,6 +140,25 @@ TEST(ByteBuffersTest, SpreadsTheFirstPagesOfLargeBuffersOverThreads) {
     bytes.reset();
     bytes = buffers.Take(c.size, &runner);
     EXPECT_EQ(runner.tasks_, c.spread ? (capacity + ByteBuffers::kSpreadPart - 1) / ByteBuffers::kSpreadPart : 0u);
+  }
+}
+
+// Buffers mapped from the system: every byte usable, and from a large page
+// on, the start on a large page, or the system cannot make any of its pages
+// large.
+TEST(MapBytesTest, MappedBuffersAreWholeAndLargeOnesStartOnALargePage) {
+  constexpr std::size_t kLargePage = 2 * kMiB;
+  for (const std::size_t size : {std::size_t{0}, std::size_t{100} << 10, kLargePage, kLargePage + 1, 10 * kMiB + 12345}) {
+    SCOPED_TRACE(std::to_string(size) + " bytes");
+    PooledBytes bytes = MapBytes(size);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(bytes.get_deleter().home, nullptr);
+    std::fill_n(bytes.get(), std::max<std::size_t>(size, 1), std::uint8_t{0x3C});
+#ifndef _WIN32
+    if (size >= kLargePage) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bytes.get()) % kLargePage, 0u);
+    }
+#endif
   }
 }
 
