@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -364,11 +365,24 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
 // The system's own read-ahead serves: nothing to ask for.
 void AdviseWillRead(const std::string&) {}
 
-// Written once here: Wine touches every page of a read's buffer first, a
-// read and then a write, which costs a page never written two faults and a
-// flush of every core's page tables; a page written before costs none.
+// Made here: Wine touches every page of a read's buffer first, a read and
+// then a write, which costs a page never made two faults and a flush of
+// every core's page tables; a page made before costs none. Locking makes
+// the pages in the system (under Wine it is mlock) at half the cost of
+// writing them; a part at a time, locked and unlocked at once, so no lock
+// limit is reached. Where locking is refused (Windows holds it to the
+// working set), the part is written once instead.
 void PopulateMemory(std::uint8_t* bytes, std::size_t size) {
-  if (bytes != nullptr) std::memset(bytes, 0, size);
+  if (bytes == nullptr) return;
+  constexpr std::size_t kPart = 2u << 20;
+  for (std::size_t at = 0; at < size; at += kPart) {
+    const std::size_t part = std::min(kPart, size - at);
+    if (::VirtualLock(bytes + at, part)) {
+      static_cast<void>(::VirtualUnlock(bytes + at, part));
+    } else {
+      std::memset(bytes + at, 0, part);
+    }
+  }
 }
 
 std::uint8_t* MapMemory(std::size_t size, bool populate) {
