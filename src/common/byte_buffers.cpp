@@ -43,33 +43,26 @@ PooledBytes ByteBuffers::Take(std::size_t size, TaskRunner* spread) {
     Held* const held = held_.data();
     Held* const fit = std::lower_bound(held, held + heldCount_, size,
                                        [](const Held& one, std::size_t wanted) { return one.capacity < wanted; });
-    const auto takeFit = [&] {
+    // The smallest that fits, unless it would waste too much.
+    if (fit != held + heldCount_ && fit->capacity - size <= size + kMostSpare) {
       const Held found = *fit;
       std::copy(fit + 1, held + heldCount_, fit);
       --heldCount_;
       heldBytes_ -= found.capacity;
       inUseBytes_ += found.capacity;
       return PooledBytes(found.bytes, ByteBufferReturn{this, found.capacity});
-    };
-    // The smallest that fits, unless it would waste too much.
-    if (fit != held + heldCount_ && fit->capacity - size <= size + kMostSpare) return takeFit();
-    // None fits well: held buffers go back to the system, the smallest first,
+    }
+    // None fits: held buffers go back to the system, the smallest first,
     // until what is held and in use with the new one is no more than the
     // most in use yet. The large ones cost the most to make again, and
     // while little is in use there is room to keep them.
     const std::size_t inUse = inUseBytes_ + capacity;
-    const std::size_t mostInUse = std::max(mostInUseBytes_, inUse);
+    mostInUseBytes_ = std::max(mostInUseBytes_, inUse);
     std::size_t first = 0;
-    for (std::size_t kept = heldBytes_; first < heldCount_ && kept > mostInUse - inUse; ++first) {
-      kept -= held_[first].capacity;
-    }
-    // Rather than give back one that fits and make a new one, which would
-    // cost all its pages again, the one that fits serves, wasteful or not.
-    if (fit != held + heldCount_ && static_cast<std::size_t>(fit - held) < first) return takeFit();
-    mostInUseBytes_ = mostInUse;
-    for (std::size_t i = 0; i < first; ++i) {
-      released[releasedCount++] = held_[i];
-      heldBytes_ -= held_[i].capacity;
+    while (first < heldCount_ && heldBytes_ > mostInUseBytes_ - inUse) {
+      released[releasedCount++] = held_[first];
+      heldBytes_ -= held_[first].capacity;
+      ++first;
     }
     std::copy(held + first, held + heldCount_, held);
     heldCount_ -= first;

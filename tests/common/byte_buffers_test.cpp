@@ -29,9 +29,7 @@ const ReuseCase kReuses[] = {
     {"SameSize", 3 * kMiB, 3 * kMiB, true},
     {"Smaller", 3 * kMiB, 2 * kMiB, true},
     {"MuchSmaller", 3 * kMiB, kMiB, true},  // rather than new memory
-    // Too large to tie up, but it would go back to make room for a new one:
-    // it serves, and no page is made anew.
-    {"FarTooLarge", 40 * kMiB, 2 * kMiB, true},
+    {"FarTooLarge", 40 * kMiB, 2 * kMiB, false},  // kept for a request of its size
     {"Larger", 3 * kMiB, 4 * kMiB, false},
     {"SmallRequests", 1000, 1000, false},  // left to the allocator
 };
