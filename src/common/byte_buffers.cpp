@@ -8,6 +8,8 @@
 
 namespace zira {
 
+static_assert(ByteBuffers::kSpreadPart == kLargePageBytes, "a part is one large page");
+
 namespace {
 
 // Capacities step in eighths of a power of two, so that sizes close to each

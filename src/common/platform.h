@@ -71,10 +71,12 @@ void AdviseWillRead(const std::string& path);
 // large buffer freed leaves no hole that the allocator keeps: nullptr when
 // the system refuses. With populate, its pages are there when it returns,
 // made in one go rather than a page fault apiece as reads and inflation fill
-// them; without, PopulateMemory makes them, a part at a time. From 2 MiB on,
-// the memory starts on a large page and asks for large pages, where the
+// them; without, PopulateMemory makes them, a part at a time. From a large
+// page on, the memory starts on one and asks for large pages, where the
 // system has them.
 std::uint8_t* MapMemory(std::size_t size, bool populate = true);
+// The large page that MapMemory aligns to and PopulateMemory's parts follow.
+inline constexpr std::size_t kLargePageBytes = 2u << 20;
 void UnmapMemory(std::uint8_t* bytes, std::size_t size);
 // Makes the pages of a part of mapped memory now, as MapMemory would have;
 // where the system cannot, the first writes make them.

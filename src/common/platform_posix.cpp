@@ -21,8 +21,6 @@ namespace {
 // A path that does not fit is longer than the system lets a path be.
 constexpr std::size_t kCwdCapacity = 4096;
 constexpr int kCreateAttempts = 8;
-// Mappings of at least a large page are asked for large pages.
-constexpr std::size_t kLargePage = 2u << 20;
 
 int ErrnoOr(int fallback) { return errno != 0 ? errno : fallback; }
 
@@ -137,7 +135,8 @@ FileHandle OpenForReading(const std::string& path, int* error, PathInfo* info) {
 }
 
 std::uint8_t* MapMemory(std::size_t size, bool populate) {
-  if (size < kLargePage || size > SIZE_MAX - 2 * kLargePage) {
+  constexpr std::size_t kLarge = kLargePageBytes;
+  if (size < kLarge || size > SIZE_MAX - 2 * kLarge) {
     void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
                          MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
     return bytes == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(bytes);
@@ -146,13 +145,13 @@ std::uint8_t* MapMemory(std::size_t size, bool populate) {
   // starts on one: mapped a large page longer, the slack on both sides goes.
   static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const std::size_t length = (size + page - 1) / page * page;
-  void* mapped = ::mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mapped = ::mmap(nullptr, length + kLarge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
   auto* const raw = static_cast<std::uint8_t*>(mapped);
-  const std::size_t head = (kLargePage - reinterpret_cast<std::uintptr_t>(raw) % kLargePage) % kLargePage;
+  const std::size_t head = (kLarge - reinterpret_cast<std::uintptr_t>(raw) % kLarge) % kLarge;
   std::uint8_t* const bytes = raw + head;
   if (head != 0) static_cast<void>(::munmap(raw, head));
-  if (kLargePage - head != 0) static_cast<void>(::munmap(bytes + length, kLargePage - head));
+  static_cast<void>(::munmap(bytes + length, kLarge - head));
   // Where a first touch of every small page is dear (under some hypervisors
   // many microseconds), large pages make a buffer's pages a few hundred
   // times fewer. Refused where the system has none; the buffer works alike.

@@ -374,9 +374,8 @@ void AdviseWillRead(const std::string&) {}
 // working set), the part is written once instead.
 void PopulateMemory(std::uint8_t* bytes, std::size_t size) {
   if (bytes == nullptr) return;
-  constexpr std::size_t kPart = 2u << 20;
-  for (std::size_t at = 0; at < size; at += kPart) {
-    const std::size_t part = std::min(kPart, size - at);
+  for (std::size_t at = 0; at < size; at += kLargePageBytes) {
+    const std::size_t part = std::min(kLargePageBytes, size - at);
     if (::VirtualLock(bytes + at, part)) {
       static_cast<void>(::VirtualUnlock(bytes + at, part));
     } else {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/platform.h"
 #include "common/worker_pool.h"
 
 namespace zira {
@@ -147,7 +148,7 @@ TEST(ByteBuffersTest, SpreadsTheFirstPagesOfLargeBuffersOverThreads) {
 // on, the start on a large page, or the system cannot make any of its pages
 // large.
 TEST(MapBytesTest, MappedBuffersAreWholeAndLargeOnesStartOnALargePage) {
-  constexpr std::size_t kLargePage = 2 * kMiB;
+  constexpr std::size_t kLargePage = kLargePageBytes;
   for (const std::size_t size : {std::size_t{0}, std::size_t{100} << 10, kLargePage, kLargePage + 1, 10 * kMiB + 12345}) {
     SCOPED_TRACE(std::to_string(size) + " bytes");
     PooledBytes bytes = MapBytes(size);
